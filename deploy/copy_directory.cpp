@@ -1,0 +1,105 @@
+#include "deploy/copy_directory.h"
+
+#include <cstring>
+
+#include "deploy/show_progress_bar.h"
+#include "platform/platform.h"
+#include "setup/bounded_text.h"
+#include "setup/console_output.h"
+#include "setup/log_event.h"
+#include "setup/setup_parameters.h"
+
+namespace {
+
+bool is_dot_entry(const char* name) {
+    return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
+}
+
+int count_files(platform::DirectoryScan* scan, platform::DirectoryEntry* entry) {
+    int total = 0;
+    do {
+        if (!entry->is_directory) ++total;
+    } while (platform::find_next_entry(scan, entry));
+    return total;
+}
+
+int copy_level(const char* source, const char* destination, short row, const char* copy_root);
+
+// Copies one entry of a level. Returns the number of errors.
+int copy_entry(const char* source, const char* destination, short row, const char* copy_root,
+               const platform::DirectoryEntry& entry, int* copied, int total) {
+    char source_path[PATH_CAPACITY];
+    char destination_path[PATH_CAPACITY];
+    if (!compose_text(source_path, sizeof source_path, "%s\\%s", source, entry.name) ||
+        !compose_text(destination_path, sizeof destination_path, "%s\\%s", destination, entry.name)) {
+        write_format("\nError: Path too long, not copied: %s\\%s\n", source, entry.name);
+        log_event("Error: Path too long, not copied: %s\\%s", source, entry.name);
+        return 1;
+    }
+    if (entry.is_directory) {
+        if (platform::same_file(source_path, copy_root)) {
+            write_format("\nSkipped folder %s: it is the destination of this copy.\n", source_path);
+            log_event("Skipped folder %s: it is the destination of this copy.", source_path);
+            return 0;
+        }
+        return copy_level(source_path, destination_path, row, copy_root);
+    }
+    if (platform::copy_file(source_path, destination_path) != 0) {
+        write_format("\nError copying file: %s -> %s\n", source_path, destination_path);
+        log_event("Error copying file: %s -> %s", source_path, destination_path);
+        return 1;
+    }
+    ++*copied;
+    // The total was counted before copying; never divide by a zero count.
+    int percent = total > 0 ? *copied * 100 / total : 100;
+    show_progress_bar(percent, row);
+    log_event("Copied file: %s -> %s", source_path, destination_path);
+    return 0;
+}
+
+int copy_level(const char* source, const char* destination, short row, const char* copy_root) {
+    unsigned long created = platform::create_directories(destination);
+    if (created != 0 && created != platform::ERROR_CODE_ALREADY_EXISTS) {
+        write_format("Error: Could not create directory %s (Error Code: %lu)\n", destination, created);
+        log_event("Error: Could not create directory %s", destination);
+        return 1;
+    }
+
+    char pattern[PATH_CAPACITY];
+    if (!compose_text(pattern, sizeof pattern, "%s\\*", source)) {
+        write_format("Error: Could not open source directory %s\n", source);
+        log_event("Error: Could not open source directory %s", source);
+        return 1;
+    }
+    platform::DirectoryEntry entry;
+    platform::DirectoryScan* scan = platform::find_first_entry(pattern, &entry);
+    if (scan == nullptr) {
+        write_format("Error: Could not open source directory %s\n", source);
+        log_event("Error: Could not open source directory %s", source);
+        return 1;
+    }
+    int total = count_files(scan, &entry);
+    platform::find_close(scan);
+
+    scan = platform::find_first_entry(pattern, &entry);
+    if (scan == nullptr) {
+        write_format("Error: Could not open source directory %s\n", source);
+        log_event("Error: Could not open source directory %s", source);
+        return 1;
+    }
+    int errors = 0;
+    int copied = 0;
+    do {
+        if (is_dot_entry(entry.name)) continue;
+        errors += copy_entry(source, destination, row, copy_root, entry, &copied, total);
+    } while (platform::find_next_entry(scan, &entry));
+    platform::find_close(scan);
+    write_text("\n");
+    return errors;
+}
+
+}  // namespace
+
+int copy_directory(const char* source, const char* destination, short row) {
+    return copy_level(source, destination, row, destination);
+}

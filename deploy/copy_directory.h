@@ -1,0 +1,10 @@
+// Recursive copy of a folder tree with a progress bar.
+#pragma once
+
+// Copies every file and folder below source into destination, creating the
+// destination and its parents, replacing existing files, logging every file,
+// and drawing the progress bar of the folder being copied on the row (below
+// 0: no bar). A folder met during the copy that is the destination itself
+// (a destination inside the source) is skipped and logged. Returns the
+// number of errors (folders not created or read, files not copied).
+int copy_directory(const char* source, const char* destination, short row);

@@ -1,0 +1,81 @@
+#include "deploy/shortcut_stage.h"
+
+#include "platform/platform.h"
+#include "setup/bounded_text.h"
+#include "setup/console_output.h"
+#include "setup/log_event.h"
+
+void uppercase_drive_letter(char* path) {
+    char c = path[0];
+    if (((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) && path[1] == ':' && c >= 'a') {
+        path[0] = static_cast<char>(c - 'a' + 'A');
+    }
+}
+
+namespace {
+
+// Prints and logs one failure of the shortcut.
+void report_failure(const platform::ShortcutResult& result, const char* name) {
+    unsigned code = static_cast<unsigned>(result.code);
+    switch (result.failed_step) {
+        case platform::ShortcutStep::com_initialisation:
+            write_format("Error: Failed to initialize COM. HRESULT: 0x%X\n", code);
+            log_event("Error: Failed to initialize COM. HRESULT: 0x%X", code);
+            break;
+        case platform::ShortcutStep::object_creation:
+            write_format("Error: Could not create the shell link object. HRESULT: 0x%X\n", code);
+            log_event("Error: Could not create the shell link object. HRESULT: 0x%X", code);
+            break;
+        case platform::ShortcutStep::interface_lookup:
+            write_format("Error: Could not get the shell link's file interface. HRESULT: 0x%X\n", code);
+            log_event("Error: Could not get the shell link's file interface. HRESULT: 0x%X", code);
+            break;
+        case platform::ShortcutStep::desktop_lookup:
+            print_line("Error: Could not retrieve desktop path.");
+            log_event("Error: Could not retrieve desktop path.");
+            break;
+        case platform::ShortcutStep::link_path_too_long:
+            write_format("Error: The shortcut path for %s.lnk is too long.\n", name);
+            log_event("Error: The shortcut path for %s.lnk is too long.", name);
+            break;
+        case platform::ShortcutStep::save:
+            write_format("Error: Could not save the shortcut %s (Error Code: 0x%X)\n", result.link_path, code);
+            log_event("Error: Could not save the shortcut %s (Error Code: 0x%X)", result.link_path, code);
+            break;
+        case platform::ShortcutStep::saved:
+            break;
+    }
+}
+
+}  // namespace
+
+bool create_shortcut_on_desktop(const char* target, const char* working_directory, const char* name) {
+    char target_copy[PATH_CAPACITY];
+    char directory_copy[PATH_CAPACITY];
+    copy_text(target_copy, sizeof target_copy, target);
+    copy_text(directory_copy, sizeof directory_copy, working_directory);
+    uppercase_drive_letter(target_copy);
+    uppercase_drive_letter(directory_copy);
+    platform::ShortcutResult result = platform::save_desktop_shortcut(
+        target_copy, directory_copy, "Start Oracle Application", name);
+    if (result.failed_step != platform::ShortcutStep::saved) {
+        report_failure(result, name);
+        return false;
+    }
+    return true;
+}
+
+bool run_shortcut_stage(const SetupParameters& p) {
+    char target[PATH_CAPACITY];
+    char working_directory[PATH_CAPACITY];
+    compose_text(target, sizeof target, "%s\\com\\startora.bat", p.APP_HOME);
+    compose_text(working_directory, sizeof working_directory, "%s\\com", p.APP_HOME);
+    if (!create_shortcut_on_desktop(target, working_directory, p.APP_OWNER)) {
+        write_format("Error: No shortcut was created on the Desktop for %s.\n", p.APP_OWNER);
+        log_event("Error: No shortcut was created on the Desktop for %s.", p.APP_OWNER);
+        return false;
+    }
+    write_format("Shortcut created on Desktop: %s.lnk\n", p.APP_OWNER);
+    log_event("Shortcut created on Desktop: %s.lnk\n", p.APP_OWNER);
+    return true;
+}

@@ -1,0 +1,26 @@
+// The small text tests that the prompts apply to answers.
+#pragma once
+
+// Characters that the generated batch file and SQL*Plus scripts cannot
+// carry in a name or port (they would inject commands or break quoting).
+constexpr const char* NAME_REFUSED_CHARACTERS = " &|<>^%\"'";
+// The owner also names the shortcut file, so it cannot hold what Windows
+// refuses in file names.
+constexpr const char* OWNER_REFUSED_CHARACTERS = " &|<>^%\"'\\/:*?";
+// The application home is quoted in the batch file and stands inside
+// single quotes in the SQL*Plus @ commands.
+constexpr const char* APP_DIRECTORY_REFUSED_CHARACTERS = "\"%'";
+// The data home stands unquoted in the batch file.
+constexpr const char* DATA_DIRECTORY_REFUSED_CHARACTERS = "\"%^|<>";
+
+// True only when the path names an existing directory. A path ending in a
+// backslash counts as missing unless it is a drive root (C:\) or the root
+// of a network share (\\server\share\).
+bool directory_exists(const char* path);
+
+// False when the path holds a blank or an ampersand.
+bool path_valid(const char* path);
+
+// Removes leading blanks, and trailing blanks, line feeds and carriage
+// returns, keeping the first character after the leading blanks. In place.
+void trim_whitespace(char* text);

@@ -1,0 +1,18 @@
+// The directory questions.
+#pragma once
+
+#include <cstddef>
+
+struct DirectoryRules {
+    bool reject_special;                // refuse blanks and ampersands
+    const char* refused_characters;     // further characters to refuse (or null)
+    bool (*root_fits)(const char* root);  // everything built from the root fits
+};
+
+// Asks for a directory (with a default) until the answer names an existing
+// directory that passes the rules, trims it, and composes the installation
+// root from it (make_app_path) into the result field. Returns false at end
+// of input.
+bool prompt_directory(const char* message, char* answer, std::size_t answer_capacity,
+                      const char* default_value, char* result, std::size_t result_capacity,
+                      const char* service, const char* owner, const DirectoryRules& rules);

@@ -1,0 +1,123 @@
+// The one interface between the setup program and the operating system.
+//
+// Every path that crosses this interface is a Windows path (X:\dir\file, or
+// a relative path resolved against the working directory), on every
+// platform. The Win32 backend hands it to Windows unchanged; the POSIX
+// backend maps drive letter X to the host folder named by SETUP_DRIVE_X
+// (Z: is the host root unless SETUP_DRIVE_Z says otherwise).
+//
+// Error codes are Windows error codes (0 means success) on every platform.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+
+namespace platform {
+
+// Windows error codes the program reacts to or reports.
+constexpr unsigned long ERROR_CODE_FILE_NOT_FOUND = 2;
+constexpr unsigned long ERROR_CODE_PATH_NOT_FOUND = 3;
+constexpr unsigned long ERROR_CODE_ACCESS_DENIED = 5;
+constexpr unsigned long ERROR_CODE_SHARING_VIOLATION = 32;
+constexpr unsigned long ERROR_CODE_FILE_EXISTS = 80;
+constexpr unsigned long ERROR_CODE_DISK_FULL = 112;
+constexpr unsigned long ERROR_CODE_BAD_PATHNAME = 161;
+constexpr unsigned long ERROR_CODE_ALREADY_EXISTS = 183;
+constexpr unsigned long ERROR_CODE_FILENAME_TOO_LONG = 206;
+
+// ---- Standard input and output -------------------------------------------
+
+// Reads one byte of standard input without reading ahead, so whatever this
+// program does not read stays for a child process that inherits the input.
+// Returns the byte (0..255), or -1 at end of input or on a read error.
+int read_input_byte();
+
+// Writes the bytes to standard output at once (nothing is held back).
+void write_output(const char* text, std::size_t length);
+
+// ---- The console (progress bar) ------------------------------------------
+
+// Stores the cursor's row in the console's screen buffer. Returns false when
+// standard output is not a console; no row exists then.
+bool get_cursor_row(short* row);
+
+// Moves the cursor; a position outside the screen buffer leaves it where it is.
+void set_cursor_position(short row, short column);
+
+// Sets the Windows character attribute for what is written next
+// (2 green, 4 red, 7 the default light grey).
+void set_text_attribute(unsigned short attribute);
+
+// ---- Files and folders ---------------------------------------------------
+
+// Stores the full path of the running executable. False when it cannot be had.
+bool get_module_path(char* field, std::size_t capacity);
+
+// The runtime's file status query: true when the path names a directory.
+bool stat_is_directory(const char* path);
+
+// True when both paths name the same existing file or folder.
+bool same_file(const char* first, const char* second);
+
+// Opens a file with a C runtime mode ("wb", "ab", ...). Null on failure.
+std::FILE* open_file(const char* path, const char* mode);
+
+// Deletes a file. False when it could not be deleted.
+bool remove_file(const char* path);
+
+// Creates the directory and every missing parent. Returns 0 on success,
+// ERROR_CODE_ALREADY_EXISTS when it already exists, another code otherwise.
+unsigned long create_directories(const char* path);
+
+// One directory entry as the enumeration reports it.
+struct DirectoryEntry {
+    char name[260];
+    bool is_directory;
+};
+
+struct DirectoryScan;  // an open enumeration
+
+// Starts enumerating the entries that match "folder\*" ("." and ".."
+// included) and stores the first one. Null when it cannot be started.
+DirectoryScan* find_first_entry(const char* pattern, DirectoryEntry* entry);
+
+// Stores the next entry; false when there is none.
+bool find_next_entry(DirectoryScan* scan, DirectoryEntry* entry);
+
+void find_close(DirectoryScan* scan);
+
+// Copies one file, replacing an existing target unless it is read-only.
+// The copy takes over the source's read-only state. A file is never copied
+// onto itself. Returns 0 or the error code.
+unsigned long copy_file(const char* source, const char* destination);
+
+// ---- Processes -----------------------------------------------------------
+
+// Hands the command line to the command interpreter and waits for it.
+// Returns the command's exit status, or -1 when it could not be started.
+int run_command(const char* command);
+
+// ---- The desktop shortcut ------------------------------------------------
+
+enum class ShortcutStep {
+    saved,
+    com_initialisation,
+    object_creation,
+    interface_lookup,
+    desktop_lookup,
+    link_path_too_long,
+    save,
+};
+
+struct ShortcutResult {
+    ShortcutStep failed_step;  // saved when the link was written
+    long code;                 // HRESULT or error code of the failed step
+    char link_path[260];       // the link file's path, once composed
+};
+
+// Saves a shell link on the current user's desktop, named name + ".lnk",
+// that starts target in working_directory, with the description.
+ShortcutResult save_desktop_shortcut(const char* target, const char* working_directory,
+                                     const char* description, const char* name);
+
+}  // namespace platform

@@ -1,0 +1,135 @@
+// Standard input and output, and the progress bar's console operations, on
+// a POSIX terminal.
+//
+// A terminal has no screen buffer to ask for the cursor's row without
+// reading the answer from the input (which would take the operator's
+// typed-ahead bytes), so rows here are counted: every line break and every
+// wrap of a full line that this program writes moves the row on by one, and
+// a cursor move is made relative to where the cursor is. Rows scrolled off
+// the screen keep their numbers, so the bar stays on its own line.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include "platform/platform.h"
+
+namespace platform {
+namespace {
+
+struct TerminalState {
+    bool checked = false;
+    bool is_terminal = false;
+    int width = 80;
+    long row = 0;    // counted rows since the program started
+    long column = 0;
+};
+
+TerminalState terminal;
+
+void check_terminal() {
+    if (terminal.checked) return;
+    terminal.checked = true;
+    terminal.is_terminal = isatty(STDOUT_FILENO) == 1;
+    struct winsize size;
+    if (terminal.is_terminal && ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) {
+        terminal.width = size.ws_col;
+    }
+}
+
+void write_raw(const char* text, std::size_t length) {
+    while (length > 0) {
+        ssize_t written = write(STDOUT_FILENO, text, length);
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return;
+        }
+        text += written;
+        length -= static_cast<std::size_t>(written);
+    }
+}
+
+// Follows the cursor over text as a terminal with automatic wrap moves it.
+void track_cursor(const char* text, std::size_t length) {
+    for (std::size_t i = 0; i < length; ++i) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c == '\n') {
+            ++terminal.row;
+            terminal.column = 0;
+        } else if (c == '\r') {
+            terminal.column = 0;
+        } else if (c == '\b') {
+            if (terminal.column > 0) --terminal.column;
+        } else if (c == '\t') {
+            terminal.column = (terminal.column + 8) & ~7L;
+            if (terminal.column > terminal.width) terminal.column = terminal.width;
+        } else if (c >= 0x20 || c >= 0x80) {
+            if (terminal.column >= terminal.width) {
+                ++terminal.row;
+                terminal.column = 0;
+            }
+            ++terminal.column;
+        }
+    }
+}
+
+}  // namespace
+
+int read_input_byte() {
+    for (;;) {
+        unsigned char c;
+        ssize_t got = read(STDIN_FILENO, &c, 1);
+        if (got == 1) return c;
+        if (got < 0 && errno == EINTR) continue;
+        return -1;
+    }
+}
+
+void write_output(const char* text, std::size_t length) {
+    check_terminal();
+    if (terminal.is_terminal) track_cursor(text, length);
+    write_raw(text, length);
+}
+
+bool get_cursor_row(short* row) {
+    check_terminal();
+    if (!terminal.is_terminal) return false;
+    *row = static_cast<short>(terminal.row % 16384);
+    return true;
+}
+
+void set_cursor_position(short row, short column) {
+    check_terminal();
+    if (!terminal.is_terminal || row < 0 || column < 0) return;
+    long current = terminal.row % 16384;
+    long delta = row - current;
+    char move[64];
+    int length = 0;
+    if (delta < 0) {
+        length = std::snprintf(move, sizeof move, "\x1b[%ldA\r", -delta);
+        write_raw(move, static_cast<std::size_t>(length));
+    } else {
+        // Line feeds rather than cursor-down: at the bottom of the screen
+        // they scroll, so the row comes into existence below the text.
+        for (long i = 0; i < delta; ++i) write_raw("\n", 1);
+        write_raw("\r", 1);
+    }
+    if (column > 0) {
+        length = std::snprintf(move, sizeof move, "\x1b[%dC", column);
+        write_raw(move, static_cast<std::size_t>(length));
+    }
+    terminal.row += delta;
+    terminal.column = column;
+}
+
+void set_text_attribute(unsigned short attribute) {
+    check_terminal();
+    if (!terminal.is_terminal) return;
+    const char* sequence = "\x1b[0m";  // 7 and anything unmapped: the default colour
+    if (attribute == 2) sequence = "\x1b[32m";
+    if (attribute == 4) sequence = "\x1b[31m";
+    write_raw(sequence, std::strlen(sequence));
+}
+
+}  // namespace platform

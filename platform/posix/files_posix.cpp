@@ -1,0 +1,270 @@
+// Files and folders on a POSIX host, with the Windows behaviour the program
+// relies on: paths arrive in Windows form and are mapped to host paths.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/platform.h"
+#include "platform/posix/host_path.h"
+
+namespace platform {
+namespace {
+
+constexpr std::size_t HOST_CAPACITY = 4096;
+
+unsigned long error_code_of(int error) {
+    switch (error) {
+        case ENOENT: return ERROR_CODE_PATH_NOT_FOUND;
+        case ENOTDIR: return ERROR_CODE_PATH_NOT_FOUND;
+        case EACCES:
+        case EPERM:
+        case EROFS:
+        case EISDIR: return ERROR_CODE_ACCESS_DENIED;
+        case ENOSPC:
+        case EDQUOT: return ERROR_CODE_DISK_FULL;
+        case ENAMETOOLONG: return ERROR_CODE_FILENAME_TOO_LONG;
+        case EEXIST: return ERROR_CODE_ALREADY_EXISTS;
+        default: return 1359;  // ERROR_INTERNAL_ERROR
+    }
+}
+
+bool is_absolute_windows_path(const char* path) {
+    bool drive = ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) &&
+                 path[1] == ':' && path[2] == '\\';
+    bool network = path[0] == '\\' && path[1] == '\\';
+    return drive || network;
+}
+
+bool writable(const struct stat& status) {
+    return (status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
+}
+
+}  // namespace
+
+bool get_module_path(char* field, std::size_t capacity) {
+    char host[HOST_CAPACITY];
+    ssize_t length = readlink("/proc/self/exe", host, sizeof host - 1);
+    if (length <= 0) return false;
+    host[length] = '\0';
+    return host_path::to_windows(host, field, capacity);
+}
+
+bool stat_is_directory(const char* path) {
+    char host[HOST_CAPACITY];
+    struct stat status;
+    return host_path::to_host(path, host, sizeof host) && stat(host, &status) == 0 &&
+           S_ISDIR(status.st_mode);
+}
+
+bool same_file(const char* first, const char* second) {
+    char host_first[HOST_CAPACITY];
+    char host_second[HOST_CAPACITY];
+    struct stat a;
+    struct stat b;
+    return host_path::to_host(first, host_first, sizeof host_first) &&
+           host_path::to_host(second, host_second, sizeof host_second) &&
+           stat(host_first, &a) == 0 && stat(host_second, &b) == 0 && a.st_dev == b.st_dev &&
+           a.st_ino == b.st_ino;
+}
+
+std::FILE* open_file(const char* path, const char* mode) {
+    char host[HOST_CAPACITY];
+    if (!host_path::to_host(path, host, sizeof host)) return nullptr;
+    return std::fopen(host, mode);
+}
+
+bool remove_file(const char* path) {
+    char host[HOST_CAPACITY];
+    return host_path::to_host(path, host, sizeof host) && unlink(host) == 0;
+}
+
+unsigned long create_directories(const char* path) {
+    // Like the shell's directory creation, refuse relative paths.
+    if (!is_absolute_windows_path(path)) return ERROR_CODE_BAD_PATHNAME;
+    char host[HOST_CAPACITY];
+    if (!host_path::to_host(path, host, sizeof host)) return ERROR_CODE_PATH_NOT_FOUND;
+    struct stat status;
+    if (stat(host, &status) == 0) {
+        return S_ISDIR(status.st_mode) ? ERROR_CODE_ALREADY_EXISTS : ERROR_CODE_FILE_EXISTS;
+    }
+    // Create each missing folder from the top down.
+    std::size_t length = std::strlen(host);
+    for (std::size_t i = 1; i <= length; ++i) {
+        if (host[i] != '/' && host[i] != '\0') continue;
+        char saved = host[i];
+        host[i] = '\0';
+        if (mkdir(host, 0777) != 0 && errno != EEXIST) {
+            unsigned long code = error_code_of(errno);
+            host[i] = saved;
+            return code;
+        }
+        host[i] = saved;
+    }
+    return stat(host, &status) == 0 && S_ISDIR(status.st_mode) ? 0 : ERROR_CODE_PATH_NOT_FOUND;
+}
+
+struct DirectoryScan {
+    DIR* directory;
+    char host[HOST_CAPACITY];
+};
+
+namespace {
+
+bool read_entry(DirectoryScan* scan, DirectoryEntry* entry) {
+    for (;;) {
+        errno = 0;
+        struct dirent* next = readdir(scan->directory);
+        if (next == nullptr) return false;
+        std::size_t length = std::strlen(next->d_name);
+        if (length >= sizeof entry->name) continue;  // cannot be named in a Windows path
+        std::memcpy(entry->name, next->d_name, length + 1);
+        if (next->d_type == DT_DIR) {
+            entry->is_directory = true;
+        } else if (next->d_type == DT_REG) {
+            entry->is_directory = false;
+        } else {
+            struct stat status;
+            entry->is_directory = fstatat(dirfd(scan->directory), next->d_name, &status, 0) == 0 &&
+                                  S_ISDIR(status.st_mode);
+        }
+        return true;
+    }
+}
+
+}  // namespace
+
+DirectoryScan* find_first_entry(const char* pattern, DirectoryEntry* entry) {
+    std::size_t length = std::strlen(pattern);
+    if (length < 2 || std::strcmp(pattern + length - 2, "\\*") != 0) return nullptr;
+    char folder[HOST_CAPACITY];
+    std::memcpy(folder, pattern, length - 2);
+    folder[length - 2] = '\0';
+    DirectoryScan* scan = new DirectoryScan;
+    // A bare drive ("E:") names its root here.
+    const char* windows_folder = folder;
+    char drive_root[4];
+    if (length == 4 && folder[1] == ':') {
+        std::snprintf(drive_root, sizeof drive_root, "%c:\\", folder[0]);
+        windows_folder = drive_root;
+    }
+    if (!host_path::to_host(windows_folder, scan->host, sizeof scan->host) ||
+        (scan->directory = opendir(scan->host)) == nullptr) {
+        delete scan;
+        return nullptr;
+    }
+    if (!read_entry(scan, entry)) {
+        closedir(scan->directory);
+        delete scan;
+        return nullptr;
+    }
+    return scan;
+}
+
+bool find_next_entry(DirectoryScan* scan, DirectoryEntry* entry) {
+    return read_entry(scan, entry);
+}
+
+void find_close(DirectoryScan* scan) {
+    closedir(scan->directory);
+    delete scan;
+}
+
+namespace {
+
+// Copies the open source into the open target; false with errno on failure.
+bool copy_contents(int from, int to, off_t size) {
+    off_t remaining = size;
+    bool kernel_copy = true;
+    while (kernel_copy && remaining > 0) {
+        ssize_t copied = copy_file_range(from, nullptr, to, nullptr, static_cast<std::size_t>(remaining), 0);
+        if (copied < 0) {
+            if (errno == EINTR) continue;
+            if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP) return false;
+            kernel_copy = false;
+        } else if (copied == 0) {
+            break;  // the source shrank; the rest is copied below
+        } else {
+            remaining -= copied;
+        }
+    }
+    // Whatever the kernel copy did not take (or a file that grew), by hand.
+    char buffer[65536];
+    for (;;) {
+        ssize_t got = read(from, buffer, sizeof buffer);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (got == 0) return true;
+        for (ssize_t done = 0; done < got;) {
+            ssize_t put = write(to, buffer + done, static_cast<std::size_t>(got - done));
+            if (put < 0) {
+                if (errno == EINTR) continue;
+                return false;
+            }
+            done += put;
+        }
+    }
+}
+
+}  // namespace
+
+unsigned long copy_file(const char* source, const char* destination) {
+    char from_path[HOST_CAPACITY];
+    char to_path[HOST_CAPACITY];
+    if (!host_path::to_host(source, from_path, sizeof from_path) ||
+        !host_path::to_host(destination, to_path, sizeof to_path)) {
+        return ERROR_CODE_PATH_NOT_FOUND;
+    }
+    int from = open(from_path, O_RDONLY | O_CLOEXEC);
+    if (from < 0) return errno == ENOENT ? ERROR_CODE_FILE_NOT_FOUND : error_code_of(errno);
+    struct stat source_status;
+    if (fstat(from, &source_status) != 0 || S_ISDIR(source_status.st_mode)) {
+        close(from);
+        return ERROR_CODE_ACCESS_DENIED;
+    }
+    struct stat target_status;
+    if (stat(to_path, &target_status) == 0) {
+        // Never copy a file onto itself: truncating the target would
+        // destroy the source.
+        if (target_status.st_dev == source_status.st_dev && target_status.st_ino == source_status.st_ino) {
+            close(from);
+            return ERROR_CODE_SHARING_VIOLATION;
+        }
+        // A read-only or non-file target is refused, even for root.
+        if (!S_ISREG(target_status.st_mode) || !writable(target_status)) {
+            close(from);
+            return ERROR_CODE_ACCESS_DENIED;
+        }
+    }
+    int to = open(to_path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (to < 0) {
+        unsigned long code = error_code_of(errno);
+        close(from);
+        return code;
+    }
+    bool copied = copy_contents(from, to, source_status.st_size);
+    int error = errno;
+    // The copy takes over the source's read-only state.
+    if (copied && !writable(source_status) &&
+        fchmod(to, source_status.st_mode & 07777 & ~static_cast<mode_t>(0222)) != 0) {
+        copied = false;
+        error = errno;
+    }
+    if (close(to) != 0 && copied) {
+        copied = false;
+        error = errno;
+    }
+    close(from);
+    if (!copied) {
+        unlink(to_path);  // never leave a partial copy that looks whole
+        return error_code_of(error);
+    }
+    return 0;
+}
+
+}  // namespace platform

@@ -1,0 +1,48 @@
+#include "scripts/database_stage.h"
+
+#include "platform/platform.h"
+#include "scripts/database_command.h"
+#include "scripts/generate_auto_install_sql.h"
+#include "setup/console_output.h"
+#include "setup/log_event.h"
+
+bool run_database_stage(const SetupParameters& p) {
+    bool written = generate_auto_install_sql(p);
+    if (written) {
+        print_line("SQL Script auto_install.sql created.");
+        log_event("SQL script auto_install.sql created.");
+    } else {
+        print_line("Error: SQL script auto_install.sql was not written.");
+        log_event("Error: SQL script auto_install.sql was not written.");
+    }
+
+    print_line("Creating database objects.");
+    if (!written) {
+        // SQL*Plus would only stop at its own prompt on a missing script.
+        print_line("Error: SQL*Plus was not started because auto_install.sql is missing.");
+        log_event("Error: SQL*Plus was not started because auto_install.sql is missing.");
+        return false;
+    }
+    char command[PATH_CAPACITY];
+    make_database_command(p.APP_HOME, command, sizeof command);
+    write_format("Executing: %s\n", command);
+    log_event("Executing: %s", command);
+
+    int status = platform::run_command(command);
+    if (status == 0) {
+        log_event("Database objects created.");
+        return true;
+    }
+    if (status < 0) {
+        print_line("Error: The command could not be run. The database objects were not created.");
+        log_event("Error: The command could not be run. The database objects were not created.");
+    } else {
+        write_format("Error: SQL*Plus ended with exit status %d. The database objects may not have "
+                     "been created; see its output above.\n",
+                     status);
+        log_event("Error: SQL*Plus ended with exit status %d. The database objects may not have "
+                  "been created.",
+                  status);
+    }
+    return false;
+}

@@ -1,0 +1,9 @@
+// Writing a generated script.
+#pragma once
+
+// Writes the text to the path, replacing an existing file, with every line
+// break stored as CR LF. Prints "Error: Cannot open file for writing!" when
+// the file cannot be opened, and a message naming the file when writing or
+// closing fails (a full disk); a half-written file is removed. True only
+// when the whole file was written and closed.
+bool write_script_file(const char* path, const char* text);

@@ -1,0 +1,15 @@
+// Bounded composition into fixed-capacity text fields.
+#pragma once
+
+#include <cstddef>
+
+// Formats into the field, storing at most capacity - 1 characters and
+// always terminating it. Returns true when the whole text fit.
+bool compose_text(char* field, std::size_t capacity, const char* format, ...)
+    __attribute__((format(printf, 3, 4)));
+
+// Copies text into the field, bounded and terminated. True when it fit.
+bool copy_text(char* field, std::size_t capacity, const char* text);
+
+// True when the text holds any of the characters.
+bool contains_any_of(const char* text, const char* characters);

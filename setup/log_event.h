@@ -1,0 +1,7 @@
+// The installation log, install.log in the working directory.
+#pragma once
+
+// Appends one formatted entry and a line break (CR LF) to install.log,
+// opening and closing the file for this entry alone. When the log cannot be
+// written, prints an error line and returns false; the run goes on.
+bool log_event(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -1,0 +1,5 @@
+#include "setup/run_setup.h"
+
+int main() {
+    return run_setup();
+}

@@ -1,0 +1,177 @@
+#include "setup/run_setup.h"
+
+#include <cstring>
+
+#include "deploy/copy_stage.h"
+#include "deploy/shortcut_stage.h"
+#include "input/answer_checks.h"
+#include "input/confirm_continue.h"
+#include "input/prompt_directory.h"
+#include "input/prompt_string.h"
+#include "platform/platform.h"
+#include "scripts/database_stage.h"
+#include "scripts/generate_set_env_bat.h"
+#include "scripts/generate_set_env_sql.h"
+#include "setup/bounded_text.h"
+#include "setup/console_output.h"
+#include "setup/derive_paths.h"
+#include "setup/log_event.h"
+#include "setup/notify_complete.h"
+
+void display_intro() {
+    print_line("********************************************");
+    print_line("*      ORACLE DEMO APPLICATION SETUP       *");
+    print_line("*  (c) 2026 Quarndel Demo Software Ltd.    *");
+    print_line("********************************************");
+    print_line("This program will install the Oracle demo application.\n");
+    print_line("Prerequisites:");
+    print_line("You must install Oracle Express first.\n");
+    print_line("You will be prompted to enter a set of parameters to configure the demo schema, "
+               "and specify the installation location.\n");
+}
+
+bool get_current_directory(char* field, std::size_t capacity) {
+    char path[PATH_CAPACITY];
+    if (!platform::get_module_path(path, sizeof path)) return false;
+    char* last = std::strrchr(path, '\\');
+    if (last != nullptr) *last = '\0';
+    return copy_text(field, capacity, path);
+}
+
+namespace {
+
+void echo_parameters(const SetupParameters& p) {
+    print_line("SETUP PARAMETERS");
+    print_line("================");
+    write_format("Source files extracted to: %s\n", p.SOURCE_DIR);
+    write_format("DBSERVICE = %s\n", p.DBSERVICE);
+    write_format("Listener port = %s\n", p.PORT);
+    write_format("Database connection string = %s\n", p.DBCONNECT);
+    write_format("APP_OWNER = %s\n", p.APP_OWNER);
+    write_format("CONNECT_USER = %s\n", p.CONNECT_USER);
+    write_format("APP_HOME directory = %s\n", p.APP_HOME);
+    write_format("SQL_APP_HOME directory = %s\n", p.SQL_APP_HOME);
+    write_format("DATA_HOME directory = %s\n", p.DATA_HOME);
+    write_format("SQL_DATA_HOME directory = %s\n", p.SQL_DATA_HOME);
+
+    log_event("Source files extracted to: %s", p.SOURCE_DIR);
+    log_event("DBSERVICE = %s", p.DBSERVICE);
+    log_event("Listener port = %s", p.PORT);
+    log_event("Database connection string = %s", p.DBCONNECT);
+    log_event("APP_OWNER = %s", p.APP_OWNER);
+    log_event("CONNECT_USER = %s", p.CONNECT_USER);
+    log_event("APP_HOME directory = %s", p.APP_HOME);
+    log_event("SQL_APP_HOME directory = %s", p.SQL_APP_HOME);
+    log_event("DATA_HOME directory = %s", p.DATA_HOME);
+    log_event("SQL_DATA_HOME directory = %s", p.SQL_DATA_HOME);
+}
+
+int abandon() {
+    print_line("Installation abandoned.");
+    log_event("Installation abandoned.");
+    return EXIT_ABANDONED;
+}
+
+// The stages in their fixed order; each reports its own messages.
+struct Stage {
+    const char* name;
+    bool (*run)(const SetupParameters&);
+};
+
+const Stage STAGES[] = {
+    {"APP_HOME and DATA_HOME copy", run_copy_stage},
+    {"set_env.sql", run_set_env_sql_stage},
+    {"set_env.bat", run_set_env_bat_stage},
+    {"auto_install.sql and database objects", run_database_stage},
+    {"desktop shortcut", run_shortcut_stage},
+};
+
+}  // namespace
+
+bool collect_parameters(SetupParameters& p) {
+    if (!prompt_string("Enter the pluggable database service name", p.DBSERVICE,
+                       sizeof p.DBSERVICE, "XEPDB1", NAME_REFUSED_CHARACTERS) ||
+        !prompt_string("Enter the application owner username", p.APP_OWNER, sizeof p.APP_OWNER,
+                       "QUARNDEL", OWNER_REFUSED_CHARACTERS) ||
+        !prompt_string("Enter the connection username", p.CONNECT_USER, sizeof p.CONNECT_USER,
+                       "DEMO_CONNECT", NAME_REFUSED_CHARACTERS) ||
+        !prompt_string("Enter the listener port", p.PORT, sizeof p.PORT, "1521",
+                       NAME_REFUSED_CHARACTERS)) {
+        return false;
+    }
+
+    print_line("\nSpecify the application home directory APP_HOME. Include the drive, separate each "
+               "directory with a single \\. ");
+    print_line("Do not end with a \\ unless specifying just the drive root e.g. D:\\ ");
+    print_line("You may include spaces and ampersands & in the APP_HOME path. ");
+    print_line("Do not include quotes \" ");
+    const DirectoryRules app_rules = {false, APP_DIRECTORY_REFUSED_CHARACTERS, app_home_fits};
+    if (!prompt_directory("Enter the app installation directory path", p.APP_DIRECTORY,
+                          sizeof p.APP_DIRECTORY, "C:\\", p.APP_HOME, sizeof p.APP_HOME,
+                          p.DBSERVICE, p.APP_OWNER, app_rules)) {
+        return false;
+    }
+    escape_for_sqlplus(p.APP_HOME, p.SQL_APP_HOME, sizeof p.SQL_APP_HOME);
+
+    print_line("\nSpecify the data home directory DATA_HOME. Include the drive, separate each "
+               "directory with a single \\. ");
+    print_line("Do not end with a \\ unless specifying just the drive root e.g. D:\\ ");
+    print_line("Spaces are not allowed in this path.");
+    print_line("Do not include ampersands &. ");
+    print_line("Do not include quotes \". ");
+    const DirectoryRules data_rules = {true, DATA_DIRECTORY_REFUSED_CHARACTERS, data_home_fits};
+    if (!prompt_directory("Enter the data directory path", p.DATA_DIRECTORY,
+                          sizeof p.DATA_DIRECTORY, "C:\\", p.DATA_HOME, sizeof p.DATA_HOME,
+                          p.DBSERVICE, p.APP_OWNER, data_rules)) {
+        return false;
+    }
+    char root[PATH_CAPACITY];
+    copy_text(root, sizeof root, p.DATA_HOME);
+    compose_text(p.DATA_HOME, sizeof p.DATA_HOME, "%s\\data", root);
+    escape_for_sqlplus(p.DATA_HOME, p.SQL_DATA_HOME, sizeof p.SQL_DATA_HOME);
+    make_connection_string(p.PORT, p.DBSERVICE, p.DBCONNECT, sizeof p.DBCONNECT);
+    return true;
+}
+
+int run_setup() {
+    log_event("ORACLE QUARNDEL INSTALLATION LOG");
+    display_intro();
+
+    SetupParameters p;
+    if (!get_current_directory(p.SOURCE_DIR, sizeof p.SOURCE_DIR)) {
+        print_line("Error: Could not determine the folder this setup program was started from.");
+        log_event("Error: Could not determine the folder this setup program was started from.");
+        return abandon();
+    }
+    log_event("Setup started from directory: %s", p.SOURCE_DIR);
+    compose_text(p.SOURCE_DATA_DIR, sizeof p.SOURCE_DATA_DIR, "%s\\data", p.SOURCE_DIR);
+
+    if (!collect_parameters(p)) {
+        write_text("\n");
+        return abandon();
+    }
+    echo_parameters(p);
+
+    Confirmation answer = confirm_continue("Do you want to continue with the installation (Y or N)?");
+    if (answer != Confirmation::yes) {
+        if (answer == Confirmation::end_of_input) write_text("\n");
+        return abandon();
+    }
+    log_event("User confirmed installation to continue.");
+
+    char failed[512] = "";
+    for (const Stage& stage : STAGES) {
+        if (stage.run(p)) continue;
+        char list[sizeof failed];
+        copy_text(list, sizeof list, failed);
+        compose_text(failed, sizeof failed, "%s%s%s", list, list[0] != '\0' ? ", " : "", stage.name);
+    }
+
+    notify_complete(p.APP_HOME, p.DATA_HOME, p.DBSERVICE, p.APP_OWNER, p.CONNECT_USER, failed);
+    if (failed[0] != '\0') {
+        log_event("Installation completed with errors.");
+        return EXIT_STAGE_FAILED;
+    }
+    log_event("Installation completed.");
+    return EXIT_COMPLETED;
+}
