@@ -64,8 +64,7 @@ bool to_host(const char* windows_path, char* host, std::size_t capacity) {
         if (!append(host, capacity, &used, root)) return false;
     }
     if (!append(host, capacity, &used, rest)) return false;
-    if (used == 0) return append(host, capacity, &used, "/");
-    return true;
+    return used > 0;  // an empty path names nothing
 }
 
 bool to_windows(const char* host, char* windows_path, std::size_t capacity) {

@@ -1,0 +1,372 @@
+// The whole program driven through its standard input: the dialogue, its
+// transcript and install.log, byte for byte.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <string>
+
+#include "tests/test_support.h"
+
+namespace {
+
+std::string windows_form(const std::string& host_path) {
+    std::string path = "Z:" + host_path;
+    for (char& c : path) {
+        if (c == '/') c = '\\';
+    }
+    return path;
+}
+
+std::string count_occurrences_text(const std::string& text, const std::string& piece, int* count) {
+    *count = 0;
+    for (std::size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++*count;
+    return text;
+}
+
+int occurrences(const std::string& text, const std::string& piece) {
+    int count = 0;
+    count_occurrences_text(text, piece, &count);
+    return count;
+}
+
+const char* const DEFAULTS = "\n\n\n\n\n\n";
+
+class Dialogue : public ::testing::Test {
+protected:
+    void SetUp() override {
+        drive_c = scratch / "c";
+        make_folders(drive_c);
+        make_folders(desktop_folder(drive_c));
+        dist = make_distribution(scratch.path());
+        make_folders(scratch / "bin");
+        // A SQL*Plus that succeeds silently: the database is not what these tests check.
+        write_file(scratch / "bin/sqlplus", "#!/bin/sh\nexit 0\n");
+        chmod((scratch / "bin/sqlplus").c_str(), 0755);
+    }
+
+    ProgramRun run(const std::string& input, const std::string& folder = "") {
+        return run_program({dist + "/setup"}, input, folder.empty() ? scratch.path() : folder,
+                           {"SETUP_DRIVE_C=" + drive_c,
+                            "PATH=" + scratch.path() + "/bin:" + std::string(getenv("PATH"))});
+    }
+
+    std::string log() { return read_file(scratch / "install.log"); }
+
+    // What the program prints from its start to the confirmation question,
+    // for the given echo values, with every answer taken by default.
+    std::string dialogue_until_confirmation(const std::string& banner_line) {
+        return "********************************************\n"
+               "*      ORACLE DEMO APPLICATION SETUP       *\n" +
+               banner_line +
+               "\n********************************************\n"
+               "This program will install the Oracle demo application.\n\n"
+               "Prerequisites:\n"
+               "You must install Oracle Express first.\n\n"
+               "You will be prompted to enter a set of parameters to configure the demo schema, and "
+               "specify the installation location.\n\n"
+               "Enter the pluggable database service name (Press Enter for default: 'XEPDB1'): "
+               "Enter the application owner username (Press Enter for default: 'QUARNDEL'): "
+               "Enter the connection username (Press Enter for default: 'DEMO_CONNECT'): "
+               "Enter the listener port (Press Enter for default: '1521'): "
+               "\nSpecify the application home directory APP_HOME. Include the drive, separate each "
+               "directory with a single \\. \n"
+               "Do not end with a \\ unless specifying just the drive root e.g. D:\\ \n"
+               "You may include spaces and ampersands & in the APP_HOME path. \n"
+               "Do not include quotes \" \n"
+               "Enter the app installation directory path (Press Enter for default: 'C:\\'): "
+               "\nSpecify the data home directory DATA_HOME. Include the drive, separate each "
+               "directory with a single \\. \n"
+               "Do not end with a \\ unless specifying just the drive root e.g. D:\\ \n"
+               "Spaces are not allowed in this path.\n"
+               "Do not include ampersands &. \n"
+               "Do not include quotes \". \n"
+               "Enter the data directory path (Press Enter for default: 'C:\\'): "
+               "SETUP PARAMETERS\n"
+               "================\n" +
+               echo_lines() + "\nDo you want to continue with the installation (Y or N)?";
+    }
+
+    std::string echo_lines() {
+        return "Source files extracted to: " + windows_form(dist) + "\n"
+               "DBSERVICE = XEPDB1\n"
+               "Listener port = 1521\n"
+               "Database connection string = //localhost:1521/XEPDB1\n"
+               "APP_OWNER = QUARNDEL\n"
+               "CONNECT_USER = DEMO_CONNECT\n"
+               "APP_HOME directory = C:\\XEPDB1\\QUARNDEL\n"
+               "SQL_APP_HOME directory = C:\\\\XEPDB1\\\\QUARNDEL\n"
+               "DATA_HOME directory = C:\\XEPDB1\\QUARNDEL\\data\n"
+               "SQL_DATA_HOME directory = C:\\\\XEPDB1\\\\QUARNDEL\\\\data\n";
+    }
+
+    std::string log_until_confirmation() {
+        std::string echo = echo_lines();
+        return "ORACLE QUARNDEL INSTALLATION LOG\nSetup started from directory: " + windows_form(dist) +
+               "\n" + echo;
+    }
+
+    // The banner's third line, checked for its frame.
+    std::string banner_line(const std::string& output) {
+        std::size_t start = output.find('\n', output.find("SETUP       *")) + 1;
+        std::string line = output.substr(start, output.find('\n', start) - start);
+        EXPECT_EQ(line.size(), 44u);
+        EXPECT_EQ(line.front(), '*');
+        EXPECT_EQ(line.back(), '*');
+        return line;
+    }
+
+    ScratchFolder scratch;
+    std::string drive_c;
+    std::string dist;
+};
+
+TEST_F(Dialogue, DefaultRunPrintsAndLogsExactly) {
+    ProgramRun result = run(std::string(DEFAULTS) + "Y\n\n");
+    ASSERT_EQ(result.exit_status, 0) << result.output;
+    std::string expected =
+        dialogue_until_confirmation(banner_line(result.output)) +
+        "Creating APP_HOME. Copying files from " + windows_form(dist) + " to C:\\XEPDB1\\QUARNDEL...\n"
+        "\n\n\n\n\n"  // one line break as each of the five folders ends
+        "APP_HOME created.\n\n"
+        "Creating DATA_HOME. Copying files from " + windows_form(dist) + "\\data to C:\\XEPDB1\\QUARNDEL\\data...\n"
+        "\n"
+        "DATA_HOME created.\n\n"
+        "Creating C:\\XEPDB1\\QUARNDEL\\config\\set_env.sql...\n"
+        "SQL script generated: C:\\XEPDB1\\QUARNDEL\\config\\set_env.sql\n"
+        "SQL script set_env.sql created.\n"
+        "Creating C:\\XEPDB1\\QUARNDEL\\config\\set_env.bat...\n"
+        "Script generated: C:\\XEPDB1\\QUARNDEL\\config\\set_env.bat\n"
+        "Script set_env.bat created.\n"
+        "Creating C:\\XEPDB1\\QUARNDEL\\install\\auto_install.sql...\n"
+        "SQL script generated: C:\\XEPDB1\\QUARNDEL\\install\\auto_install.sql\n"
+        "SQL Script auto_install.sql created.\n"
+        "Creating database objects.\n"
+        "Executing: sqlplus / as sysdba @\"C:\\XEPDB1\\QUARNDEL\\install\\auto_install.sql\"\n"
+        "Shortcut created on Desktop: QUARNDEL.lnk\n"
+        "\nINSTALLATION SUMMARY:\n"
+        "=====================\n"
+        "Database Service  : XEPDB1\n"
+        "Application Owner : QUARNDEL\n"
+        "Connection User   : DEMO_CONNECT\n"
+        "Application Home  : C:\\XEPDB1\\QUARNDEL\n"
+        "Data Home         : C:\\XEPDB1\\QUARNDEL\\data\n"
+        "Setup Log         : install.log\n"
+        "\n\nInstallation complete. Press RETURN to exit.\n";
+    EXPECT_EQ(result.output, expected);
+
+    // The log: every entry in order; the copied files in enumeration order,
+    // so they are compared as a set below.
+    std::string full_log = log();
+    std::string without_copies;
+    std::vector<std::string> copies;
+    for (std::size_t start = 0; start < full_log.size();) {
+        std::size_t end = full_log.find("\r\n", start);
+        ASSERT_NE(end, std::string::npos) << "every entry ends in CR LF";
+        std::string line = full_log.substr(start, end - start);
+        if (line.rfind("Copied file: ", 0) == 0) {
+            copies.push_back(line);
+        } else {
+            without_copies += line + "\n";
+        }
+        start = end + 2;
+    }
+    EXPECT_EQ(without_copies,
+              log_until_confirmation() +
+                  "User confirmed installation to continue.\n"
+                  "APP_HOME created.\n"
+                  "DATA_HOME created.\n"
+                  "SQL script set_env.sql created.\n"
+                  "Script set_env.bat created.\n"
+                  "SQL script auto_install.sql created.\n"
+                  "Executing: sqlplus / as sysdba @\"C:\\XEPDB1\\QUARNDEL\\install\\auto_install.sql\"\n"
+                  "Database objects created.\n"
+                  "Shortcut created on Desktop: QUARNDEL.lnk\n\n"
+                  "\nINSTALLATION SUMMARY:\n\n"
+                  "=====================\n\n"
+                  "Database Service  : XEPDB1\n\n"
+                  "Application Owner : QUARNDEL\n\n"
+                  "Connection User   : DEMO_CONNECT\n\n"
+                  "Application Home  : C:\\XEPDB1\\QUARNDEL\n\n"
+                  "Data Home         : C:\\XEPDB1\\QUARNDEL\\data\n\n"
+                  "Setup Log         : install.log\n\n"
+                  "Installation completed.\n");
+    std::string dist_windows = windows_form(dist);
+    std::vector<std::string> expected_copies = {
+        "Copied file: " + dist_windows + "\\com\\startora.bat -> C:\\XEPDB1\\QUARNDEL\\com\\startora.bat",
+        "Copied file: " + dist_windows + "\\data\\one.csv -> C:\\XEPDB1\\QUARNDEL\\data\\one.csv",
+        "Copied file: " + dist_windows + "\\data\\one.csv -> C:\\XEPDB1\\QUARNDEL\\data\\data\\one.csv",
+        "Copied file: " + dist_windows + "\\data\\two.csv -> C:\\XEPDB1\\QUARNDEL\\data\\two.csv",
+        "Copied file: " + dist_windows + "\\data\\two.csv -> C:\\XEPDB1\\QUARNDEL\\data\\data\\two.csv",
+        "Copied file: " + dist_windows + "\\install\\install_schema.sql -> C:\\XEPDB1\\QUARNDEL\\install\\install_schema.sql",
+        "Copied file: " + dist_windows + "\\setup -> C:\\XEPDB1\\QUARNDEL\\setup",
+    };
+    // One data folder is copied twice: into APP_HOME\data, then into DATA_HOME
+    // (the same folder with default answers).
+    expected_copies[2] = "Copied file: " + dist_windows + "\\data\\one.csv -> C:\\XEPDB1\\QUARNDEL\\data\\one.csv";
+    expected_copies[4] = "Copied file: " + dist_windows + "\\data\\two.csv -> C:\\XEPDB1\\QUARNDEL\\data\\two.csv";
+    std::sort(copies.begin(), copies.end());
+    std::sort(expected_copies.begin(), expected_copies.end());
+    EXPECT_EQ(copies, expected_copies);
+}
+
+TEST_F(Dialogue, AnsweringNAbandonsWithTheExactLog) {
+    ProgramRun result = run(std::string(DEFAULTS) + "N\n");
+    EXPECT_EQ(result.exit_status, 255);
+    EXPECT_EQ(result.output, dialogue_until_confirmation(banner_line(result.output)) + "Installation abandoned.\n");
+    EXPECT_EQ(log(), crlf(log_until_confirmation() + "Installation abandoned.\n"));
+    EXPECT_FALSE(file_exists(drive_c + "/XEPDB1")) << "nothing is copied before confirmation";
+}
+
+TEST_F(Dialogue, ConfirmationTakesOneCharacterPerAttempt) {
+    const std::string invalid = "Invalid input. Please enter 'Y' for Yes or 'N' for No.\n";
+    ProgramRun lower_y = run(std::string(DEFAULTS) + "y\n\n");
+    EXPECT_EQ(lower_y.exit_status, 0);
+    EXPECT_NE(log().find("User confirmed installation to continue."), std::string::npos);
+
+    ProgramRun lower_n = run(std::string(DEFAULTS) + "n\n");
+    EXPECT_EQ(lower_n.exit_status, 255);
+
+    ProgramRun xn = run(std::string(DEFAULTS) + "xn\n");
+    EXPECT_EQ(xn.exit_status, 255);
+    EXPECT_EQ(occurrences(xn.output, invalid), 1);
+    EXPECT_NE(xn.output.find("(Y or N)?" + invalid + "Do you want to continue with the installation (Y or N)?"
+                             "Installation abandoned."),
+              std::string::npos);
+
+    // "yes": Y is taken, "es" and the line break are the rest of the line,
+    // which the final wait discards before waiting for one more RETURN.
+    ProgramRun yes = run(std::string(DEFAULTS) + "yes\n\n");
+    EXPECT_EQ(yes.exit_status, 0);
+    EXPECT_EQ(occurrences(yes.output, invalid), 0);
+}
+
+TEST_F(Dialogue, OverlongAnswersAreRefusedWholeAndAskedAgain) {
+    const std::string twenty(20, 'S');
+    const std::string nineteen(19, 'O');
+    ProgramRun result = run(twenty + "REST\nMYSERVICE\n" + nineteen + "\n\n123456\n12345\n\n\nN\n");
+    EXPECT_EQ(result.exit_status, 255);
+    EXPECT_EQ(occurrences(result.output, "Error: The answer is too long: at most 19 characters are allowed.\n"), 1);
+    EXPECT_EQ(occurrences(result.output, "Error: The answer is too long: at most 5 characters are allowed.\n"), 1);
+    EXPECT_EQ(occurrences(result.output, "Enter the pluggable database service name"), 2);
+    EXPECT_NE(result.output.find("DBSERVICE = MYSERVICE\n"), std::string::npos);
+    EXPECT_NE(result.output.find("APP_OWNER = " + nineteen + "\n"), std::string::npos);
+    EXPECT_NE(result.output.find("Listener port = 12345\n"), std::string::npos);
+    EXPECT_NE(result.output.find("APP_HOME directory = C:\\MYSERVICE\\" + nineteen + "\n"), std::string::npos);
+
+    // A line longer than a path at a directory prompt, then after an error.
+    const std::string huge(5000, 'x');
+    ProgramRun paths = run("\n\n\n\n" + huge + "\nC:\\missing\n" + huge + "\n\n" + huge + "\nC:\\\n\nN\n");
+    EXPECT_EQ(paths.exit_status, 255);
+    EXPECT_EQ(occurrences(paths.output, "at most 259 characters are allowed."), 3);
+    EXPECT_NE(paths.output.find("APP_HOME directory = C:\\XEPDB1\\QUARNDEL\n"), std::string::npos);
+}
+
+TEST_F(Dialogue, EndOfInputAtAnyReadAbandons) {
+    const std::string lines[] = {"\n", "\n", "\n", "\n", "\n", "\n", "Y"};
+    for (int given = 0; given < 7; ++given) {
+        std::string input;
+        for (int i = 0; i < given; ++i) input += lines[i];
+        if (given == 6) input = std::string(DEFAULTS) + "   ";  // white space only at the confirmation
+        ProgramRun result = run(input);
+        EXPECT_EQ(result.exit_status, 255) << "input ended after " << given << " lines";
+        EXPECT_EQ(result.output.substr(result.output.size() - 25), "\nInstallation abandoned.\n");
+        std::string log_text = log();
+        EXPECT_EQ(log_text.substr(log_text.size() - 25), "Installation abandoned.\r\n");
+    }
+    // Inside the directory prompt's retry loop.
+    ProgramRun retry = run("\n\n\n\nC:\\missing\n");
+    EXPECT_EQ(retry.exit_status, 255);
+    EXPECT_NE(retry.output.find("Installation abandoned."), std::string::npos);
+
+    // End of input during the final wait ends the run normally.
+    ProgramRun wait = run(std::string(DEFAULTS) + "Y");
+    EXPECT_EQ(wait.exit_status, 0);
+    EXPECT_NE(log().find("Installation completed.\r\n"), std::string::npos);
+}
+
+TEST_F(Dialogue, DirectoryAnswersAreCheckedAsTyped) {
+    make_folders(drive_c + "/with blank");
+    make_folders(drive_c + "/apps");
+    const std::string missing = "\nERROR: Directory does not exist, please enter a valid path: ";
+    const std::string special = "\nERROR: The directory path must not contain spaces or &. Please enter a valid path: ";
+    // Application directory: missing, trailing backslash, then an empty line
+    // (no default after an error), then a path with a blank (accepted there).
+    // Data directory: existing with a blank (second message only), missing
+    // with a blank (both, in order), then a good answer.
+    ProgramRun result = run("\n\n\n\nC:\\nowhere\nC:\\apps\\\n\nC:\\with blank\n"
+                            "C:\\with blank\nC:\\no where\nC:\\apps\nN\n");
+    EXPECT_EQ(result.exit_status, 255);
+    EXPECT_NE(result.output.find("(Press Enter for default: 'C:\\'): " + missing + missing + missing +
+                                 "\nSpecify the data home"),
+              std::string::npos);
+    EXPECT_NE(result.output.find("(Press Enter for default: 'C:\\'): " + special + missing + special +
+                                 "SETUP PARAMETERS"),
+              std::string::npos);
+    EXPECT_NE(result.output.find("APP_HOME directory = C:\\with blank\\XEPDB1\\QUARNDEL\n"), std::string::npos);
+    EXPECT_NE(result.output.find("DATA_HOME directory = C:\\apps\\XEPDB1\\QUARNDEL\\data\n"), std::string::npos);
+}
+
+TEST_F(Dialogue, CharactersTheScriptsCannotCarryAreRefused) {
+    make_folders(drive_c + "/50%");
+    make_folders(drive_c + "/a^b");
+    make_folders(drive_c + "/it's");
+    ProgramRun result = run("X&Y\nSVC\nA*B\nOWNER\nU|SER\nUSER\n15 21\n15x\nC:\\50%\nC:\\it's\nC:\\\n"
+                            "C:\\a^b\nC:\\\nN\n");
+    EXPECT_EQ(result.exit_status, 255);
+    EXPECT_EQ(occurrences(result.output, "Error: The answer must not contain blanks & | < > ^ % \" '.\n"), 3);
+    EXPECT_EQ(occurrences(result.output, "Error: The answer must not contain blanks & | < > ^ % \" ' \\ / : * ?.\n"), 1);
+    EXPECT_EQ(occurrences(result.output, "\nERROR: The directory path must not contain any of these characters: \" % '."), 2);
+    EXPECT_EQ(occurrences(result.output, "\nERROR: The directory path must not contain any of these characters: \" % ^ | < >."), 1);
+    EXPECT_NE(result.output.find("Database connection string = //localhost:15x/SVC\n"), std::string::npos);
+    EXPECT_NE(result.output.find("APP_HOME directory = C:\\SVC\\OWNER\n"), std::string::npos);
+}
+
+TEST_F(Dialogue, PathsThatWouldNotFitAreRefused) {
+    // APP_HOME may be at most 211 characters: the SQL*Plus command line adds 48.
+    std::string host = drive_c;
+    std::string answer = "C:";
+    while (answer.size() < 200) {
+        host += "/abcdefghij";
+        answer += "\\abcdefghij";
+    }
+    make_folders(host);
+    ProgramRun result = run("\n\n\n\n" + answer + "\nC:\\\n" + answer + "\nN\n");
+    EXPECT_EQ(result.exit_status, 255);
+    // C:\ + 19 tens = 211 characters of APP_HOME with XEPDB1\QUARNDEL: too long.
+    EXPECT_EQ(occurrences(result.output, "\nERROR: The directory path is too long for the installation paths built from it."), 1);
+    EXPECT_NE(result.output.find("APP_HOME directory = C:\\XEPDB1\\QUARNDEL\n"), std::string::npos);
+    // DATA_HOME only needs "\data" and its SQL form: the same answer fits.
+    EXPECT_NE(result.output.find("DATA_HOME directory = " + answer + "\\XEPDB1\\QUARNDEL\\data\n"), std::string::npos);
+}
+
+TEST_F(Dialogue, LogIsAppendedInTheWorkingFolder) {
+    run(std::string(DEFAULTS) + "N\n");
+    run(std::string(DEFAULTS) + "N\n");
+    std::string one_run = crlf(log_until_confirmation() + "Installation abandoned.\n");
+    EXPECT_EQ(log(), one_run + one_run);
+
+    make_folders(scratch / "elsewhere");
+    run(std::string(DEFAULTS) + "N\n", scratch / "elsewhere");
+    EXPECT_EQ(read_file(scratch / "elsewhere/install.log"), one_run);
+    EXPECT_FALSE(file_exists(dist + "/install.log"));
+}
+
+TEST_F(Dialogue, WindowsLineEndsInAnAnswersFile) {
+    ProgramRun result = run("\r\n\r\nCONNECT_ME\r\n\r\n\r\n\r\nN\r\n");
+    EXPECT_EQ(result.exit_status, 255);
+    EXPECT_NE(result.output.find("CONNECT_USER = CONNECT_ME\n"), std::string::npos);
+    EXPECT_NE(result.output.find("APP_HOME directory = C:\\XEPDB1\\QUARNDEL\n"), std::string::npos);
+}
+
+TEST_F(Dialogue, ExecutableInADriveRoot) {
+    ProgramRun result = run_program({dist + "/setup"}, std::string(DEFAULTS) + "Y\n\n", scratch.path(),
+                                    {"SETUP_DRIVE_C=" + drive_c, "SETUP_DRIVE_E=" + dist,
+                                     "PATH=" + scratch.path() + "/bin:" + std::string(getenv("PATH"))});
+    EXPECT_EQ(result.exit_status, 0) << result.output;
+    EXPECT_NE(result.output.find("Source files extracted to: E:\n"), std::string::npos);
+    EXPECT_NE(result.output.find("Copying files from E:\\data to C:\\XEPDB1\\QUARNDEL\\data...\n"), std::string::npos);
+    EXPECT_NE(log().find("Setup started from directory: E:\r\n"), std::string::npos);
+    EXPECT_EQ(read_file(drive_c + "/XEPDB1/QUARNDEL/com/startora.bat"), "@ECHO OFF\r\n");
+}
+
+}  // namespace

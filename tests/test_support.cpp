@@ -1,0 +1,144 @@
+#include "tests/test_support.h"
+
+#include <fcntl.h>
+#include <ftw.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+ScratchFolder::ScratchFolder() {
+    char pattern[] = "/tmp/setup-test-XXXXXX";
+    if (mkdtemp(pattern) == nullptr) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+}
+
+namespace {
+int remove_entry(const char* path, const struct stat*, int, struct FTW*) {
+    chmod(path, 0700);
+    return remove(path);
+}
+int unlock_entry(const char* path, const struct stat* status, int, struct FTW*) {
+    chmod(path, S_ISDIR(status->st_mode) ? 0700 : 0600);
+    return 0;
+}
+}  // namespace
+
+ScratchFolder::~ScratchFolder() {
+    nftw(path_.c_str(), unlock_entry, 32, FTW_PHYS);
+    nftw(path_.c_str(), remove_entry, 32, FTW_DEPTH | FTW_PHYS);
+}
+
+ProgramRun run_program(const std::vector<std::string>& arguments, const std::string& input,
+                       const std::string& working_folder, const std::vector<std::string>& environment) {
+    char input_name[] = "/tmp/setup-input-XXXXXX";
+    char output_name[] = "/tmp/setup-output-XXXXXX";
+    int input_fd = mkstemp(input_name);
+    int output_fd = mkstemp(output_name);
+    if (input_fd < 0 || output_fd < 0) throw std::runtime_error("mkstemp failed");
+    if (write(input_fd, input.data(), input.size()) != static_cast<ssize_t>(input.size())) {
+        throw std::runtime_error("cannot write input");
+    }
+    lseek(input_fd, 0, SEEK_SET);
+
+    pid_t child = fork();
+    if (child == 0) {
+        dup2(input_fd, 0);
+        dup2(output_fd, 1);
+        dup2(output_fd, 2);
+        if (chdir(working_folder.c_str()) != 0) _exit(126);
+        for (const std::string& entry : environment) putenv(strdup(entry.c_str()));
+        std::vector<char*> argv;
+        for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    close(input_fd);
+    close(output_fd);
+    ProgramRun run;
+    run.output = read_file(output_name);
+    run.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
+    unlink(input_name);
+    unlink(output_name);
+    return run;
+}
+
+std::string read_file(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+void write_file(const std::string& path, const std::string& content) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << content;
+    if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+bool file_exists(const std::string& path) {
+    struct stat status;
+    return stat(path.c_str(), &status) == 0;
+}
+
+void make_folders(const std::string& path) {
+    for (std::size_t i = 1; i <= path.size(); ++i) {
+        if (i == path.size() || path[i] == '/') mkdir(path.substr(0, i).c_str(), 0755);
+    }
+}
+
+namespace {
+std::vector<std::string>* listed = nullptr;
+std::size_t listed_prefix = 0;
+int list_entry(const char* path, const struct stat*, int type, struct FTW*) {
+    if (type == FTW_F) listed->push_back(std::string(path).substr(listed_prefix));
+    return 0;
+}
+}  // namespace
+
+std::vector<std::string> list_files_recursively(const std::string& folder) {
+    std::vector<std::string> files;
+    listed = &files;
+    listed_prefix = folder.size() + 1;
+    nftw(folder.c_str(), list_entry, 32, FTW_PHYS);
+    listed = nullptr;
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+std::string crlf(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '\n') out += '\r';
+        out += c;
+    }
+    return out;
+}
+
+std::string make_distribution(const std::string& parent) {
+    std::string dist = parent + "/dist";
+    for (const char* folder : {"config", "install", "com", "data"}) make_folders(dist + "/" + folder);
+    write_file(dist + "/install/install_schema.sql", "PROMPT schema\r\n");
+    write_file(dist + "/com/startora.bat", "@ECHO OFF\r\n");
+    write_file(dist + "/data/one.csv", "1,2\r\n");
+    write_file(dist + "/data/two.csv", "3,4\r\n");
+    write_file(dist + "/setup", read_file(SETUP_EXE));
+    chmod((dist + "/setup").c_str(), 0755);
+    return dist;
+}
+
+std::string desktop_folder(const std::string& drive_c) {
+    const char* user = std::getenv("USER");
+    std::string name = user != nullptr && user[0] != '\0' ? user : getpwuid(getuid())->pw_name;
+    return drive_c + "/users/" + name + "/Desktop";
+}
