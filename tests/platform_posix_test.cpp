@@ -1,0 +1,116 @@
+// The POSIX backend's Windows behaviour: drive mapping, the existence test,
+// directory creation, and the file copy's rules.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "input/answer_checks.h"
+#include "platform/platform.h"
+#include "platform/posix/host_path.h"
+#include "tests/test_support.h"
+
+namespace {
+
+class PosixBackend : public ::testing::Test {
+protected:
+    void SetUp() override {
+        make_folders(scratch / "c/apps");
+        setenv("SETUP_DRIVE_C", (scratch / "c").c_str(), 1);
+        setenv("SETUP_DRIVE_D", (scratch / "d").c_str(), 1);
+    }
+    void TearDown() override {
+        unsetenv("SETUP_DRIVE_C");
+        unsetenv("SETUP_DRIVE_D");
+    }
+    std::string host(const char* windows_path) {
+        char out[4096];
+        if (!host_path::to_host(windows_path, out, sizeof out)) return "<none>";
+        return out;
+    }
+    ScratchFolder scratch;
+};
+
+TEST_F(PosixBackend, DrivesMapToHostFolders) {
+    EXPECT_EQ(host("C:\\apps\\x.txt"), scratch / "c/apps/x.txt");
+    EXPECT_EQ(host("c:\\apps"), scratch / "c/apps");
+    EXPECT_EQ(host("Z:\\etc\\hosts"), "/etc/hosts");
+    EXPECT_EQ(host("relative\\file"), "relative/file");
+    EXPECT_EQ(host("Q:\\unmapped"), "<none>");
+    EXPECT_EQ(host("\\\\server\\share"), "<none>");
+    EXPECT_EQ(host(""), "<none>");
+
+    char windows[260];
+    ASSERT_TRUE(host_path::to_windows((scratch / "c/apps/x").c_str(), windows, sizeof windows));
+    EXPECT_STREQ(windows, "C:\\apps\\x");
+    ASSERT_TRUE(host_path::to_windows("/usr/bin", windows, sizeof windows));
+    EXPECT_STREQ(windows, "Z:\\usr\\bin");
+    EXPECT_FALSE(host_path::to_windows("/a/very/long/path", windows, 8)) << "never cut silently";
+}
+
+TEST_F(PosixBackend, DirectoryExistsFollowsTheWindowsRules) {
+    EXPECT_TRUE(directory_exists("C:\\"));
+    EXPECT_TRUE(directory_exists("C:\\apps"));
+    EXPECT_FALSE(directory_exists("C:\\apps\\")) << "a trailing backslash means missing";
+    EXPECT_FALSE(directory_exists("C:\\missing"));
+    EXPECT_FALSE(directory_exists("D:\\"));
+    write_file(scratch / "c/file.txt", "x");
+    EXPECT_FALSE(directory_exists("C:\\file.txt"));
+}
+
+TEST_F(PosixBackend, CreateDirectoriesWithParentsAndRefusesRelativePaths) {
+    EXPECT_EQ(platform::create_directories("C:\\new\\deep\\er"), 0u);
+    EXPECT_TRUE(directory_exists("C:\\new\\deep\\er"));
+    EXPECT_EQ(platform::create_directories("C:\\new\\deep"), platform::ERROR_CODE_ALREADY_EXISTS);
+    EXPECT_EQ(platform::create_directories("relative\\dir"), platform::ERROR_CODE_BAD_PATHNAME);
+    write_file(scratch / "c/plain", "x");
+    EXPECT_NE(platform::create_directories("C:\\plain\\below"), 0u);
+}
+
+TEST_F(PosixBackend, CopyReplacesButNeverOntoItselfOrAReadOnlyTarget) {
+    write_file(scratch / "c/apps/a.txt", "new contents");
+    write_file(scratch / "c/apps/b.txt", "old");
+    EXPECT_EQ(platform::copy_file("C:\\apps\\a.txt", "C:\\apps\\b.txt"), 0u);
+    EXPECT_EQ(read_file(scratch / "c/apps/b.txt"), "new contents");
+
+    EXPECT_EQ(platform::copy_file("C:\\apps\\a.txt", "C:\\apps\\a.txt"), platform::ERROR_CODE_SHARING_VIOLATION);
+    EXPECT_EQ(read_file(scratch / "c/apps/a.txt"), "new contents") << "the source survives";
+
+    // The copy takes over the read-only state, and then cannot be replaced.
+    chmod((scratch / "c/apps/a.txt").c_str(), 0444);
+    EXPECT_EQ(platform::copy_file("C:\\apps\\a.txt", "C:\\apps\\ro.txt"), 0u);
+    struct stat status;
+    ASSERT_EQ(stat((scratch / "c/apps/ro.txt").c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0222, 0u);
+    EXPECT_EQ(platform::copy_file("C:\\apps\\b.txt", "C:\\apps\\ro.txt"), platform::ERROR_CODE_ACCESS_DENIED);
+    EXPECT_EQ(read_file(scratch / "c/apps/ro.txt"), "new contents");
+
+    EXPECT_NE(platform::copy_file("C:\\apps\\missing", "C:\\apps\\x"), 0u);
+    EXPECT_FALSE(file_exists(scratch / "c/apps/x"));
+}
+
+TEST_F(PosixBackend, LargeFilesArriveWhole) {
+    std::string big(3 * 1024 * 1024 + 17, '\0');
+    for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 31 + i / 4096);
+    write_file(scratch / "c/big.bin", big);
+    ASSERT_EQ(platform::copy_file("C:\\big.bin", "C:\\apps\\big.bin"), 0u);
+    EXPECT_TRUE(read_file(scratch / "c/apps/big.bin") == big);
+}
+
+TEST_F(PosixBackend, CommandLinesSplitLikeWindowsWithoutAShell) {
+    make_folders(scratch / "bin");
+    write_file(scratch / "bin/show", "#!/bin/sh\nfor a in \"$@\"; do printf '<%s>' \"$a\"; done > \"$OUT\"\nexit 7\n");
+    chmod((scratch / "bin/show").c_str(), 0755);
+    std::string path = scratch.path() + "/bin:" + getenv("PATH");
+    std::string saved_path = getenv("PATH");
+    setenv("PATH", path.c_str(), 1);
+    setenv("OUT", (scratch / "out").c_str(), 1);
+    int status = platform::run_command("show / as sysdba @\"C:\\My $HOME & `x`\\a.sql\"");
+    setenv("PATH", saved_path.c_str(), 1);
+    EXPECT_EQ(status, 7);
+    EXPECT_EQ(read_file(scratch / "out"), "</><as><sysdba><@C:\\My $HOME & `x`\\a.sql>");
+    EXPECT_NE(platform::run_command("no-such-program-here"), 0);
+}
+
+}  // namespace

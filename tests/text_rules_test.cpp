@@ -1,0 +1,143 @@
+// The pure text rules: composition, escaping, trimming, the checks on
+// answers, and the bounds that keep every field from overflowing.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "input/answer_checks.h"
+#include "scripts/database_command.h"
+#include "setup/bounded_text.h"
+#include "setup/derive_paths.h"
+
+namespace {
+
+std::string app_path(const char* directory, const char* service = "XEPDB1", const char* owner = "QUARNDEL") {
+    char root[260];
+    EXPECT_TRUE(make_app_path(directory, root, sizeof root, service, owner));
+    return root;
+}
+
+std::string escaped(const char* path) {
+    char out[260];
+    EXPECT_TRUE(escape_for_sqlplus(path, out, sizeof out));
+    return out;
+}
+
+std::string trimmed(const char* text) {
+    char field[64];
+    std::strcpy(field, text);
+    trim_whitespace(field);
+    return field;
+}
+
+TEST(InstallationRoot, DriveRootAndPlainDirectory) {
+    EXPECT_EQ(app_path("C:\\"), "C:\\XEPDB1\\QUARNDEL");
+    EXPECT_EQ(app_path("E:\\data"), "E:\\data\\XEPDB1\\QUARNDEL");
+    EXPECT_EQ(app_path("D:\\apps\\"), "D:\\apps\\XEPDB1\\QUARNDEL");
+    EXPECT_EQ(app_path("", "S", "O"), "\\S\\O");
+}
+
+TEST(InstallationRoot, TooLongIsCutAndReported) {
+    char root[16];
+    EXPECT_FALSE(make_app_path("C:\\a_long_folder", root, sizeof root, "XEPDB1", "QUARNDEL"));
+    EXPECT_EQ(std::strlen(root), 15u);
+    EXPECT_EQ(std::string(root), "C:\\a_long_folde");
+}
+
+TEST(ReplaceSubstring, LeftmostNonOverlappingAndNeverRescanned) {
+    char out[64];
+    ASSERT_TRUE(replace_substring("aaa", out, sizeof out, "aa", "b"));
+    EXPECT_STREQ(out, "ba");
+    ASSERT_TRUE(replace_substring("x&y", out, sizeof out, "&", "&&"));
+    EXPECT_STREQ(out, "x&&y");
+    ASSERT_TRUE(replace_substring("plain", out, sizeof out, "\\", "\\\\"));
+    EXPECT_STREQ(out, "plain");
+}
+
+TEST(ReplaceSubstring, BoundedByTheDestination) {
+    char out[6];
+    std::memset(out, '#', sizeof out);
+    EXPECT_FALSE(replace_substring("\\\\\\\\", out, sizeof out, "\\", "\\\\"));
+    EXPECT_EQ(std::strlen(out), 4u) << "only whole replacements that fit are stored";
+    char exact[9];
+    EXPECT_TRUE(replace_substring("\\\\\\\\", exact, sizeof exact, "\\", "\\\\"));
+    EXPECT_STREQ(exact, "\\\\\\\\\\\\\\\\");
+}
+
+TEST(EscapeForSqlplus, BackslashesFirstThenAmpersands) {
+    EXPECT_EQ(escaped("D:\\My Apps & Co\\XEPDB1\\QUARNDEL"), "D:\\\\My Apps \\& Co\\\\XEPDB1\\\\QUARNDEL");
+    EXPECT_EQ(escaped("A&&B"), "A\\&\\&B");
+    EXPECT_EQ(escaped("\\\\"), "\\\\\\\\");
+    EXPECT_EQ(escaped("plain"), "plain");
+}
+
+TEST(EscapeForSqlplus, RefusesWhatWouldNotFit) {
+    std::string path = "C:" + std::string(129, '\\');  // 258 characters doubling to 387
+    char out[260];
+    EXPECT_FALSE(escape_for_sqlplus(path.c_str(), out, sizeof out));
+    std::string ampersands(200, '&');  // 200 characters doubling to 400
+    EXPECT_FALSE(escape_for_sqlplus(ampersands.c_str(), out, sizeof out));
+}
+
+TEST(ConnectionString, PortIsTakenAsTyped) {
+    char out[100];
+    ASSERT_TRUE(make_connection_string("1521", "XEPDB1", out, sizeof out));
+    EXPECT_STREQ(out, "//localhost:1521/XEPDB1");
+    ASSERT_TRUE(make_connection_string("15x", "XEPDB1", out, sizeof out));
+    EXPECT_STREQ(out, "//localhost:15x/XEPDB1");
+}
+
+TEST(DatabaseCommand, QuotesThePathAsTyped) {
+    char command[260];
+    ASSERT_TRUE(make_database_command("D:\\My Apps & Co\\X\\Y", command, sizeof command));
+    EXPECT_STREQ(command, "sqlplus / as sysdba @\"D:\\My Apps & Co\\X\\Y\\install\\auto_install.sql\"");
+}
+
+TEST(DerivedValuesFit, ApplicationHomeLeavesRoomForTheCommandLine) {
+    // The command adds 48 characters to APP_HOME; 259 is the most a field holds.
+    std::string longest = "C:\\" + std::string(208, 'a');
+    EXPECT_EQ(longest.size(), 211u);
+    EXPECT_TRUE(app_home_fits(longest.c_str()));
+    EXPECT_FALSE(app_home_fits((longest + "b").c_str()));
+    // Backslashes double in the SQL form.
+    std::string many = "C:" + std::string(130, '\\');
+    EXPECT_FALSE(app_home_fits(many.c_str()));
+}
+
+TEST(DerivedValuesFit, DataHomeLeavesRoomForItsSuffixAndSqlForm) {
+    // 252 + "\data" = 257 characters, 259 once both backslashes are doubled.
+    std::string longest = "C:\\" + std::string(249, 'a');
+    EXPECT_TRUE(data_home_fits(longest.c_str()));
+    EXPECT_FALSE(data_home_fits((longest + "b").c_str()));
+    std::string backslashes = "C:\\" + std::string(127, 'a') + std::string(70, '\\');
+    EXPECT_FALSE(data_home_fits(backslashes.c_str()));
+}
+
+TEST(TrimWhitespace, BlanksAroundAndLineBreaksAtTheEnd) {
+    EXPECT_EQ(trimmed("  C:\\apps  "), "C:\\apps");
+    EXPECT_EQ(trimmed("C:\\apps\r\n"), "C:\\apps");
+    EXPECT_EQ(trimmed("\tC:\\apps\t"), "\tC:\\apps\t") << "only blanks are trimmed";
+    EXPECT_EQ(trimmed("    "), "");
+    EXPECT_EQ(trimmed(""), "");
+    EXPECT_EQ(trimmed("  \n"), "\n") << "the first character after the blanks is kept";
+}
+
+TEST(PathValid, BlanksAndAmpersandsOnly) {
+    EXPECT_TRUE(path_valid("C:\\apps\\\"quoted\""));
+    EXPECT_FALSE(path_valid("C:\\my apps"));
+    EXPECT_FALSE(path_valid("C:\\a&b"));
+    EXPECT_TRUE(path_valid(""));
+}
+
+TEST(BoundedText, NeverOverflowsAndAlwaysTerminates) {
+    char field[8];
+    std::memset(field, 'x', sizeof field);
+    EXPECT_FALSE(compose_text(field, sizeof field, "%s-%s", "abcd", "efgh"));
+    EXPECT_STREQ(field, "abcd-ef");
+    EXPECT_TRUE(copy_text(field, sizeof field, "1234567"));
+    EXPECT_FALSE(copy_text(field, sizeof field, "12345678"));
+    EXPECT_STREQ(field, "1234567");
+}
+
+}  // namespace
