@@ -1,0 +1,154 @@
+// The tree copy on a scratch drive: what arrives, what is logged, and the
+// faults it must survive without losing or inventing data.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+
+#include "deploy/copy_directory.h"
+#include "deploy/copy_stage.h"
+#include "setup/setup_parameters.h"
+#include "tests/test_support.h"
+
+namespace {
+
+int count_lines_starting(const std::string& text, const std::string& start) {
+    int count = 0;
+    for (std::size_t at = 0; at < text.size();) {
+        std::size_t end = text.find('\n', at);
+        if (end == std::string::npos) end = text.size();
+        if (text.compare(at, start.size(), start) == 0) ++count;
+        at = end + 1;
+    }
+    return count;
+}
+
+class TreeCopy : public ::testing::Test {
+protected:
+    void SetUp() override {
+        make_folders(scratch / "c/src/s");
+        setenv("SETUP_DRIVE_C", (scratch / "c").c_str(), 1);
+        char here[4096];
+        saved_folder = getcwd(here, sizeof here);
+        ASSERT_EQ(chdir(scratch.path().c_str()), 0);
+        for (const char* name : {"a", "b", "c", "s/x", "s/y"}) {
+            write_file(scratch / ("c/src/" + std::string(name)), std::string("contents of ") + name);
+        }
+    }
+    void TearDown() override {
+        unsetenv("SETUP_DRIVE_C");
+        ASSERT_EQ(chdir(saved_folder.c_str()), 0);
+    }
+    std::string log() { return read_file(scratch / "install.log"); }
+
+    ScratchFolder scratch;
+    std::string saved_folder;
+};
+
+TEST_F(TreeCopy, CopiesEveryFileAndLogsEachOnce) {
+    EXPECT_EQ(copy_directory("C:\\src", "C:\\dst\\deep", -1), 0);
+    EXPECT_EQ(list_files_recursively(scratch / "c/dst/deep"),
+              (std::vector<std::string>{"a", "b", "c", "s/x", "s/y"}));
+    for (const char* name : {"a", "b", "c", "s/x", "s/y"}) {
+        EXPECT_EQ(read_file(scratch / ("c/dst/deep/" + std::string(name))),
+                  read_file(scratch / ("c/src/" + std::string(name))));
+    }
+    std::string entries = log();
+    EXPECT_EQ(count_lines_starting(entries, "Copied file: "), 5);
+    EXPECT_NE(entries.find("Copied file: C:\\src\\s\\x -> C:\\dst\\deep\\s\\x\r\n"), std::string::npos);
+}
+
+TEST_F(TreeCopy, ExistingDestinationIsReplacedAndFoldersOnlyLevelsWork) {
+    make_folders(scratch / "c/dst/s");
+    write_file(scratch / "c/dst/a", "old and longer than the new one");
+    EXPECT_EQ(copy_directory("C:\\src", "C:\\dst", -1), 0);
+    EXPECT_EQ(read_file(scratch / "c/dst/a"), "contents of a");
+
+    make_folders(scratch / "c/only/one/two");
+    write_file(scratch / "c/only/one/two/leaf", "leaf");
+    EXPECT_EQ(copy_directory("C:\\only", "C:\\only-copy", -1), 0);
+    EXPECT_EQ(read_file(scratch / "c/only-copy/one/two/leaf"), "leaf");
+}
+
+TEST_F(TreeCopy, AFailedFileIsReportedAndTheOthersStillCopied) {
+    make_folders(scratch / "c/dst");
+    write_file(scratch / "c/dst/b", "read-only target");
+    chmod((scratch / "c/dst/b").c_str(), 0444);
+    EXPECT_EQ(copy_directory("C:\\src", "C:\\dst", -1), 1);
+    EXPECT_EQ(read_file(scratch / "c/dst/b"), "read-only target");
+    EXPECT_EQ(read_file(scratch / "c/dst/c"), "contents of c");
+    EXPECT_EQ(read_file(scratch / "c/dst/s/y"), "contents of s/y");
+    EXPECT_NE(log().find("Error copying file: C:\\src\\b -> C:\\dst\\b\r\n"), std::string::npos);
+    EXPECT_EQ(count_lines_starting(log(), "Copied file: "), 4);
+}
+
+TEST_F(TreeCopy, RelativeDestinationStopsAtOnce) {
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(copy_directory("C:\\src", "relative\\dst", -1), 1);
+    std::string output = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(output, "Error: Could not create directory relative\\dst (Error Code: 161)\n");
+    EXPECT_EQ(log(), "Error: Could not create directory relative\\dst\r\n");
+}
+
+TEST_F(TreeCopy, UnreadableSourceIsReported) {
+    EXPECT_EQ(copy_directory("C:\\no-such-folder", "C:\\dst", -1), 1);
+    EXPECT_EQ(log(), "Error: Could not open source directory C:\\no-such-folder\r\n");
+}
+
+TEST_F(TreeCopy, DestinationInsideTheSourceIsSkippedNotNested) {
+    EXPECT_EQ(copy_directory("C:\\src", "C:\\src\\inner\\XEPDB1\\QUARNDEL", -1), 0);
+    // Everything arrived once, and the destination was not copied into itself.
+    EXPECT_EQ(list_files_recursively(scratch / "c/src/inner/XEPDB1/QUARNDEL"),
+              (std::vector<std::string>{"a", "b", "c", "s/x", "s/y"}));
+    EXPECT_NE(log().find("Skipped folder C:\\src\\inner\\XEPDB1\\QUARNDEL: it is the destination of this copy.\r\n"),
+              std::string::npos);
+}
+
+TEST_F(TreeCopy, DestinationEqualToSourceLeavesItIntact) {
+    EXPECT_EQ(copy_directory("C:\\src", "C:\\src", -1), 5);
+    for (const char* name : {"a", "b", "c", "s/x", "s/y"}) {
+        EXPECT_EQ(read_file(scratch / ("c/src/" + std::string(name))), std::string("contents of ") + name);
+    }
+    EXPECT_EQ(count_lines_starting(log(), "Error copying file: "), 5);
+}
+
+TEST_F(TreeCopy, PathsBeyondTheLimitAreErrorsNeverTruncatedNames) {
+    std::string deep = "c/src";
+    std::string name(124, 'n');  // the folder's path and pattern fit (256, 258), its file's does not
+    deep += "/" + name + "/" + name;
+    make_folders(scratch / deep);
+    write_file(scratch / (deep + "/file"), "x");
+    EXPECT_EQ(copy_directory("C:\\src", "C:\\dst", -1), 1);
+    EXPECT_NE(log().find("Error: Path too long, not copied: C:\\src\\" + name + "\\" + name + "\\file\r\n"),
+              std::string::npos) << log();
+    // No file under a cut name exists anywhere in the destination.
+    for (const std::string& file : list_files_recursively(scratch / "c/dst")) {
+        EXPECT_TRUE(file.size() == 1 || file == "s/x" || file == "s/y") << file;
+    }
+}
+
+TEST_F(TreeCopy, StageReportsErrorsInsteadOfCreated) {
+    SetupParameters p;
+    std::snprintf(p.SOURCE_DIR, sizeof p.SOURCE_DIR, "C:\\src");
+    std::snprintf(p.SOURCE_DATA_DIR, sizeof p.SOURCE_DATA_DIR, "C:\\src\\data");
+    std::snprintf(p.APP_HOME, sizeof p.APP_HOME, "C:\\app");
+    std::snprintf(p.DATA_HOME, sizeof p.DATA_HOME, "C:\\app\\data");
+    make_folders(scratch / "c/src/data");
+    write_file(scratch / "c/src/data/ro.csv", "1");
+    chmod((scratch / "c/src/data/ro.csv").c_str(), 0444);
+    testing::internal::CaptureStdout();
+    // The read-only data file arrives read-only in APP_HOME\data, which with
+    // these answers is DATA_HOME: the second copy cannot replace it.
+    EXPECT_FALSE(run_copy_stage(p));
+    std::string output = testing::internal::GetCapturedStdout();
+    EXPECT_NE(output.find("APP_HOME created.\n\n"), std::string::npos);
+    EXPECT_EQ(output.find("DATA_HOME created."), std::string::npos);
+    EXPECT_NE(output.find("Error: DATA_HOME was not completely created: 1 errors. See install.log for details.\n"),
+              std::string::npos);
+    EXPECT_NE(log().find("Error: DATA_HOME was not completely created: 1 errors.\r\n"), std::string::npos);
+}
+
+}  // namespace
