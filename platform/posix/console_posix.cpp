@@ -19,7 +19,6 @@ namespace platform {
 namespace {
 
 struct TerminalState {
-    bool checked = false;
     bool is_terminal = false;
     int width = 80;
     long row = 0;    // counted rows since the program started
@@ -28,14 +27,12 @@ struct TerminalState {
 
 TerminalState terminal;
 
+// Asked at every use, so a program whose output moves to a terminal (or
+// away from one) follows; one system call tells both that and the width.
 void check_terminal() {
-    if (terminal.checked) return;
-    terminal.checked = true;
-    terminal.is_terminal = isatty(STDOUT_FILENO) == 1;
     struct winsize size;
-    if (terminal.is_terminal && ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) {
-        terminal.width = size.ws_col;
-    }
+    terminal.is_terminal = ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0;
+    if (terminal.is_terminal && size.ws_col > 0) terminal.width = size.ws_col;
 }
 
 void write_raw(const char* text, std::size_t length) {
