@@ -8,10 +8,15 @@
 namespace {
 
 // The bar goes two rows below the cursor; no row when output is no console.
+// The two rows are made by line breaks rather than counted, so that near the
+// bottom of the console's buffer it scrolls and the row exists: a bar row
+// beyond the buffer would put every draw after the previous one.
 short bar_row() {
     short row;
-    if (!platform::get_cursor_row(&row) || row > 32765) return -1;
-    return static_cast<short>(row + 2);
+    if (!platform::get_cursor_row(&row)) return -1;
+    write_text("\n\n");
+    if (!platform::get_cursor_row(&row)) return -1;
+    return row;
 }
 
 bool copy_home(const char* label, const char* source, const char* destination) {
