@@ -133,30 +133,32 @@ bool collect_parameters(SetupParameters& p) {
     return true;
 }
 
-int run_setup() {
+Confirmation run_dialogue(SetupParameters& p) {
     log_event("ORACLE QUARNDEL INSTALLATION LOG");
     display_intro();
 
-    SetupParameters p;
     if (!get_current_directory(p.SOURCE_DIR, sizeof p.SOURCE_DIR)) {
         print_line("Error: Could not determine the folder this setup program was started from.");
         log_event("Error: Could not determine the folder this setup program was started from.");
-        return abandon();
+        return Confirmation::no;
     }
     log_event("Setup started from directory: %s", p.SOURCE_DIR);
     compose_text(p.SOURCE_DATA_DIR, sizeof p.SOURCE_DATA_DIR, "%s\\data", p.SOURCE_DIR);
 
     if (!collect_parameters(p)) {
         write_text("\n");
-        return abandon();
+        return Confirmation::end_of_input;
     }
     echo_parameters(p);
 
     Confirmation answer = confirm_continue("Do you want to continue with the installation (Y or N)?");
-    if (answer != Confirmation::yes) {
-        if (answer == Confirmation::end_of_input) write_text("\n");
-        return abandon();
-    }
+    if (answer == Confirmation::end_of_input) write_text("\n");
+    return answer;
+}
+
+int run_setup() {
+    SetupParameters p;
+    if (run_dialogue(p) != Confirmation::yes) return abandon();
     log_event("User confirmed installation to continue.");
 
     char failed[512] = "";

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 
+#include "input/confirm_continue.h"
 #include "setup/setup_parameters.h"
 
 // Exit statuses of the run.
@@ -20,6 +21,11 @@ bool get_current_directory(char* field, std::size_t capacity);
 // Asks every question, derives the paths and echoes them. False when the
 // input ended before every answer was given.
 bool collect_parameters(SetupParameters& parameters);
+
+// The dialogue from the log header to the confirmation's answer: greets,
+// asks, derives, echoes and logs the parameters. Anything but yes means the
+// run is to be abandoned.
+Confirmation run_dialogue(SetupParameters& parameters);
 
 // Runs the whole setup: dialogue, confirmation, stages, summary.
 // Returns the exit status.
