@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the builds and tests need, when any is
+# missing and we are root. Safe to run again: it does nothing then.
+set -euo pipefail
+needed=(cmake g++ make libgtest-dev googletest clang libclang-rt-14-dev
+        g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64 tmux liblnk-utils zip unzip
+        python3 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 file)
+missing=()
+for package in "${needed[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+if [ "$(id -u)" -ne 0 ]; then
+    echo "Missing packages: ${missing[*]}; run this as root to install them." >&2
+    exit 1
+fi
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
