@@ -8,6 +8,8 @@
 
 namespace {
 
+int lost_entries = 0;
+
 // Writes the text with every line break stored as CR LF. False on a write error.
 bool write_with_crlf(std::FILE* file, const char* text) {
     const char* start = text;
@@ -35,10 +37,18 @@ bool log_event(const char* format, ...) {
     std::FILE* log = platform::open_file("install.log", "ab");
     if (log == nullptr) {
         print_line("Error: Could not open install.log for writing.");
+        ++lost_entries;
         return false;
     }
     bool written = write_with_crlf(log, entry) && write_with_crlf(log, "\n");
     if (std::fclose(log) != 0) written = false;
-    if (!written) print_line("Error: Could not write to install.log.");
+    if (!written) {
+        print_line("Error: Could not write to install.log.");
+        ++lost_entries;
+    }
     return written;
+}
+
+int count_lost_log_entries() {
+    return lost_entries;
 }

@@ -5,3 +5,6 @@
 // opening and closing the file for this entry alone. When the log cannot be
 // written, prints an error line and returns false; the run goes on.
 bool log_event(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// How many entries this run could not write to install.log.
+int count_lost_log_entries();

@@ -168,6 +168,13 @@ int run_setup() {
         copy_text(list, sizeof list, failed);
         compose_text(failed, sizeof failed, "%s%s%s", list, list[0] != '\0' ? ", " : "", stage.name);
     }
+    // A log with holes is a failure too: it is the record of what was done.
+    if (count_lost_log_entries() > 0) {
+        char list[sizeof failed];
+        copy_text(list, sizeof list, failed);
+        compose_text(failed, sizeof failed, "%s%sinstall.log (%d entries lost)", list,
+                     list[0] != '\0' ? ", " : "", count_lost_log_entries());
+    }
 
     notify_complete(p.APP_HOME, p.DATA_HOME, p.DBSERVICE, p.APP_OWNER, p.CONNECT_USER, failed);
     if (failed[0] != '\0') {
