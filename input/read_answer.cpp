@@ -38,3 +38,11 @@ LineRead read_answer_line(char* field, std::size_t capacity) {
     field[used] = '\0';
     return LineRead::answer;
 }
+
+bool discard_rest_of_line() {
+    for (;;) {
+        int c = read_input_character();
+        if (c < 0) return false;
+        if (c == '\n') return true;
+    }
+}

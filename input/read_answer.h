@@ -17,3 +17,7 @@ LineRead read_answer_line(char* field, std::size_t capacity);
 
 // Reads one character of standard input; -1 at end of input.
 int read_input_character();
+
+// Reads and drops everything up to and including the next line break.
+// False when the input ended first.
+bool discard_rest_of_line();

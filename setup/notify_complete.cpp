@@ -47,10 +47,7 @@ void notify_complete(const char* APP_HOME, const char* DATA_HOME, const char* DB
     log_event("Setup Log         : install.log\n");
     if (failed) log_event("These stages failed: %s. See the entries above for details.", failed_stages);
 
-    // The rest of the confirmation's line, then one more RETURN.
-    int c;
-    do {
-        c = read_input_character();
-    } while (c >= 0 && c != '\n');
-    if (c >= 0) read_input_character();
+    // The rest of the confirmation's line was taken before the stages ran;
+    // wait for one more RETURN (or the end of the input).
+    read_input_character();
 }

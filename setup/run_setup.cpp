@@ -8,6 +8,7 @@
 #include "input/confirm_continue.h"
 #include "input/prompt_directory.h"
 #include "input/prompt_string.h"
+#include "input/read_answer.h"
 #include "platform/platform.h"
 #include "scripts/database_stage.h"
 #include "scripts/generate_set_env_bat.h"
@@ -160,6 +161,9 @@ int run_setup() {
     SetupParameters p;
     if (run_dialogue(p) != Confirmation::yes) return abandon();
     log_event("User confirmed installation to continue.");
+    // Take the rest of the confirmation's line now, before SQL*Plus, which
+    // reads the same input, could take it as its first password.
+    discard_rest_of_line();
 
     char failed[512] = "";
     for (const Stage& stage : STAGES) {

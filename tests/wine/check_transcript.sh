@@ -1,11 +1,28 @@
 #!/usr/bin/env bash
-# Checks a stand-in SQL*Plus transcript ($1) for an install into APP_HOME $2:
-# set_env ran first, then the four installation scripts in order.
+# Checks a stand-in SQL*Plus transcript ($1) of a default install into
+# C:\XEPDB1\QUARNDEL: auto_install.sql ran set_env.sql first, then the four
+# installation scripts in order, each with exactly its arguments, and every
+# password was masked.
 set -euo pipefail
 TRANSCRIPT=$1
-HOME_WIN=$2
-order=$(tr -d '\r' < "$TRANSCRIPT" | grep -oiE '(set_env|install_schema|seed_data|compile_packages|lock_schema)\.sql' | uniq | tr '\n' ' ')
-[ "$order" = "set_env.sql install_schema.sql seed_data.sql compile_packages.sql lock_schema.sql " ] || {
-    echo "scripts ran in this order: $order" >&2
+H='C:\XEPDB1\QUARNDEL'
+C='"XEPDB1" "//localhost:1521/XEPDB1" "QUARNDEL"'
+expected="SCRIPT $H\\install\\auto_install.sql
+SCRIPT $H\\config\\set_env.sql
+SCRIPT $H\\install\\install_schema.sql $C \"********\" \"DEMO_CONNECT\" \"********\" \"$H\" \"$H\\data\"
+SCRIPT $H\\install\\seed_data.sql $C \"********\"
+SCRIPT $H\\install\\compile_packages.sql $C \"********\" \"$H\" \"DEMO_CONNECT\" \"********\"
+SCRIPT $H\\install\\lock_schema.sql $C \"********\""
+got=$(tr -d '\r' < "$TRANSCRIPT" | grep '^SCRIPT ')
+if [ "$got" != "$expected" ]; then
+    echo "scripts run:" >&2
+    echo "$got" >&2
+    echo "expected:" >&2
+    echo "$expected" >&2
     exit 1
-}
+fi
+if tr -d '\r' < "$TRANSCRIPT" | grep -E '^(SP2-|.*ORA-)'; then
+    echo "SQL*Plus reported errors" >&2
+    exit 1
+fi
+tr -d '\r' < "$TRANSCRIPT" | grep -q '^EXIT 0' || { echo "SQL*Plus did not exit with 0" >&2; exit 1; }

@@ -31,11 +31,12 @@ wait_for_text "Press RETURN to exit." 120
 screen_text > "$SCRATCH/screen.txt"
 screen_with_colours > "$SCRATCH/screen-colours.txt"
 type_line ""
-status=$(wait_for_exit)
 cp "$SCRATCH/screen.txt" /tmp/last-wine-screen.txt
+status=$(wait_for_exit)
 [ "$status" = 0 ] || fail "exit status $status, expected 0"
 
 SCREEN="$SCRATCH/screen.txt"
+cp "$SCREEN" /tmp/last-wine-screen.txt
 DIST_WIN=$(windows_path "$DIST")
 grep -qxF "Creating APP_HOME. Copying files from $DIST_WIN to C:\\XEPDB1\\QUARNDEL..." "$SCREEN" \
     || fail "no APP_HOME copy message"
@@ -44,6 +45,8 @@ bar_line=$(grep -n -E '^\[#{50}\] 100%' "$SCREEN" | head -1 | cut -d: -f1)
 message_line=$(grep -n -F "Creating APP_HOME." "$SCREEN" | head -1 | cut -d: -f1)
 [ -n "$bar_line" ] || fail "no full bar on the screen"
 [ $((bar_line - message_line)) -eq 3 ] || fail "the bar is $((bar_line - message_line)) rows below the message, expected 3 (row + 2 below the cursor)"
+data_message=$(grep -n -F "Creating DATA_HOME." "$SCREEN" | head -1 | cut -d: -f1)
+sed -n "$((data_message + 3))p" "$SCREEN" | grep -qE '^\[#{50}\] 100%' || fail "the DATA_HOME bar is not on its own row"
 grep -E '^\[' "$SCRATCH/screen-colours.txt" | head -1 | grep -qF $'\e[32m#' || fail "the bar's cells are not green"
 for line in "APP_HOME created." "DATA_HOME created." "SQL script set_env.sql created." "Script set_env.bat created." \
             "SQL Script auto_install.sql created." "Creating database objects." \
@@ -61,7 +64,7 @@ LOG="$WORK/install.log"
 head -c 34 "$LOG" | cmp -s - <(printf 'ORACLE QUARNDEL INSTALLATION LOG\r\n') || fail "log header"
 if tr -d '\r' < "$LOG" | grep -c '' | grep -q "^$(grep -c $'\r$' "$LOG")$"; then :; else fail "log lines without CR LF"; fi
 grep -v '^Copied file: ' "$LOG" > "$SCRATCH/log-events"
-expected_events=$(printf '%s\r\n' \
+expected_events=(
     "ORACLE QUARNDEL INSTALLATION LOG" "Setup started from directory: $DIST_WIN" \
     "Source files extracted to: $DIST_WIN" "DBSERVICE = XEPDB1" "Listener port = 1521" \
     "Database connection string = //localhost:1521/XEPDB1" "APP_OWNER = QUARNDEL" "CONNECT_USER = DEMO_CONNECT" \
@@ -74,8 +77,8 @@ expected_events=$(printf '%s\r\n' \
     "Database Service  : XEPDB1" "" "Application Owner : QUARNDEL" "" "Connection User   : DEMO_CONNECT" "" \
     'Application Home  : C:\XEPDB1\QUARNDEL' "" 'Data Home         : C:\XEPDB1\QUARNDEL\data' "" \
     "Setup Log         : install.log" "" "Installation completed.")
-cmp -s "$SCRATCH/log-events" <(printf '%s' "$expected_events") || {
-    diff <(cat -A "$SCRATCH/log-events") <(printf '%s' "$expected_events" | cat -A) >&2 || true
+cmp -s "$SCRATCH/log-events" <(printf '%s\r\n' "${expected_events[@]}") || {
+    diff <(cat -A "$SCRATCH/log-events") <(printf '%s\r\n' "${expected_events[@]}" | cat -A) >&2 || true
     fail "install.log events differ"
 }
 source_files=$(cd "$DIST" && find . -type f ! -name install.log | wc -l)
