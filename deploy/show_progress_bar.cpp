@@ -4,7 +4,6 @@
 
 #include "platform/platform.h"
 #include "setup/bounded_text.h"
-#include "setup/console_output.h"
 
 namespace {
 
@@ -23,13 +22,6 @@ struct LastDraw {
 LastDraw last_draw;
 bool drawn_before = false;
 
-void write_cells(char cell, int count) {
-    char cells[CELLS + 1];
-    std::memset(cells, cell, static_cast<std::size_t>(count));
-    cells[count] = '\0';
-    write_text(cells);
-}
-
 }  // namespace
 
 void show_progress_bar(int percent, short row) {
@@ -45,18 +37,24 @@ void show_progress_bar(int percent, short row) {
     int green = percent / 2;
     if (green > CELLS) green = CELLS;
     if (green < 0) green = 0;
-    platform::set_cursor_position(row, 0);
-    write_text("[");
-    if (green > 0) {
-        platform::set_text_attribute(GREEN);
-        write_cells('#', green);
+
+    // The whole row in one piece: "[" in the attribute in force, the cells,
+    // the tail in grey; then grey stays in force for what follows.
+    char text[1 + CELLS + sizeof tail];
+    unsigned short attributes[sizeof text];
+    std::size_t count = 0;
+    text[count] = '[';
+    attributes[count++] = platform::ATTRIBUTE_IN_FORCE;
+    for (int i = 0; i < CELLS; ++i) {
+        text[count] = i < green ? '#' : '-';
+        attributes[count++] = i < green ? GREEN : RED;
     }
-    if (green < CELLS) {
-        platform::set_text_attribute(RED);
-        write_cells('-', CELLS - green);
+    for (const char* c = tail; *c != '\0'; ++c) {
+        text[count] = *c;
+        attributes[count++] = DEFAULT_GREY;
     }
+    platform::write_cells(row, 0, text, attributes, count);
     platform::set_text_attribute(DEFAULT_GREY);
-    write_text(tail);
 
     last_draw.row = row;
     last_draw.percent = percent;

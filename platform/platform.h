@@ -48,6 +48,16 @@ void set_cursor_position(short row, short column);
 // (2 green, 4 red, 7 the default light grey).
 void set_text_attribute(unsigned short attribute);
 
+// Stands for the attribute in force, in write_cells.
+constexpr unsigned short ATTRIBUTE_IN_FORCE = 0xFFFF;
+
+// Puts count characters, each with its own attribute, into the cells of the
+// row from the column on, and leaves the cursor after the last of them, as
+// writing them there would. The attribute in force afterwards is unchanged.
+// Where the row is beyond the console, they are written at the cursor.
+void write_cells(short row, short column, const char* text, const unsigned short* attributes,
+                 std::size_t count);
+
 // ---- Files and folders ---------------------------------------------------
 
 // Stores the full path of the running executable. False when it cannot be had.

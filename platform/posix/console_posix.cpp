@@ -23,6 +23,7 @@ struct TerminalState {
     int width = 80;
     long row = 0;    // counted rows since the program started
     long column = 0;
+    unsigned short attribute = 7;  // in force; 7 is the terminal's own colour
 };
 
 TerminalState terminal;
@@ -100,6 +101,7 @@ void set_cursor_position(short row, short column) {
     check_terminal();
     if (!terminal.is_terminal || row < 0 || column < 0) return;
     long current = terminal.row % 16384;
+    if (current == row && terminal.column == column) return;  // already there
     long delta = row - current;
     char move[64];
     int length = 0;
@@ -122,11 +124,33 @@ void set_cursor_position(short row, short column) {
 
 void set_text_attribute(unsigned short attribute) {
     check_terminal();
-    if (!terminal.is_terminal) return;
+    if (!terminal.is_terminal || attribute == terminal.attribute) return;
     const char* sequence = "\x1b[0m";  // 7 and anything unmapped: the default colour
     if (attribute == 2) sequence = "\x1b[32m";
     if (attribute == 4) sequence = "\x1b[31m";
     write_raw(sequence, std::strlen(sequence));
+    terminal.attribute = attribute;
+}
+
+void write_cells(short row, short column, const char* text, const unsigned short* attributes,
+                 std::size_t count) {
+    check_terminal();
+    if (!terminal.is_terminal) return;
+    unsigned short in_force = terminal.attribute;
+    set_cursor_position(row, column);
+    std::size_t start = 0;
+    while (start < count) {
+        unsigned short attribute = attributes[start] == ATTRIBUTE_IN_FORCE ? in_force : attributes[start];
+        std::size_t end = start + 1;
+        while (end < count &&
+               (attributes[end] == ATTRIBUTE_IN_FORCE ? in_force : attributes[end]) == attribute) {
+            ++end;
+        }
+        set_text_attribute(attribute);
+        write_output(text + start, end - start);
+        start = end;
+    }
+    set_text_attribute(in_force);
 }
 
 }  // namespace platform
