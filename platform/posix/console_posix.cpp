@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -97,60 +98,81 @@ bool get_cursor_row(short* row) {
     return true;
 }
 
-void set_cursor_position(short row, short column) {
-    check_terminal();
-    if (!terminal.is_terminal || row < 0 || column < 0) return;
+namespace {
+
+// Appends to the buffer the bytes that move the cursor from where the
+// counted position says it is to (row, column), and updates the count.
+void append_move(std::string& out, short row, short column) {
     long current = terminal.row % 16384;
     if (current == row && terminal.column == column) return;  // already there
     long delta = row - current;
-    char move[64];
-    int length = 0;
+    char move[32];
     if (delta < 0) {
-        length = std::snprintf(move, sizeof move, "\x1b[%ldA\r", -delta);
-        write_raw(move, static_cast<std::size_t>(length));
+        std::snprintf(move, sizeof move, "\x1b[%ldA\r", -delta);
+        out += move;
     } else {
         // Line feeds rather than cursor-down: at the bottom of the screen
         // they scroll, so the row comes into existence below the text.
-        for (long i = 0; i < delta; ++i) write_raw("\n", 1);
-        write_raw("\r", 1);
+        out.append(static_cast<std::size_t>(delta), '\n');
+        out += '\r';
     }
     if (column > 0) {
-        length = std::snprintf(move, sizeof move, "\x1b[%dC", column);
-        write_raw(move, static_cast<std::size_t>(length));
+        std::snprintf(move, sizeof move, "\x1b[%dC", column);
+        out += move;
     }
     terminal.row += delta;
     terminal.column = column;
 }
 
+void append_attribute(std::string& out, unsigned short attribute) {
+    if (attribute == terminal.attribute) return;
+    if (attribute == 2) {
+        out += "\x1b[32m";
+    } else if (attribute == 4) {
+        out += "\x1b[31m";
+    } else {
+        out += "\x1b[0m";  // 7 and anything unmapped: the terminal's own colour
+    }
+    terminal.attribute = attribute;
+}
+
+void write_string(const std::string& out) {
+    write_raw(out.data(), out.size());
+}
+
+}  // namespace
+
+void set_cursor_position(short row, short column) {
+    check_terminal();
+    if (!terminal.is_terminal || row < 0 || column < 0) return;
+    std::string out;
+    append_move(out, row, column);
+    write_string(out);
+}
+
 void set_text_attribute(unsigned short attribute) {
     check_terminal();
-    if (!terminal.is_terminal || attribute == terminal.attribute) return;
-    const char* sequence = "\x1b[0m";  // 7 and anything unmapped: the default colour
-    if (attribute == 2) sequence = "\x1b[32m";
-    if (attribute == 4) sequence = "\x1b[31m";
-    write_raw(sequence, std::strlen(sequence));
-    terminal.attribute = attribute;
+    if (!terminal.is_terminal) return;
+    std::string out;
+    append_attribute(out, attribute);
+    write_string(out);
 }
 
 void write_cells(short row, short column, const char* text, const unsigned short* attributes,
                  std::size_t count) {
     check_terminal();
-    if (!terminal.is_terminal) return;
+    if (!terminal.is_terminal || row < 0 || column < 0) return;
+    // The move, the colours and the cells in one write to the terminal.
+    std::string out;
     unsigned short in_force = terminal.attribute;
-    set_cursor_position(row, column);
-    std::size_t start = 0;
-    while (start < count) {
-        unsigned short attribute = attributes[start] == ATTRIBUTE_IN_FORCE ? in_force : attributes[start];
-        std::size_t end = start + 1;
-        while (end < count &&
-               (attributes[end] == ATTRIBUTE_IN_FORCE ? in_force : attributes[end]) == attribute) {
-            ++end;
-        }
-        set_text_attribute(attribute);
-        write_output(text + start, end - start);
-        start = end;
+    append_move(out, row, column);
+    for (std::size_t i = 0; i < count; ++i) {
+        append_attribute(out, attributes[i] == ATTRIBUTE_IN_FORCE ? in_force : attributes[i]);
+        out += text[i];
     }
-    set_text_attribute(in_force);
+    append_attribute(out, in_force);
+    track_cursor(text, count);
+    write_string(out);
 }
 
 }  // namespace platform

@@ -178,20 +178,18 @@ namespace {
 // Copies the open source into the open target; false with errno on failure.
 bool copy_contents(int from, int to, off_t size) {
     off_t remaining = size;
-    bool kernel_copy = true;
-    while (kernel_copy && remaining > 0) {
+    while (remaining > 0) {
         ssize_t copied = copy_file_range(from, nullptr, to, nullptr, static_cast<std::size_t>(remaining), 0);
         if (copied < 0) {
             if (errno == EINTR) continue;
             if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP) return false;
-            kernel_copy = false;
-        } else if (copied == 0) {
-            break;  // the source shrank; the rest is copied below
-        } else {
-            remaining -= copied;
+            break;  // no kernel copy between these files: by hand below
         }
+        if (copied == 0) break;  // the source shrank since it was measured
+        remaining -= copied;
     }
-    // Whatever the kernel copy did not take (or a file that grew), by hand.
+    if (remaining == 0 && size > 0) return true;
+    // Whatever the kernel copy did not take, by hand.
     char buffer[65536];
     for (;;) {
         ssize_t got = read(from, buffer, sizeof buffer);
