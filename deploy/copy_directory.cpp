@@ -32,8 +32,11 @@ int copy_entry(const char* source, const char* destination, short row, const cha
     char destination_path[PATH_CAPACITY];
     if (!compose_text(source_path, sizeof source_path, "%s\\%s", source, entry.name) ||
         !compose_text(destination_path, sizeof destination_path, "%s\\%s", destination, entry.name)) {
-        write_format("\nError: Path too long, not copied: %s\\%s\n", source, entry.name);
-        log_event("Error: Path too long, not copied: %s\\%s", source, entry.name);
+        // Name both paths whole: either may be the one over the limit.
+        write_format("\nError: Path too long, not copied: %s\\%s -> %s\\%s\n", source, entry.name,
+                     destination, entry.name);
+        log_event("Error: Path too long, not copied: %s\\%s -> %s\\%s", source, entry.name, destination,
+                  entry.name);
         return 1;
     }
     if (entry.is_directory) {

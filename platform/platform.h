@@ -72,6 +72,9 @@ bool same_file(const char* first, const char* second);
 // Opens a file with a C runtime mode ("wb", "ab", ...). Null on failure.
 std::FILE* open_file(const char* path, const char* mode);
 
+// Cuts an open file back to the length. False when it could not.
+bool truncate_file(std::FILE* file, long length);
+
 // Deletes a file. False when it could not be deleted.
 bool remove_file(const char* path);
 

@@ -40,7 +40,11 @@ bool log_event(const char* format, ...) {
         ++lost_entries;
         return false;
     }
-    bool written = write_with_crlf(log, entry) && write_with_crlf(log, "\n");
+    // Where the entry starts, so a part written before the disk filled up
+    // can be taken back instead of joining the next entry.
+    long start = std::fseek(log, 0, SEEK_END) == 0 ? std::ftell(log) : -1;
+    bool written = write_with_crlf(log, entry) && write_with_crlf(log, "\n") && std::fflush(log) == 0;
+    if (!written && start >= 0) platform::truncate_file(log, start);
     if (std::fclose(log) != 0) written = false;
     if (!written) {
         print_line("Error: Could not write to install.log.");

@@ -77,6 +77,10 @@ std::FILE* open_file(const char* path, const char* mode) {
     return std::fopen(host, mode);
 }
 
+bool truncate_file(std::FILE* file, long length) {
+    return std::fflush(file) == 0 && ftruncate(fileno(file), length) == 0;
+}
+
 bool remove_file(const char* path) {
     char host[HOST_CAPACITY];
     return host_path::to_host(path, host, sizeof host) && unlink(host) == 0;

@@ -3,6 +3,7 @@
 #include <shlobj.h>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <io.h>
 
 #include <cstdio>
 #include <cstring>
@@ -47,6 +48,11 @@ bool same_file(const char* first, const char* second) {
 
 std::FILE* open_file(const char* path, const char* mode) {
     return std::fopen(path, mode);
+}
+
+bool truncate_file(std::FILE* file, long length) {
+    std::fflush(file);
+    return _chsize(_fileno(file), length) == 0;
 }
 
 bool remove_file(const char* path) {

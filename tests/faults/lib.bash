@@ -1,0 +1,259 @@
+# Shared by the fault tests in this folder. Source it; it defines functions
+# and a few variables only. Named .bash so the runner does not take it for a test.
+#
+# Each test works in a scratch folder of its own under /tmp:
+#   $SCRATCH/dist   the distribution: a copy of dist/ with the setup program in it
+#   $SCRATCH/c      the host folder of drive C: (unless a test mounts another)
+#   $SCRATCH/bin    a stand-in sqlplus that exits 0 and notes that it ran
+#   $SCRATCH/work   the working folder of the run (install.log goes there)
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+SETUP_EXE="$ROOT/build/linux/setup"
+RUN_USER=$(id -un)
+TEST_NAME=$(basename "$0" .sh)
+CLEANUP_COMMANDS=()
+
+fail() {
+    echo "FAIL: $TEST_NAME: $*" >&2
+    if [ -n "${LAST_OUTPUT:-}" ] && [ -f "$LAST_OUTPUT" ]; then
+        echo "---- last console output (tail) ----" >&2
+        tail -c 3000 "$LAST_OUTPUT" | tr -c '[:print:]\n' '?' >&2
+        echo >&2
+    fi
+    exit 1
+}
+
+pass() {
+    echo "PASS: $TEST_NAME: $*"
+    exit 0
+}
+
+# Commands run at exit, last registered first (unmounts before the removal).
+on_exit() {
+    CLEANUP_COMMANDS+=("$1")
+}
+
+run_cleanup() {
+    local i
+    for ((i = ${#CLEANUP_COMMANDS[@]} - 1; i >= 0; i--)); do
+        eval "${CLEANUP_COMMANDS[$i]}" || true
+    done
+    if [ -n "${SCRATCH:-}" ] && [ -d "$SCRATCH" ]; then
+        chmod -R u+rwx "$SCRATCH" 2>/dev/null || true
+        rm -rf "$SCRATCH"
+    fi
+}
+
+start_scratch() {
+    [ -x "$SETUP_EXE" ] || { echo "FAIL: $TEST_NAME: $SETUP_EXE is missing; build the linux preset first" >&2; exit 1; }
+    SCRATCH=$(mktemp -d "/tmp/setup-fault-$TEST_NAME-XXXXXX")
+    trap run_cleanup EXIT
+    trap 'exit 130' INT TERM
+    chmod 0755 "$SCRATCH"
+    mkdir -p "$SCRATCH/bin" "$SCRATCH/work"
+    cat >"$SCRATCH/bin/sqlplus" <<EOF
+#!/bin/sh
+echo "\$*" >>"$SCRATCH/bin/sqlplus-ran"
+exit 0
+EOF
+    chmod 0755 "$SCRATCH/bin/sqlplus"
+}
+
+# make_dist FOLDER: the repository's dist/ with the setup program in it.
+make_dist() {
+    local folder=$1
+    cp -r "$ROOT/dist" "$folder"
+    cp "$SETUP_EXE" "$folder/setup"
+}
+
+# make_drive FOLDER: a drive C: with the current user's Desktop folder.
+make_drive() {
+    mkdir -p "$1/users/${2:-$RUN_USER}/Desktop"
+}
+
+# The Windows form of a host path as the program sees it (Z: is the host root).
+windows_path() {
+    echo "Z:$1" | tr '/' '\\'
+}
+
+# snapshot FOLDER: every entry with its type and mode, and every file's hash.
+snapshot() {
+    (
+        cd "$1" || exit 1
+        find . -printf '%y %m %s %p\n' | LC_ALL=C sort
+        find . -type f -print0 | LC_ALL=C sort -z | xargs -0 -r sha256sum
+    )
+}
+
+# check_unchanged FOLDER SNAPSHOT_FILE
+check_unchanged() {
+    local now
+    now=$(snapshot "$1") || fail "could not read $1 for the snapshot"
+    if [ "$now" != "$(cat "$2")" ]; then
+        diff <(cat "$2") <(echo "$now") | head -20 >&2
+        fail "the source tree $1 was changed by the run"
+    fi
+}
+
+# run_setup DRIVE_C INPUT_FILE OUTPUT_FILE [WORK_FOLDER]
+# Runs the program from $SCRATCH/dist; sets RUN_STATUS. Never waits more than 60 s.
+# RUN_AS may hold a command that runs it as another user (with RUN_USER and
+# RUN_HOME set to match); the environment is then given in full.
+RUN_AS=()
+RUN_HOME=${HOME:-/}
+run_setup() {
+    local drive=$1 input=$2 output=$3 work=${4:-$SCRATCH/work}
+    LAST_OUTPUT=$output
+    RUN_STATUS=0
+    (cd "$work" && timeout -k 5 60 "${RUN_AS[@]}" env HOME="$RUN_HOME" USER="$RUN_USER" \
+        PATH="$SCRATCH/bin:$PATH" SETUP_DRIVE_C="$drive" \
+        "$SCRATCH/dist/setup" <"$input" >"$output" 2>&1) || RUN_STATUS=$?
+    [ "$RUN_STATUS" -ne 124 ] && [ "$RUN_STATUS" -ne 137 ] || fail "the program did not end within 60 seconds"
+}
+
+# answers FILE LINE...: writes the lines to FILE, each ending in a line feed.
+answers() {
+    local file=$1
+    shift
+    : >"$file"
+    local line
+    for line in "$@"; do printf '%s\n' "$line" >>"$file"; done
+}
+
+# The six default answers, the confirmation Y and the final RETURN.
+default_yes_input() {
+    answers "$1" "" "" "" "" "" "" "Y" ""
+}
+
+expect_status() {
+    [ "$RUN_STATUS" -eq "$1" ] || fail "${2:-run}: exit status $RUN_STATUS, expected $1"
+}
+
+# expect_output FILE TEXT [WHAT]: the console output holds TEXT (fixed string).
+expect_output() {
+    grep -qaF -- "$2" "$1" || fail "${3:-run}: the console output lacks: $2"
+}
+
+expect_no_output() {
+    ! grep -qaF -- "$2" "$1" || fail "${3:-run}: the console output should not hold: $2"
+}
+
+# expect_log LOG TEXT [WHAT]: install.log holds TEXT on a line of its own,
+# the line ending in CR LF.
+expect_log() {
+    [ -f "$1" ] || fail "${3:-run}: no install.log at $1"
+    grep -qaFx -- "$2"$'\r' "$1" || fail "${3:-run}: install.log lacks the entry: $2"
+}
+
+expect_no_log() {
+    [ -f "$1" ] || return 0
+    ! grep -qaF -- "$2" "$1" || fail "${3:-run}: install.log should not hold: $2"
+}
+
+# count_lines FILE TEXT: the number of lines holding TEXT.
+count_lines() {
+    grep -caF -- "$2" "$1" || true
+}
+
+# The three scripts the program writes, relative to APP_HOME.
+SCRIPT_FILES=(config/set_env.sql config/set_env.bat install/auto_install.sql)
+SCRIPT_STAGE_NAMES=(set_env.sql set_env.bat auto_install.sql)
+SCRIPT_CREATED=("SQL script set_env.sql created." "Script set_env.bat created." "SQL Script auto_install.sql created.")
+SCRIPT_NOT_WRITTEN=("Error: SQL script set_env.sql was not written." "Error: Script set_env.bat was not written." "Error: SQL script auto_install.sql was not written.")
+
+# reference_run FOLDER: a run with default answers on an ordinary disk;
+# its APP_HOME ends up in FOLDER/c/XEPDB1/QUARNDEL.
+reference_run() {
+    local folder=$1
+    mkdir -p "$folder/work"
+    make_drive "$folder/c"
+    default_yes_input "$folder/input"
+    run_setup "$folder/c" "$folder/input" "$folder/output" "$folder/work"
+    expect_status 0 "reference run on an ordinary disk"
+    local f
+    for f in "${SCRIPT_FILES[@]}"; do
+        [ -s "$folder/c/XEPDB1/QUARNDEL/$f" ] || fail "reference run: $f was not written"
+    done
+}
+
+# check_copied SOURCE DESTINATION: every file of SOURCE is in DESTINATION, byte for byte.
+check_copied() {
+    local source=$1 destination=$2 file
+    while IFS= read -r -d '' file; do
+        cmp -s "$source/$file" "$destination/$file" || fail "$file was not copied intact to $destination"
+    done < <(cd "$source" && find . -type f -printf '%P\0')
+}
+
+# host_of DRIVE_C WINDOWS_PATH: sets HOST_PATH to the host path of a C: or Z: path.
+host_of() {
+    local drive=$1 path=$2
+    case "$path" in
+        [Cc]:\\*) path="$drive/${path:3}" ;;
+        [Zz]:\\*) path="/${path:3}" ;;
+        *) fail "unexpected path in install.log: $path" ;;
+    esac
+    HOST_PATH=${path//\\//}
+}
+
+# check_copy_entries LOG DRIVE_C: for each destination file named in the log,
+# its last entry holds: "Copied file: A -> B" means B is A byte for byte;
+# "Error copying file: A -> B" means B is absent (no partial copy is left),
+# unless B is the host path in KEPT_FILE (a file the test checks itself). Sets COPIED_ENTRIES and FAILED_ENTRIES to the counts of such entries.
+check_copy_entries() {
+    local log=$1 drive=$2 kind source destination host_source host_destination
+    COPIED_ENTRIES=$(count_lines "$log" "Copied file: ")
+    FAILED_ENTRIES=$(count_lines "$log" "Error copying file: ")
+    while IFS=$'\t' read -r kind source destination; do
+        host_of "$drive" "$source"
+        host_source=$HOST_PATH
+        host_of "$drive" "$destination"
+        host_destination=$HOST_PATH
+        if [ "$kind" = copied ]; then
+            cmp -s "$host_source" "$host_destination" ||
+                fail "install.log says $source was copied, but $destination is not the same file"
+        elif [ -e "$host_destination" ] && [ "${KEPT_FILE:-}" != "$host_destination" ]; then
+            fail "the copy of $source failed, yet $destination was left behind"
+        fi
+    done < <(tr -d '\r' <"$log" | awk '
+        /^Copied file: / { sub(/^Copied file: /, ""); k = "copied" }
+        /^Error copying file: / { sub(/^Error copying file: /, ""); k = "failed" }
+        /^(Copied file|Error copying file): / || k != "" {
+            i = index($0, " -> ")
+            d = substr($0, i + 4)
+            kind[d] = k; source[d] = substr($0, 1, i - 1)
+            if (!(d in seen)) { seen[d] = 1; order[++n] = d }
+            k = ""
+        }
+        END { for (j = 1; j <= n; j++) print kind[order[j]] "\t" source[order[j]] "\t" order[j] }')
+}
+
+# The error count a copy reported for LABEL (APP_HOME or DATA_HOME), and the
+# number of error entries logged while it ran; both must agree.
+check_error_count() {
+    local log=$1 label=$2 start stop reported logged
+    case "$label" in
+        APP_HOME) start='^User confirmed installation to continue[.]$' ;;
+        DATA_HOME) start='^(Error: )?APP_HOME (created[.]|was not completely created)' ;;
+    esac
+    reported=$(tr -d '\r' <"$log" | sed -n "s/^Error: $label was not completely created: \([0-9]*\) errors\.\$/\1/p")
+    [ -n "$reported" ] || fail "install.log lacks 'Error: $label was not completely created: N errors.'"
+    logged=$(tr -d '\r' <"$log" | awk -v start="$start" -v label="$label" '
+        $0 ~ start && !on && !done { on = 1; next }
+        on && (index($0, "Error: " label " was not completely created") == 1) { on = 0; done = 1 }
+        on && (/^Error copying file: / || /^Error: Could not create directory / ||
+               /^Error: Could not open source directory / || /^Error: Path too long, not copied: /) { c++ }
+        END { print c + 0 }')
+    [ "$reported" -eq "$logged" ] ||
+        fail "$label copy reported $reported errors, but $logged error entries were logged for it"
+    ERROR_COUNT=$reported
+}
+
+# make_garbage FILE: 1 MB of printable text and binary bytes, no line feed.
+make_garbage() {
+    {
+        head -c 196608 /dev/urandom | base64 -w0
+        head -c 600000 /dev/urandom | tr -d '\n' | head -c 524288
+        head -c 196608 /dev/urandom | base64 -w0
+    } >"$1"
+    [ "$(stat -c %s "$1")" -eq 1048576 ] || fail "test setup: the garbage is not 1 MB long"
+}
