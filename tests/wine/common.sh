@@ -19,7 +19,7 @@ start_scratch() {
     export WINEPREFIX="$SCRATCH/prefix"
     export WINEDEBUG=-all
     TMUX_SOCKET="setup-wine-$$"
-    trap 'tmux -L "$TMUX_SOCKET" kill-server 2>/dev/null; wineserver_stop; rm -rf "$SCRATCH"' EXIT
+    trap 'cleanup_scratch' EXIT
     "$WINE64" cmd /c exit >/dev/null 2>&1 || true  # creates the prefix
     DRIVE_C="$WINEPREFIX/drive_c"
     [ -d "$DRIVE_C" ] || fail "the Wine prefix was not created"
@@ -27,6 +27,16 @@ start_scratch() {
 
 wineserver_stop() {
     WINEPREFIX="$WINEPREFIX" /usr/lib/wine/wineserver -k 2>/dev/null || true
+    WINEPREFIX="$WINEPREFIX" /usr/lib/wine/wineserver -w 2>/dev/null || true
+}
+
+# Keeps the test's own exit status: nothing here may fail the run.
+cleanup_scratch() {
+    local status=$?
+    tmux -L "$TMUX_SOCKET" kill-server 2>/dev/null || true
+    wineserver_stop
+    rm -rf "$SCRATCH" 2>/dev/null || true
+    exit "$status"
 }
 
 # The Windows form of a host path: Wine's Z: drive is the host root.
