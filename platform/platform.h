@@ -55,6 +55,8 @@ constexpr unsigned short ATTRIBUTE_IN_FORCE = 0xFFFF;
 // row from the column on, and leaves the cursor after the last of them, as
 // writing them there would. The attribute in force afterwards is unchanged.
 // Where the row is beyond the console, they are written at the cursor.
+// Writes in quick succession may reach the console together, but always
+// before anything else is written, moved or read.
 void write_cells(short row, short column, const char* text, const unsigned short* attributes,
                  std::size_t count);
 

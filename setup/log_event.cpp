@@ -10,18 +10,16 @@ namespace {
 
 int lost_entries = 0;
 
-// Writes the text with every line break stored as CR LF. False on a write error.
-bool write_with_crlf(std::FILE* file, const char* text) {
-    const char* start = text;
-    for (const char* p = text;; ++p) {
-        if (*p == '\n' || *p == '\0') {
-            std::size_t length = static_cast<std::size_t>(p - start);
-            if (length > 0 && std::fwrite(start, 1, length, file) != length) return false;
-            if (*p == '\0') return true;
-            if (std::fwrite("\r\n", 1, 2, file) != 2) return false;
-            start = p + 1;
-        }
+// Copies the text with every line break stored as CR LF. False when it
+// does not fit.
+bool with_crlf(const char* text, char* out, std::size_t capacity, std::size_t* used) {
+    for (const char* p = text; *p != '\0'; ++p) {
+        std::size_t needed = *p == '\n' ? 2 : 1;
+        if (*used + needed > capacity) return false;
+        if (*p == '\n') out[(*used)++] = '\r';
+        out[(*used)++] = *p;
     }
+    return true;
 }
 
 }  // namespace
@@ -33,6 +31,11 @@ bool log_event(const char* format, ...) {
     int length = std::vsnprintf(entry, sizeof entry, format, values);
     va_end(values);
     if (length < 0) entry[0] = '\0';
+    // The whole entry with its line break, so it reaches the file in one write.
+    char line[2 * sizeof entry + 2];
+    std::size_t used = 0;
+    with_crlf(entry, line, sizeof line, &used);
+    with_crlf("\n", line, sizeof line, &used);
 
     std::FILE* log = platform::open_file("install.log", "ab");
     if (log == nullptr) {
@@ -40,10 +43,11 @@ bool log_event(const char* format, ...) {
         ++lost_entries;
         return false;
     }
+    std::setvbuf(log, nullptr, _IONBF, 0);
     // Where the entry starts, so a part written before the disk filled up
     // can be taken back instead of joining the next entry.
     long start = std::fseek(log, 0, SEEK_END) == 0 ? std::ftell(log) : -1;
-    bool written = write_with_crlf(log, entry) && write_with_crlf(log, "\n") && std::fflush(log) == 0;
+    bool written = std::fwrite(line, 1, used, log) == used;
     if (!written && start >= 0) platform::truncate_file(log, start);
     if (std::fclose(log) != 0) written = false;
     if (!written) {

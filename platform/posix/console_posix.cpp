@@ -7,9 +7,14 @@
 // wrap of a full line that this program writes moves the row on by one, and
 // a cursor move is made relative to where the cursor is. Rows scrolled off
 // the screen keep their numbers, so the bar stays on its own line.
+//
+// Cells written in quick succession are gathered and put on the terminal at
+// most every PUSH_INTERVAL_MS, and always before anything else is written,
+// moved or read: the screen ends up exactly as if each had been written.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -19,15 +24,36 @@
 namespace platform {
 namespace {
 
+constexpr long PUSH_INTERVAL_MS = 50;
+constexpr std::size_t MAX_CELLS = 128;
+
 struct TerminalState {
     bool is_terminal = false;
     int width = 80;
-    long row = 0;    // counted rows since the program started
+    long row = 0;  // counted rows since the program started
     long column = 0;
     unsigned short attribute = 7;  // in force; 7 is the terminal's own colour
 };
 
+// Cells waiting to be put on one row, from column 0 on.
+struct PendingCells {
+    bool active = false;
+    short row = 0;
+    std::size_t width = 0;        // how many cells hold something to put
+    std::size_t cursor_after = 0;  // where the last write left the cursor
+    char text[MAX_CELLS];
+    unsigned short attributes[MAX_CELLS];
+    long last_push_ms = -PUSH_INTERVAL_MS;
+};
+
 TerminalState terminal;
+PendingCells pending;
+
+long now_ms() {
+    struct timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return now.tv_sec * 1000 + now.tv_nsec / 1000000;
+}
 
 // Asked at every use, so a program whose output moves to a terminal (or
 // away from one) follows; one system call tells both that and the width.
@@ -63,7 +89,7 @@ void track_cursor(const char* text, std::size_t length) {
         } else if (c == '\t') {
             terminal.column = (terminal.column + 8) & ~7L;
             if (terminal.column > terminal.width) terminal.column = terminal.width;
-        } else if (c >= 0x20 || c >= 0x80) {
+        } else if (c >= 0x20) {
             if (terminal.column >= terminal.width) {
                 ++terminal.row;
                 terminal.column = 0;
@@ -73,35 +99,8 @@ void track_cursor(const char* text, std::size_t length) {
     }
 }
 
-}  // namespace
-
-int read_input_byte() {
-    for (;;) {
-        unsigned char c;
-        ssize_t got = read(STDIN_FILENO, &c, 1);
-        if (got == 1) return c;
-        if (got < 0 && errno == EINTR) continue;
-        return -1;
-    }
-}
-
-void write_output(const char* text, std::size_t length) {
-    check_terminal();
-    if (terminal.is_terminal) track_cursor(text, length);
-    write_raw(text, length);
-}
-
-bool get_cursor_row(short* row) {
-    check_terminal();
-    if (!terminal.is_terminal) return false;
-    *row = static_cast<short>(terminal.row % 16384);
-    return true;
-}
-
-namespace {
-
-// Appends to the buffer the bytes that move the cursor from where the
-// counted position says it is to (row, column), and updates the count.
+// Appends the bytes that move the cursor from where the counted position
+// says it is to (row, column), and updates the count.
 void append_move(std::string& out, short row, short column) {
     long current = terminal.row % 16384;
     if (current == row && terminal.column == column) return;  // already there
@@ -136,43 +135,95 @@ void append_attribute(std::string& out, unsigned short attribute) {
     terminal.attribute = attribute;
 }
 
-void write_string(const std::string& out) {
+// Puts the waiting cells on the terminal in one write.
+void push_pending() {
+    if (!pending.active) return;
+    pending.active = false;
+    pending.last_push_ms = now_ms();
+    std::string out;
+    unsigned short in_force = terminal.attribute;
+    append_move(out, pending.row, 0);
+    for (std::size_t i = 0; i < pending.width; ++i) {
+        append_attribute(out, pending.attributes[i]);
+        out += pending.text[i];
+    }
+    append_attribute(out, in_force);
+    track_cursor(pending.text, pending.width);
+    append_move(out, pending.row, static_cast<short>(pending.cursor_after));
     write_raw(out.data(), out.size());
 }
 
 }  // namespace
 
+int read_input_byte() {
+    push_pending();
+    for (;;) {
+        unsigned char c;
+        ssize_t got = read(STDIN_FILENO, &c, 1);
+        if (got == 1) return c;
+        if (got < 0 && errno == EINTR) continue;
+        return -1;
+    }
+}
+
+void write_output(const char* text, std::size_t length) {
+    check_terminal();
+    if (terminal.is_terminal) {
+        push_pending();
+        track_cursor(text, length);
+    }
+    write_raw(text, length);
+}
+
+bool get_cursor_row(short* row) {
+    check_terminal();
+    if (!terminal.is_terminal) return false;
+    push_pending();
+    *row = static_cast<short>(terminal.row % 16384);
+    return true;
+}
+
 void set_cursor_position(short row, short column) {
     check_terminal();
     if (!terminal.is_terminal || row < 0 || column < 0) return;
+    push_pending();
     std::string out;
     append_move(out, row, column);
-    write_string(out);
+    write_raw(out.data(), out.size());
 }
 
 void set_text_attribute(unsigned short attribute) {
     check_terminal();
     if (!terminal.is_terminal) return;
+    push_pending();
     std::string out;
     append_attribute(out, attribute);
-    write_string(out);
+    write_raw(out.data(), out.size());
 }
 
 void write_cells(short row, short column, const char* text, const unsigned short* attributes,
                  std::size_t count) {
     check_terminal();
     if (!terminal.is_terminal || row < 0 || column < 0) return;
-    // The move, the colours and the cells in one write to the terminal.
-    std::string out;
-    unsigned short in_force = terminal.attribute;
-    append_move(out, row, column);
-    for (std::size_t i = 0; i < count; ++i) {
-        append_attribute(out, attributes[i] == ATTRIBUTE_IN_FORCE ? in_force : attributes[i]);
-        out += text[i];
+    if (pending.active && pending.row != row) push_pending();
+    if (!pending.active) {
+        pending.active = true;
+        pending.row = row;
+        pending.width = 0;
     }
-    append_attribute(out, in_force);
-    track_cursor(text, count);
-    write_string(out);
+    // Cells before the column that nothing wrote yet are left as they are
+    // on the screen: the row is only ever written from column 0 on here.
+    std::size_t start = static_cast<std::size_t>(column);
+    if (start > pending.width) start = pending.width;
+    unsigned short in_force = terminal.attribute;
+    for (std::size_t i = 0; i < count && start + i < MAX_CELLS; ++i) {
+        pending.text[start + i] = text[i];
+        pending.attributes[start + i] = attributes[i] == ATTRIBUTE_IN_FORCE ? in_force : attributes[i];
+    }
+    std::size_t end = start + count < MAX_CELLS ? start + count : MAX_CELLS;
+    if (end > pending.width) pending.width = end;
+    pending.cursor_after = end;
+    if (now_ms() - pending.last_push_ms >= PUSH_INTERVAL_MS) push_pending();
 }
 
 }  // namespace platform

@@ -86,29 +86,38 @@ bool remove_file(const char* path) {
     return host_path::to_host(path, host, sizeof host) && unlink(host) == 0;
 }
 
+namespace {
+
+// Creates the host folder, and its missing parents first when it has none.
+int make_folder_tree(char* host, std::size_t length) {
+    if (mkdir(host, 0777) == 0) return 0;
+    if (errno != ENOENT) return errno;
+    std::size_t parent = length;
+    while (parent > 1 && host[parent - 1] != '/') --parent;
+    if (parent <= 1) return ENOENT;
+    host[parent - 1] = '\0';
+    int error = make_folder_tree(host, parent - 1);
+    host[parent - 1] = '/';
+    if (error != 0 && error != EEXIST) return error;
+    return mkdir(host, 0777) == 0 || errno == EEXIST ? 0 : errno;
+}
+
+}  // namespace
+
 unsigned long create_directories(const char* path) {
     // Like the shell's directory creation, refuse relative paths.
     if (!is_absolute_windows_path(path)) return ERROR_CODE_BAD_PATHNAME;
     char host[HOST_CAPACITY];
     if (!host_path::to_host(path, host, sizeof host)) return ERROR_CODE_PATH_NOT_FOUND;
+    std::size_t length = std::strlen(host);
+    while (length > 1 && host[length - 1] == '/') host[--length] = '\0';
+    int error = make_folder_tree(host, length);
+    if (error == 0) return 0;
     struct stat status;
-    if (stat(host, &status) == 0) {
+    if (error == EEXIST && stat(host, &status) == 0) {
         return S_ISDIR(status.st_mode) ? ERROR_CODE_ALREADY_EXISTS : ERROR_CODE_FILE_EXISTS;
     }
-    // Create each missing folder from the top down.
-    std::size_t length = std::strlen(host);
-    for (std::size_t i = 1; i <= length; ++i) {
-        if (host[i] != '/' && host[i] != '\0') continue;
-        char saved = host[i];
-        host[i] = '\0';
-        if (mkdir(host, 0777) != 0 && errno != EEXIST) {
-            unsigned long code = error_code_of(errno);
-            host[i] = saved;
-            return code;
-        }
-        host[i] = saved;
-    }
-    return stat(host, &status) == 0 && S_ISDIR(status.st_mode) ? 0 : ERROR_CODE_PATH_NOT_FOUND;
+    return error_code_of(error);
 }
 
 struct DirectoryScan {
