@@ -6,10 +6,9 @@
 #include "setup/log_event.h"
 
 void uppercase_drive_letter(char* path) {
+    // Only a lower-case letter needs changing; an upper-case one is kept.
     char c = path[0];
-    if (((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) && path[1] == ':' && c >= 'a') {
-        path[0] = static_cast<char>(c - 'a' + 'A');
-    }
+    if (c >= 'a' && c <= 'z' && path[1] == ':') path[0] = static_cast<char>(c - 'a' + 'A');
 }
 
 namespace {

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "deploy/shortcut_stage.h"
 #include "input/answer_checks.h"
 #include "scripts/database_command.h"
 #include "setup/bounded_text.h"
@@ -128,6 +129,17 @@ TEST(PathValid, BlanksAndAmpersandsOnly) {
     EXPECT_FALSE(path_valid("C:\\my apps"));
     EXPECT_FALSE(path_valid("C:\\a&b"));
     EXPECT_TRUE(path_valid(""));
+}
+
+TEST(UppercaseDriveLetter, OnlyALeadingLetterBeforeAColon) {
+    char paths[][16] = {"d:\\apps", "D:\\apps", "\\\\d\\x", "dd:\\x", "1:\\x", "d"};
+    for (char* path : paths) uppercase_drive_letter(path);
+    EXPECT_STREQ(paths[0], "D:\\apps");
+    EXPECT_STREQ(paths[1], "D:\\apps");
+    EXPECT_STREQ(paths[2], "\\\\d\\x");
+    EXPECT_STREQ(paths[3], "dd:\\x");
+    EXPECT_STREQ(paths[4], "1:\\x");
+    EXPECT_STREQ(paths[5], "d");
 }
 
 TEST(BoundedText, NeverOverflowsAndAlwaysTerminates) {
