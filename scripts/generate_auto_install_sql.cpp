@@ -3,7 +3,6 @@
 #include "scripts/script_file.h"
 #include "setup/bounded_text.h"
 #include "setup/console_output.h"
-#include "setup/log_event.h"
 
 bool generate_auto_install_sql(const SetupParameters& p) {
     char path[PATH_CAPACITY];

@@ -3,7 +3,6 @@
 #include "scripts/script_file.h"
 #include "setup/bounded_text.h"
 #include "setup/console_output.h"
-#include "setup/log_event.h"
 
 bool generate_set_env_bat(const SetupParameters& p) {
     char path[PATH_CAPACITY];
@@ -58,12 +57,5 @@ bool generate_set_env_bat(const SetupParameters& p) {
 }
 
 bool run_set_env_bat_stage(const SetupParameters& p) {
-    if (generate_set_env_bat(p)) {
-        print_line("Script set_env.bat created.");
-        log_event("Script set_env.bat created.");
-        return true;
-    }
-    print_line("Error: Script set_env.bat was not written.");
-    log_event("Error: Script set_env.bat was not written.");
-    return false;
+    return report_script(generate_set_env_bat(p), "Script set_env.bat created.", "Error: Script set_env.bat was not written.");
 }

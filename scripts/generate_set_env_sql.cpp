@@ -3,7 +3,6 @@
 #include "scripts/script_file.h"
 #include "setup/bounded_text.h"
 #include "setup/console_output.h"
-#include "setup/log_event.h"
 
 bool generate_set_env_sql(const SetupParameters& p) {
     char path[PATH_CAPACITY];
@@ -61,12 +60,5 @@ bool generate_set_env_sql(const SetupParameters& p) {
 }
 
 bool run_set_env_sql_stage(const SetupParameters& p) {
-    if (generate_set_env_sql(p)) {
-        print_line("SQL script set_env.sql created.");
-        log_event("SQL script set_env.sql created.");
-        return true;
-    }
-    print_line("Error: SQL script set_env.sql was not written.");
-    log_event("Error: SQL script set_env.sql was not written.");
-    return false;
+    return report_script(generate_set_env_sql(p), "SQL script set_env.sql created.", "Error: SQL script set_env.sql was not written.");
 }

@@ -5,6 +5,7 @@
 
 #include "platform/platform.h"
 #include "setup/console_output.h"
+#include "setup/log_event.h"
 
 bool write_script_file(const char* path, const char* text) {
     std::FILE* file = platform::open_file(path, "wb");
@@ -29,5 +30,12 @@ bool write_script_file(const char* path, const char* text) {
                      path);
         platform::remove_file(path);
     }
+    return written;
+}
+
+bool report_script(bool written, const char* created_text, const char* not_written_text) {
+    const char* text = written ? created_text : not_written_text;
+    print_line(text);
+    log_event("%s", text);
     return written;
 }

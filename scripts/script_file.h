@@ -7,3 +7,7 @@
 // closing fails (a full disk); a half-written file is removed. True only
 // when the whole file was written and closed.
 bool write_script_file(const char* path, const char* text);
+
+// Prints and logs what became of a generated script: the created text when
+// it was written, the not-written text otherwise. Returns written.
+bool report_script(bool written, const char* created_text, const char* not_written_text);

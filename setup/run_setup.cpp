@@ -67,6 +67,13 @@ void echo_parameters(const SetupParameters& p) {
     log_event("SQL_DATA_HOME directory = %s", p.SQL_DATA_HOME);
 }
 
+// Appends the name to a comma-separated list, bounded.
+void add_to_list(char* list, std::size_t capacity, const char* name) {
+    char before[512];
+    copy_text(before, sizeof before, list);
+    compose_text(list, capacity, "%s%s%s", before, before[0] != '\0' ? ", " : "", name);
+}
+
 int abandon() {
     print_line("Installation abandoned.");
     log_event("Installation abandoned.");
@@ -167,17 +174,13 @@ int run_setup() {
 
     char failed[512] = "";
     for (const Stage& stage : STAGES) {
-        if (stage.run(p)) continue;
-        char list[sizeof failed];
-        copy_text(list, sizeof list, failed);
-        compose_text(failed, sizeof failed, "%s%s%s", list, list[0] != '\0' ? ", " : "", stage.name);
+        if (!stage.run(p)) add_to_list(failed, sizeof failed, stage.name);
     }
     // A log with holes is a failure too: it is the record of what was done.
     if (count_lost_log_entries() > 0) {
-        char list[sizeof failed];
-        copy_text(list, sizeof list, failed);
-        compose_text(failed, sizeof failed, "%s%sinstall.log (%d entries lost)", list,
-                     list[0] != '\0' ? ", " : "", count_lost_log_entries());
+        char lost[64];
+        compose_text(lost, sizeof lost, "install.log (%d entries lost)", count_lost_log_entries());
+        add_to_list(failed, sizeof failed, lost);
     }
 
     notify_complete(p.APP_HOME, p.DATA_HOME, p.DBSERVICE, p.APP_OWNER, p.CONNECT_USER, failed);
