@@ -93,7 +93,7 @@ std::string on_terminal(const std::function<void()>& work) {
     pid_t child = forkpty(&master, nullptr, nullptr, &size);
     if (child == 0) {
         work();
-        _exit(0);
+        std::exit(0);  // as the program ends: whatever is still to be drawn is drawn
     }
     std::string bytes;
     char buffer[4096];
@@ -189,6 +189,7 @@ TEST(ProgressBar, TreeCopyOnATerminal) {
     Screen screen(24);
     std::string bytes = on_terminal([&] {
         if (chdir(folder.c_str()) != 0) _exit(1);
+        setenv("SETUP_CONSOLE_PUSH_MS", "0", 1);  // every draw reaches the terminal
         write_text("Copying...\n");
         copy_directory("C:\\src", "C:\\dst", bar_row_here());
     });
@@ -203,6 +204,29 @@ TEST(ProgressBar, TreeCopyOnATerminal) {
     EXPECT_EQ(screen.colours(3).substr(0, 57), bar_colours(50, 6));
     EXPECT_EQ(screen.cursor_row(), 4) << "the level's closing line break leaves the cursor below the bar";
     EXPECT_EQ(read_file(scratch / "c/dst/s/y"), "s/y");
+}
+
+TEST(ProgressBar, GatheredDrawsLeaveTheSameScreen) {
+    // Many draws at once reach the terminal together, in fewer writes, and
+    // the screen ends up as if each had been drawn.
+    auto draws = [] {
+        write_text("Copying...\n");
+        short row = bar_row_here();
+        for (int percent : {10, 100, 4, 66}) show_progress_bar(percent, row);
+    };
+    Screen gathered(24);
+    std::string gathered_bytes = on_terminal(draws);
+    gathered.play(gathered_bytes);
+    Screen each(24);
+    each.play(on_terminal([&] {
+        setenv("SETUP_CONSOLE_PUSH_MS", "0", 1);
+        draws();
+    }));
+    EXPECT_EQ(gathered.text(3), bar(33, "] 66%%"));
+    EXPECT_EQ(each.text(3), gathered.text(3));
+    EXPECT_EQ(each.colours(3), gathered.colours(3));
+    EXPECT_EQ(gathered.cursor_column(), each.cursor_column());
+    EXPECT_LT(gathered.sequences, each.sequences);
 }
 
 TEST(ProgressBar, NothingIsDrawnWhenOutputIsNoTerminal) {

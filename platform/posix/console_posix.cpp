@@ -9,10 +9,12 @@
 // the screen keep their numbers, so the bar stays on its own line.
 //
 // Cells written in quick succession are gathered and put on the terminal at
-// most every PUSH_INTERVAL_MS, and always before anything else is written,
-// moved or read: the screen ends up exactly as if each had been written.
+// most every PUSH_INTERVAL_MS (SETUP_CONSOLE_PUSH_MS overrides it), and
+// always before anything else is written, moved or read, and at exit: the
+// screen ends up exactly as if each had been written.
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <string>
@@ -48,6 +50,16 @@ struct PendingCells {
 
 TerminalState terminal;
 PendingCells pending;
+
+// SETUP_CONSOLE_PUSH_MS changes the interval (0 puts every write on the
+// terminal at once), so tests can watch each draw.
+long push_interval_ms() {
+    static long interval = [] {
+        const char* value = std::getenv("SETUP_CONSOLE_PUSH_MS");
+        return value != nullptr && value[0] != '\0' ? std::atol(value) : PUSH_INTERVAL_MS;
+    }();
+    return interval;
+}
 
 long now_ms() {
     struct timespec now;
@@ -193,9 +205,8 @@ void set_cursor_position(short row, short column) {
 }
 
 void set_text_attribute(unsigned short attribute) {
-    check_terminal();
+    // No need to push waiting cells first: each carries its own attribute.
     if (!terminal.is_terminal) return;
-    push_pending();
     std::string out;
     append_attribute(out, attribute);
     write_raw(out.data(), out.size());
@@ -203,10 +214,12 @@ void set_text_attribute(unsigned short attribute) {
 
 void write_cells(short row, short column, const char* text, const unsigned short* attributes,
                  std::size_t count) {
-    check_terminal();
+    // A row was only handed out after a look at the terminal.
     if (!terminal.is_terminal || row < 0 || column < 0) return;
     if (pending.active && pending.row != row) push_pending();
     if (!pending.active) {
+        static bool pushed_at_exit = std::atexit(push_pending) == 0;
+        (void)pushed_at_exit;
         pending.active = true;
         pending.row = row;
         pending.width = 0;
@@ -223,7 +236,7 @@ void write_cells(short row, short column, const char* text, const unsigned short
     std::size_t end = start + count < MAX_CELLS ? start + count : MAX_CELLS;
     if (end > pending.width) pending.width = end;
     pending.cursor_after = end;
-    if (now_ms() - pending.last_push_ms >= PUSH_INTERVAL_MS) push_pending();
+    if (now_ms() - pending.last_push_ms >= push_interval_ms()) push_pending();
 }
 
 }  // namespace platform

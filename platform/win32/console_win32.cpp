@@ -4,6 +4,8 @@
 // redirected, to the file or pipe with CR LF line breaks as in text mode.
 #include <windows.h>
 
+#include <cstdlib>
+
 #include "platform/platform.h"
 
 namespace platform {
@@ -185,6 +187,8 @@ void write_cells(short row, short column, const char* text, const unsigned short
                  std::size_t count) {
     if (pending.active && pending.row != row) push_pending();
     if (!pending.active) {
+        static bool pushed_at_exit = std::atexit(push_pending) == 0;
+        (void)pushed_at_exit;
         pending.active = true;
         pending.row = row;
         pending.width = 0;
