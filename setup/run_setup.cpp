@@ -151,7 +151,13 @@ Confirmation run_dialogue(SetupParameters& p) {
         return Confirmation::no;
     }
     log_event("Setup started from directory: %s", p.SOURCE_DIR);
-    compose_text(p.SOURCE_DATA_DIR, sizeof p.SOURCE_DATA_DIR, "%s\\data", p.SOURCE_DIR);
+    if (!compose_text(p.SOURCE_DATA_DIR, sizeof p.SOURCE_DATA_DIR, "%s\\data", p.SOURCE_DIR)) {
+        // A cut name would copy the data from some other folder.
+        print_line("Error: The path of the setup folder is too long to name its data folder. "
+                   "Move the distribution to a shorter path.");
+        log_event("Error: The path of the setup folder is too long to name its data folder.");
+        return Confirmation::no;
+    }
 
     if (!collect_parameters(p)) {
         write_text("\n");

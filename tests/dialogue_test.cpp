@@ -361,4 +361,28 @@ TEST_F(Dialogue, ExecutableInADriveRoot) {
     EXPECT_EQ(read_file(drive_c + "/XEPDB1/QUARNDEL/com/startora.bat"), "@ECHO OFF\r\n");
 }
 
+TEST_F(Dialogue, SetupFolderTooDeepForItsDataFolderIsRefused) {
+    // 255 characters of folder: the program (named "s") fits a path, the
+    // data folder ("\\data" more) does not.
+    std::string deep = scratch / "deep";
+    std::string windows = windows_form(deep);
+    while (windows.size() < 245) {
+        deep += "/abcdefghi";
+        windows += "\\abcdefghi";
+    }
+    deep += "/" + std::string(255 - windows.size() - 1, 'x');
+    windows += "\\" + std::string(255 - windows.size() - 1, 'x');
+    ASSERT_EQ(windows.size(), 255u);
+    make_folders(deep);
+    write_file(deep + "/s", read_file(SETUP_EXE));
+    chmod((deep + "/s").c_str(), 0755);
+    ProgramRun result = run_program({deep + "/s"}, std::string(DEFAULTS) + "Y\n\n", scratch.path(),
+                                    {"SETUP_DRIVE_C=" + drive_c});
+    EXPECT_EQ(result.exit_status, 255);
+    EXPECT_NE(result.output.find("Error: The path of the setup folder is too long to name its data folder."),
+              std::string::npos);
+    EXPECT_NE(result.output.find("Installation abandoned.\n"), std::string::npos);
+    EXPECT_FALSE(file_exists(drive_c + "/XEPDB1"));
+}
+
 }  // namespace
