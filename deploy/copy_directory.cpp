@@ -31,12 +31,13 @@ int copy_entry(const char* source, const char* destination, short row, const cha
     char source_path[PATH_CAPACITY];
     char destination_path[PATH_CAPACITY];
     if (!compose_text(source_path, sizeof source_path, "%s\\%s", source, entry.name) ||
-        !compose_text(destination_path, sizeof destination_path, "%s\\%s", destination, entry.name)) {
+        !compose_text(destination_path, sizeof destination_path, "%s\\%s", destination,
+                      entry.name)) {
         // Name both paths whole: either may be the one over the limit.
         write_format("\nError: Path too long, not copied: %s\\%s -> %s\\%s\n", source, entry.name,
                      destination, entry.name);
-        log_event("Error: Path too long, not copied: %s\\%s -> %s\\%s", source, entry.name, destination,
-                  entry.name);
+        log_event("Error: Path too long, not copied: %s\\%s -> %s\\%s", source, entry.name,
+                  destination, entry.name);
         return 1;
     }
     if (entry.is_directory) {
@@ -63,7 +64,8 @@ int copy_entry(const char* source, const char* destination, short row, const cha
 int copy_level(const char* source, const char* destination, short row, const char* copy_root) {
     unsigned long created = platform::create_directories(destination);
     if (created != 0 && created != platform::ERROR_CODE_ALREADY_EXISTS) {
-        write_format("Error: Could not create directory %s (Error Code: %lu)\n", destination, created);
+        write_format("Error: Could not create directory %s (Error Code: %lu)\n", destination,
+                     created);
         log_event("Error: Could not create directory %s", destination);
         return 1;
     }

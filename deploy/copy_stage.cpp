@@ -27,8 +27,9 @@ bool copy_home(const char* label, const char* source, const char* destination) {
         log_event("%s created.", label);
         return true;
     }
-    write_format("Error: %s was not completely created: %d errors. See install.log for details.\n\n",
-                 label, errors);
+    write_format(
+        "Error: %s was not completely created: %d errors. See install.log for details.\n\n", label,
+        errors);
     log_event("Error: %s was not completely created: %d errors.", label, errors);
     return false;
 }

@@ -26,7 +26,8 @@ void report_failure(const platform::ShortcutResult& result, const char* name) {
             log_event("Error: Could not create the shell link object. HRESULT: 0x%X", code);
             break;
         case platform::ShortcutStep::interface_lookup:
-            write_format("Error: Could not get the shell link's file interface. HRESULT: 0x%X\n", code);
+            write_format("Error: Could not get the shell link's file interface. HRESULT: 0x%X\n",
+                         code);
             log_event("Error: Could not get the shell link's file interface. HRESULT: 0x%X", code);
             break;
         case platform::ShortcutStep::desktop_lookup:
@@ -38,17 +39,19 @@ void report_failure(const platform::ShortcutResult& result, const char* name) {
             log_event("Error: The shortcut path for %s.lnk is too long.", name);
             break;
         case platform::ShortcutStep::save:
-            write_format("Error: Could not save the shortcut %s (Error Code: 0x%X)\n", result.link_path, code);
-            log_event("Error: Could not save the shortcut %s (Error Code: 0x%X)", result.link_path, code);
+            write_format("Error: Could not save the shortcut %s (Error Code: 0x%X)\n",
+                         result.link_path, code);
+            log_event("Error: Could not save the shortcut %s (Error Code: 0x%X)", result.link_path,
+                      code);
             break;
-        case platform::ShortcutStep::saved:
-            break;
+        case platform::ShortcutStep::saved: break;
     }
 }
 
 }  // namespace
 
-bool create_shortcut_on_desktop(const char* target, const char* working_directory, const char* name) {
+bool create_shortcut_on_desktop(const char* target, const char* working_directory,
+                                const char* name) {
     char target_copy[PATH_CAPACITY];
     char directory_copy[PATH_CAPACITY];
     copy_text(target_copy, sizeof target_copy, target);

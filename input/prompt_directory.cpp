@@ -11,15 +11,17 @@ namespace {
 
 // Checks the answer as typed, writing a message for each rule it breaks.
 // On success the answer is trimmed and the root composed into the result.
-bool accept_directory(char* answer, char* result, std::size_t result_capacity,
-                      const char* service, const char* owner, const DirectoryRules& rules) {
+bool accept_directory(char* answer, char* result, std::size_t result_capacity, const char* service,
+                      const char* owner, const DirectoryRules& rules) {
     bool failed = false;
     if (!directory_exists(answer)) {
         write_text("\nERROR: Directory does not exist, please enter a valid path: ");
         failed = true;
     }
     if (rules.reject_special && !path_valid(answer)) {
-        write_text("\nERROR: The directory path must not contain spaces or &. Please enter a valid path: ");
+        write_text(
+            "\nERROR: The directory path must not contain spaces or &. Please enter a valid "
+            "path: ");
         failed = true;
     }
     if (rules.refused_characters != nullptr && contains_any_of(answer, rules.refused_characters)) {
@@ -36,8 +38,9 @@ bool accept_directory(char* answer, char* result, std::size_t result_capacity,
     char root[260];
     if (!make_app_path(trimmed, root, sizeof root, service, owner) ||
         (rules.root_fits != nullptr && !rules.root_fits(root))) {
-        write_text("\nERROR: The directory path is too long for the installation paths built from it. "
-                   "Please enter a shorter path: ");
+        write_text(
+            "\nERROR: The directory path is too long for the installation paths built from it. "
+            "Please enter a shorter path: ");
         return false;
     }
     trim_whitespace(answer);
@@ -56,9 +59,10 @@ bool prompt_directory(const char* message, char* answer, std::size_t answer_capa
             LineRead read = read_answer_line(answer, answer_capacity);
             if (read == LineRead::end_of_input) return false;
             if (read == LineRead::answer) break;
-            write_format("\nERROR: The directory path is too long: at most %u characters are allowed. "
-                         "Please enter a valid path: ",
-                         static_cast<unsigned>(answer_capacity - 1));
+            write_format(
+                "\nERROR: The directory path is too long: at most %u characters are allowed. "
+                "Please enter a valid path: ",
+                static_cast<unsigned>(answer_capacity - 1));
         }
     }
     return true;

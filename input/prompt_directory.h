@@ -4,8 +4,8 @@
 #include <cstddef>
 
 struct DirectoryRules {
-    bool reject_special;                // refuse blanks and ampersands
-    const char* refused_characters;     // further characters to refuse (or null)
+    bool reject_special;                  // refuse blanks and ampersands
+    const char* refused_characters;       // further characters to refuse (or null)
     bool (*root_fits)(const char* root);  // everything built from the root fits
 };
 

@@ -21,15 +21,19 @@ LineRead read_answer_line(char* field, std::size_t capacity) {
         any = true;
         if (pending_cr) {
             pending_cr = false;
-            if (used + 1 < capacity) field[used++] = '\r';
-            else overflow = true;
+            if (used + 1 < capacity)
+                field[used++] = '\r';
+            else
+                overflow = true;
         }
         if (c == '\r') {
             pending_cr = true;
             continue;
         }
-        if (used + 1 < capacity) field[used++] = static_cast<char>(c);
-        else overflow = true;
+        if (used + 1 < capacity)
+            field[used++] = static_cast<char>(c);
+        else
+            overflow = true;
     }
     if (overflow) {
         field[0] = '\0';

@@ -37,12 +37,14 @@ bool run_database_stage(const SetupParameters& p) {
         print_line("Error: The command could not be run. The database objects were not created.");
         log_event("Error: The command could not be run. The database objects were not created.");
     } else {
-        write_format("Error: SQL*Plus ended with exit status %d. The database objects may not have "
-                     "been created; see its output above.\n",
-                     status);
-        log_event("Error: SQL*Plus ended with exit status %d. The database objects may not have "
-                  "been created.",
-                  status);
+        write_format(
+            "Error: SQL*Plus ended with exit status %d. The database objects may not have "
+            "been created; see its output above.\n",
+            status);
+        log_event(
+            "Error: SQL*Plus ended with exit status %d. The database objects may not have "
+            "been created.",
+            status);
     }
     return false;
 }

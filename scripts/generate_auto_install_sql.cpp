@@ -9,6 +9,7 @@ bool generate_auto_install_sql(const SetupParameters& p) {
     compose_text(path, sizeof path, "%s\\install\\auto_install.sql", p.APP_HOME);
     write_format("Creating %s...\n", path);
     char text[8192];
+    // clang-format off
     if (!compose_text(text, sizeof text,
     "/* NAME:    auto_install.sql \n"
     "   DESCRIPTION\n"
@@ -31,6 +32,7 @@ bool generate_auto_install_sql(const SetupParameters& p) {
     "@'&v_app_home\\\\install\\\\lock_schema'        \"&v_dbservice\" \"&v_dbconnect\" \"&v_app_owner\" \"&v_sys_pwd\" \n"
     "EXIT\n",
                       p.SQL_APP_HOME)) {
+        // clang-format on
         print_line("Error: The script text does not fit its buffer.");
         return false;
     }

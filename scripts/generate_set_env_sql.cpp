@@ -9,6 +9,7 @@ bool generate_set_env_sql(const SetupParameters& p) {
     compose_text(path, sizeof path, "%s\\config\\set_env.sql", p.APP_HOME);
     write_format("Creating %s...\n", path);
     char text[8192];
+    // clang-format off
     if (!compose_text(text, sizeof text,
     "/* \n"
     "  NAME:    set_env.sql\n"
@@ -51,6 +52,7 @@ bool generate_set_env_sql(const SetupParameters& p) {
     "-- Do not include spaces or special characters such as & in the directory name.\n"
     "DEFINE v_data_home = \"%s\"\n",
                       p.DBSERVICE, p.APP_OWNER, p.APP_OWNER, p.CONNECT_USER, p.CONNECT_USER, p.PORT, p.DBCONNECT, p.SQL_APP_HOME, p.SQL_DATA_HOME)) {
+        // clang-format on
         print_line("Error: The script text does not fit its buffer.");
         return false;
     }
@@ -60,5 +62,6 @@ bool generate_set_env_sql(const SetupParameters& p) {
 }
 
 bool run_set_env_sql_stage(const SetupParameters& p) {
-    return report_script(generate_set_env_sql(p), "SQL script set_env.sql created.", "Error: SQL script set_env.sql was not written.");
+    return report_script(generate_set_env_sql(p), "SQL script set_env.sql created.",
+                         "Error: SQL script set_env.sql was not written.");
 }

@@ -26,8 +26,9 @@ bool write_script_file(const char* path, const char* text) {
     if (std::fflush(file) != 0) written = false;
     if (std::fclose(file) != 0) written = false;
     if (!written) {
-        write_format("Error: Could not write %s completely (is the disk full?). The file was removed.\n",
-                     path);
+        write_format(
+            "Error: Could not write %s completely (is the disk full?). The file was removed.\n",
+            path);
         platform::remove_file(path);
     }
     return written;

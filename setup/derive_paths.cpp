@@ -6,8 +6,8 @@
 #include "setup/bounded_text.h"
 #include "setup/setup_parameters.h"
 
-bool make_app_path(const char* directory, char* output, std::size_t capacity,
-                   const char* service, const char* owner) {
+bool make_app_path(const char* directory, char* output, std::size_t capacity, const char* service,
+                   const char* owner) {
     std::size_t length = std::strlen(directory);
     if (length > 0 && directory[length - 1] == '\\') {
         return compose_text(output, capacity, "%s%s\\%s", directory, service, owner);

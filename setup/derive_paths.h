@@ -7,8 +7,8 @@
 // Composes the installation root: directory + service + "\" + owner when the
 // directory ends in a backslash, else directory + "\" + service + "\" + owner.
 // Bounded; true when the whole root fit.
-bool make_app_path(const char* directory, char* output, std::size_t capacity,
-                   const char* service, const char* owner);
+bool make_app_path(const char* directory, char* output, std::size_t capacity, const char* service,
+                   const char* owner);
 
 // Copies source to destination replacing every occurrence of pattern
 // (leftmost first, never overlapping, replacements never rescanned).

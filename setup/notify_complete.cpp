@@ -45,7 +45,8 @@ void notify_complete(const char* APP_HOME, const char* DATA_HOME, const char* DB
     log_event("=====================\n");
     log_summary_values(APP_HOME, DATA_HOME, DBSERVICE, APP_OWNER, CONNECT_USER);
     log_event("Setup Log         : install.log\n");
-    if (failed) log_event("These stages failed: %s. See the entries above for details.", failed_stages);
+    if (failed)
+        log_event("These stages failed: %s. See the entries above for details.", failed_stages);
 
     // The rest of the confirmation's line was taken before the stages ran;
     // wait for one more RETURN (or the end of the input).

@@ -27,8 +27,9 @@ void display_intro() {
     print_line("This program will install the Oracle demo application.\n");
     print_line("Prerequisites:");
     print_line("You must install Oracle Express first.\n");
-    print_line("You will be prompted to enter a set of parameters to configure the demo schema, "
-               "and specify the installation location.\n");
+    print_line(
+        "You will be prompted to enter a set of parameters to configure the demo schema, "
+        "and specify the installation location.\n");
 }
 
 bool get_current_directory(char* field, std::size_t capacity) {
@@ -97,8 +98,8 @@ const Stage STAGES[] = {
 }  // namespace
 
 bool collect_parameters(SetupParameters& p) {
-    if (!prompt_string("Enter the pluggable database service name", p.DBSERVICE,
-                       sizeof p.DBSERVICE, "XEPDB1", NAME_REFUSED_CHARACTERS) ||
+    if (!prompt_string("Enter the pluggable database service name", p.DBSERVICE, sizeof p.DBSERVICE,
+                       "XEPDB1", NAME_REFUSED_CHARACTERS) ||
         !prompt_string("Enter the application owner username", p.APP_OWNER, sizeof p.APP_OWNER,
                        "QUARNDEL", OWNER_REFUSED_CHARACTERS) ||
         !prompt_string("Enter the connection username", p.CONNECT_USER, sizeof p.CONNECT_USER,
@@ -108,8 +109,9 @@ bool collect_parameters(SetupParameters& p) {
         return false;
     }
 
-    print_line("\nSpecify the application home directory APP_HOME. Include the drive, separate each "
-               "directory with a single \\. ");
+    print_line(
+        "\nSpecify the application home directory APP_HOME. Include the drive, separate each "
+        "directory with a single \\. ");
     print_line("Do not end with a \\ unless specifying just the drive root e.g. D:\\ ");
     print_line("You may include spaces and ampersands & in the APP_HOME path. ");
     print_line("Do not include quotes \" ");
@@ -121,8 +123,9 @@ bool collect_parameters(SetupParameters& p) {
     }
     escape_for_sqlplus(p.APP_HOME, p.SQL_APP_HOME, sizeof p.SQL_APP_HOME);
 
-    print_line("\nSpecify the data home directory DATA_HOME. Include the drive, separate each "
-               "directory with a single \\. ");
+    print_line(
+        "\nSpecify the data home directory DATA_HOME. Include the drive, separate each "
+        "directory with a single \\. ");
     print_line("Do not end with a \\ unless specifying just the drive root e.g. D:\\ ");
     print_line("Spaces are not allowed in this path.");
     print_line("Do not include ampersands &. ");
@@ -153,8 +156,9 @@ Confirmation run_dialogue(SetupParameters& p) {
     log_event("Setup started from directory: %s", p.SOURCE_DIR);
     if (!compose_text(p.SOURCE_DATA_DIR, sizeof p.SOURCE_DATA_DIR, "%s\\data", p.SOURCE_DIR)) {
         // A cut name would copy the data from some other folder.
-        print_line("Error: The path of the setup folder is too long to name its data folder. "
-                   "Move the distribution to a shorter path.");
+        print_line(
+            "Error: The path of the setup folder is too long to name its data folder. "
+            "Move the distribution to a shorter path.");
         log_event("Error: The path of the setup folder is too long to name its data folder.");
         return Confirmation::no;
     }
@@ -165,7 +169,8 @@ Confirmation run_dialogue(SetupParameters& p) {
     }
     echo_parameters(p);
 
-    Confirmation answer = confirm_continue("Do you want to continue with the installation (Y or N)?");
+    Confirmation answer =
+        confirm_continue("Do you want to continue with the installation (Y or N)?");
     if (answer == Confirmation::end_of_input) write_text("\n");
     return answer;
 }

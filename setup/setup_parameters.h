@@ -16,7 +16,7 @@ struct SetupParameters {
     char APP_OWNER[NAME_CAPACITY] = "";
     char CONNECT_USER[NAME_CAPACITY] = "";
     char PORT[PORT_CAPACITY] = "";
-    char APP_DIRECTORY[PATH_CAPACITY] = "";   // the application directory answer
+    char APP_DIRECTORY[PATH_CAPACITY] = "";  // the application directory answer
     char APP_HOME[PATH_CAPACITY] = "";
     char SQL_APP_HOME[PATH_CAPACITY] = "";
     char DATA_DIRECTORY[PATH_CAPACITY] = "";  // the data directory answer

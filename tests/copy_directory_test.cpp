@@ -27,7 +27,7 @@ int count_lines_starting(const std::string& text, const std::string& start) {
 }
 
 class TreeCopy : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         make_folders(scratch / "c/src/s");
         setenv("SETUP_DRIVE_C", (scratch / "c").c_str(), 1);
@@ -35,14 +35,17 @@ protected:
         saved_folder = getcwd(here, sizeof here);
         ASSERT_EQ(chdir(scratch.path().c_str()), 0);
         for (const char* name : {"a", "b", "c", "s/x", "s/y"}) {
-            write_file(scratch / ("c/src/" + std::string(name)), std::string("contents of ") + name);
+            write_file(scratch / ("c/src/" + std::string(name)),
+                       std::string("contents of ") + name);
         }
     }
     void TearDown() override {
         unsetenv("SETUP_DRIVE_C");
         ASSERT_EQ(chdir(saved_folder.c_str()), 0);
     }
-    std::string log() { return read_file(scratch / "install.log"); }
+    std::string log() {
+        return read_file(scratch / "install.log");
+    }
 
     ScratchFolder scratch;
     std::string saved_folder;
@@ -58,7 +61,8 @@ TEST_F(TreeCopy, CopiesEveryFileAndLogsEachOnce) {
     }
     std::string entries = log();
     EXPECT_EQ(count_lines_starting(entries, "Copied file: "), 5);
-    EXPECT_NE(entries.find("Copied file: C:\\src\\s\\x -> C:\\dst\\deep\\s\\x\r\n"), std::string::npos);
+    EXPECT_NE(entries.find("Copied file: C:\\src\\s\\x -> C:\\dst\\deep\\s\\x\r\n"),
+              std::string::npos);
 }
 
 TEST_F(TreeCopy, ExistingDestinationIsReplacedAndFoldersOnlyLevelsWork) {
@@ -103,28 +107,32 @@ TEST_F(TreeCopy, DestinationInsideTheSourceIsSkippedNotNested) {
     // Everything arrived once, and the destination was not copied into itself.
     EXPECT_EQ(list_files_recursively(scratch / "c/src/inner/XEPDB1/QUARNDEL"),
               (std::vector<std::string>{"a", "b", "c", "s/x", "s/y"}));
-    EXPECT_NE(log().find("Skipped folder C:\\src\\inner\\XEPDB1\\QUARNDEL: it is the destination of this copy.\r\n"),
+    EXPECT_NE(log().find("Skipped folder C:\\src\\inner\\XEPDB1\\QUARNDEL: it is the destination "
+                         "of this copy.\r\n"),
               std::string::npos);
 }
 
 TEST_F(TreeCopy, DestinationEqualToSourceLeavesItIntact) {
     EXPECT_EQ(copy_directory("C:\\src", "C:\\src", -1), 5);
     for (const char* name : {"a", "b", "c", "s/x", "s/y"}) {
-        EXPECT_EQ(read_file(scratch / ("c/src/" + std::string(name))), std::string("contents of ") + name);
+        EXPECT_EQ(read_file(scratch / ("c/src/" + std::string(name))),
+                  std::string("contents of ") + name);
     }
     EXPECT_EQ(count_lines_starting(log(), "Error copying file: "), 5);
 }
 
 TEST_F(TreeCopy, PathsBeyondTheLimitAreErrorsNeverTruncatedNames) {
     std::string deep = "c/src";
-    std::string name(124, 'n');  // the folder's path and pattern fit (256, 258), its file's does not
+    std::string name(124,
+                     'n');  // the folder's path and pattern fit (256, 258), its file's does not
     deep += "/" + name + "/" + name;
     make_folders(scratch / deep);
     write_file(scratch / (deep + "/file"), "x");
     EXPECT_EQ(copy_directory("C:\\src", "C:\\dst", -1), 1);
-    EXPECT_NE(log().find("Error: Path too long, not copied: C:\\src\\" + name + "\\" + name + "\\file -> C:\\dst\\" +
-                         name + "\\" + name + "\\file\r\n"),
-              std::string::npos) << log();
+    EXPECT_NE(log().find("Error: Path too long, not copied: C:\\src\\" + name + "\\" + name +
+                         "\\file -> C:\\dst\\" + name + "\\" + name + "\\file\r\n"),
+              std::string::npos)
+        << log();
     // No file under a cut name exists anywhere in the destination.
     for (const std::string& file : list_files_recursively(scratch / "c/dst")) {
         EXPECT_TRUE(file.size() == 1 || file == "s/x" || file == "s/y") << file;
@@ -147,9 +155,11 @@ TEST_F(TreeCopy, StageReportsErrorsInsteadOfCreated) {
     std::string output = testing::internal::GetCapturedStdout();
     EXPECT_NE(output.find("APP_HOME created.\n\n"), std::string::npos);
     EXPECT_EQ(output.find("DATA_HOME created."), std::string::npos);
-    EXPECT_NE(output.find("Error: DATA_HOME was not completely created: 1 errors. See install.log for details.\n"),
+    EXPECT_NE(output.find("Error: DATA_HOME was not completely created: 1 errors. See install.log "
+                          "for details.\n"),
               std::string::npos);
-    EXPECT_NE(log().find("Error: DATA_HOME was not completely created: 1 errors.\r\n"), std::string::npos);
+    EXPECT_NE(log().find("Error: DATA_HOME was not completely created: 1 errors.\r\n"),
+              std::string::npos);
 }
 
 }  // namespace

@@ -19,14 +19,15 @@ std::string windows_form(const std::string& host_path) {
 
 int occurrences(const std::string& text, const std::string& piece) {
     int count = 0;
-    for (std::size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++count;
+    for (std::size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1))
+        ++count;
     return count;
 }
 
 const char* const DEFAULTS = "\n\n\n\n\n\n";
 
 class Dialogue : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         drive_c = scratch / "c";
         make_folders(drive_c);
@@ -44,7 +45,9 @@ protected:
                             "PATH=" + scratch.path() + "/bin:" + std::string(getenv("PATH"))});
     }
 
-    std::string log() { return read_file(scratch / "install.log"); }
+    std::string log() {
+        return read_file(scratch / "install.log");
+    }
 
     // What the program prints from its start to the confirmation question,
     // for the given echo values, with every answer taken by default.
@@ -56,13 +59,15 @@ protected:
                "This program will install the Oracle demo application.\n\n"
                "Prerequisites:\n"
                "You must install Oracle Express first.\n\n"
-               "You will be prompted to enter a set of parameters to configure the demo schema, and "
+               "You will be prompted to enter a set of parameters to configure the demo schema, "
+               "and "
                "specify the installation location.\n\n"
                "Enter the pluggable database service name (Press Enter for default: 'XEPDB1'): "
                "Enter the application owner username (Press Enter for default: 'QUARNDEL'): "
                "Enter the connection username (Press Enter for default: 'DEMO_CONNECT'): "
                "Enter the listener port (Press Enter for default: '1521'): "
-               "\nSpecify the application home directory APP_HOME. Include the drive, separate each "
+               "\nSpecify the application home directory APP_HOME. Include the drive, separate "
+               "each "
                "directory with a single \\. \n"
                "Do not end with a \\ unless specifying just the drive root e.g. D:\\ \n"
                "You may include spaces and ampersands & in the APP_HOME path. \n"
@@ -81,7 +86,8 @@ protected:
     }
 
     std::string echo_lines() {
-        return "Source files extracted to: " + windows_form(dist) + "\n"
+        return "Source files extracted to: " + windows_form(dist) +
+               "\n"
                "DBSERVICE = XEPDB1\n"
                "Listener port = 1521\n"
                "Database connection string = //localhost:1521/XEPDB1\n"
@@ -95,8 +101,8 @@ protected:
 
     std::string log_until_confirmation() {
         std::string echo = echo_lines();
-        return "ORACLE QUARNDEL INSTALLATION LOG\nSetup started from directory: " + windows_form(dist) +
-               "\n" + echo;
+        return "ORACLE QUARNDEL INSTALLATION LOG\nSetup started from directory: " +
+               windows_form(dist) + "\n" + echo;
     }
 
     // The banner's third line, checked for its frame.
@@ -119,10 +125,13 @@ TEST_F(Dialogue, DefaultRunPrintsAndLogsExactly) {
     ASSERT_EQ(result.exit_status, 0) << result.output;
     std::string expected =
         dialogue_until_confirmation(banner_line(result.output)) +
-        "Creating APP_HOME. Copying files from " + windows_form(dist) + " to C:\\XEPDB1\\QUARNDEL...\n"
+        "Creating APP_HOME. Copying files from " + windows_form(dist) +
+        " to C:\\XEPDB1\\QUARNDEL...\n"
         "\n\n\n\n\n"  // one line break as each of the five folders ends
         "APP_HOME created.\n\n"
-        "Creating DATA_HOME. Copying files from " + windows_form(dist) + "\\data to C:\\XEPDB1\\QUARNDEL\\data...\n"
+        "Creating DATA_HOME. Copying files from " +
+        windows_form(dist) +
+        "\\data to C:\\XEPDB1\\QUARNDEL\\data...\n"
         "\n"
         "DATA_HOME created.\n\n"
         "Creating C:\\XEPDB1\\QUARNDEL\\config\\set_env.sql...\n"
@@ -164,36 +173,39 @@ TEST_F(Dialogue, DefaultRunPrintsAndLogsExactly) {
         }
         start = end + 2;
     }
-    EXPECT_EQ(without_copies,
-              log_until_confirmation() +
-                  "User confirmed installation to continue.\n"
-                  "APP_HOME created.\n"
-                  "DATA_HOME created.\n"
-                  "SQL script set_env.sql created.\n"
-                  "Script set_env.bat created.\n"
-                  "SQL script auto_install.sql created.\n"
-                  "Executing: sqlplus / as sysdba @\"C:\\XEPDB1\\QUARNDEL\\install\\auto_install.sql\"\n"
-                  "Database objects created.\n"
-                  "Shortcut created on Desktop: QUARNDEL.lnk\n\n"
-                  "\nINSTALLATION SUMMARY:\n\n"
-                  "=====================\n\n"
-                  "Database Service  : XEPDB1\n\n"
-                  "Application Owner : QUARNDEL\n\n"
-                  "Connection User   : DEMO_CONNECT\n\n"
-                  "Application Home  : C:\\XEPDB1\\QUARNDEL\n\n"
-                  "Data Home         : C:\\XEPDB1\\QUARNDEL\\data\n\n"
-                  "Setup Log         : install.log\n\n"
-                  "Installation completed.\n");
+    EXPECT_EQ(
+        without_copies,
+        log_until_confirmation() +
+            "User confirmed installation to continue.\n"
+            "APP_HOME created.\n"
+            "DATA_HOME created.\n"
+            "SQL script set_env.sql created.\n"
+            "Script set_env.bat created.\n"
+            "SQL script auto_install.sql created.\n"
+            "Executing: sqlplus / as sysdba @\"C:\\XEPDB1\\QUARNDEL\\install\\auto_install.sql\"\n"
+            "Database objects created.\n"
+            "Shortcut created on Desktop: QUARNDEL.lnk\n\n"
+            "\nINSTALLATION SUMMARY:\n\n"
+            "=====================\n\n"
+            "Database Service  : XEPDB1\n\n"
+            "Application Owner : QUARNDEL\n\n"
+            "Connection User   : DEMO_CONNECT\n\n"
+            "Application Home  : C:\\XEPDB1\\QUARNDEL\n\n"
+            "Data Home         : C:\\XEPDB1\\QUARNDEL\\data\n\n"
+            "Setup Log         : install.log\n\n"
+            "Installation completed.\n");
     std::string dist_windows = windows_form(dist);
     // The data files twice: into APP_HOME\data with the distribution, then
     // again into DATA_HOME, which with default answers is the same folder.
     std::vector<std::string> expected_copies = {
-        "Copied file: " + dist_windows + "\\com\\startora.bat -> C:\\XEPDB1\\QUARNDEL\\com\\startora.bat",
+        "Copied file: " + dist_windows +
+            "\\com\\startora.bat -> C:\\XEPDB1\\QUARNDEL\\com\\startora.bat",
         "Copied file: " + dist_windows + "\\data\\one.csv -> C:\\XEPDB1\\QUARNDEL\\data\\one.csv",
         "Copied file: " + dist_windows + "\\data\\one.csv -> C:\\XEPDB1\\QUARNDEL\\data\\one.csv",
         "Copied file: " + dist_windows + "\\data\\two.csv -> C:\\XEPDB1\\QUARNDEL\\data\\two.csv",
         "Copied file: " + dist_windows + "\\data\\two.csv -> C:\\XEPDB1\\QUARNDEL\\data\\two.csv",
-        "Copied file: " + dist_windows + "\\install\\install_schema.sql -> C:\\XEPDB1\\QUARNDEL\\install\\install_schema.sql",
+        "Copied file: " + dist_windows +
+            "\\install\\install_schema.sql -> C:\\XEPDB1\\QUARNDEL\\install\\install_schema.sql",
         "Copied file: " + dist_windows + "\\setup -> C:\\XEPDB1\\QUARNDEL\\setup",
     };
     std::sort(copies.begin(), copies.end());
@@ -204,7 +216,8 @@ TEST_F(Dialogue, DefaultRunPrintsAndLogsExactly) {
 TEST_F(Dialogue, AnsweringNAbandonsWithTheExactLog) {
     ProgramRun result = run(std::string(DEFAULTS) + "N\n");
     EXPECT_EQ(result.exit_status, 255);
-    EXPECT_EQ(result.output, dialogue_until_confirmation(banner_line(result.output)) + "Installation abandoned.\n");
+    EXPECT_EQ(result.output, dialogue_until_confirmation(banner_line(result.output)) +
+                                 "Installation abandoned.\n");
     EXPECT_EQ(log(), crlf(log_until_confirmation() + "Installation abandoned.\n"));
     EXPECT_FALSE(file_exists(drive_c + "/XEPDB1")) << "nothing is copied before confirmation";
 }
@@ -221,7 +234,8 @@ TEST_F(Dialogue, ConfirmationTakesOneCharacterPerAttempt) {
     ProgramRun xn = run(std::string(DEFAULTS) + "xn\n");
     EXPECT_EQ(xn.exit_status, 255);
     EXPECT_EQ(occurrences(xn.output, invalid), 1);
-    EXPECT_NE(xn.output.find("(Y or N)?" + invalid + "Do you want to continue with the installation (Y or N)?"
+    EXPECT_NE(xn.output.find("(Y or N)?" + invalid +
+                             "Do you want to continue with the installation (Y or N)?"
                              "Installation abandoned."),
               std::string::npos);
 
@@ -237,17 +251,23 @@ TEST_F(Dialogue, OverlongAnswersAreRefusedWholeAndAskedAgain) {
     const std::string nineteen(19, 'O');
     ProgramRun result = run(twenty + "REST\nMYSERVICE\n" + nineteen + "\n\n123456\n12345\n\n\nN\n");
     EXPECT_EQ(result.exit_status, 255);
-    EXPECT_EQ(occurrences(result.output, "Error: The answer is too long: at most 19 characters are allowed.\n"), 1);
-    EXPECT_EQ(occurrences(result.output, "Error: The answer is too long: at most 5 characters are allowed.\n"), 1);
+    EXPECT_EQ(occurrences(result.output,
+                          "Error: The answer is too long: at most 19 characters are allowed.\n"),
+              1);
+    EXPECT_EQ(occurrences(result.output,
+                          "Error: The answer is too long: at most 5 characters are allowed.\n"),
+              1);
     EXPECT_EQ(occurrences(result.output, "Enter the pluggable database service name"), 2);
     EXPECT_NE(result.output.find("DBSERVICE = MYSERVICE\n"), std::string::npos);
     EXPECT_NE(result.output.find("APP_OWNER = " + nineteen + "\n"), std::string::npos);
     EXPECT_NE(result.output.find("Listener port = 12345\n"), std::string::npos);
-    EXPECT_NE(result.output.find("APP_HOME directory = C:\\MYSERVICE\\" + nineteen + "\n"), std::string::npos);
+    EXPECT_NE(result.output.find("APP_HOME directory = C:\\MYSERVICE\\" + nineteen + "\n"),
+              std::string::npos);
 
     // A line longer than a path at a directory prompt, then after an error.
     const std::string huge(5000, 'x');
-    ProgramRun paths = run("\n\n\n\n" + huge + "\nC:\\missing\n" + huge + "\n\n" + huge + "\nC:\\\n\nN\n");
+    ProgramRun paths =
+        run("\n\n\n\n" + huge + "\nC:\\missing\n" + huge + "\n\n" + huge + "\nC:\\\n\nN\n");
     EXPECT_EQ(paths.exit_status, 255);
     EXPECT_EQ(occurrences(paths.output, "at most 259 characters are allowed."), 3);
     EXPECT_NE(paths.output.find("APP_HOME directory = C:\\XEPDB1\\QUARNDEL\n"), std::string::npos);
@@ -258,7 +278,8 @@ TEST_F(Dialogue, EndOfInputAtAnyReadAbandons) {
     for (int given = 0; given < 7; ++given) {
         std::string input;
         for (int i = 0; i < given; ++i) input += lines[i];
-        if (given == 6) input = std::string(DEFAULTS) + "   ";  // white space only at the confirmation
+        if (given == 6)
+            input = std::string(DEFAULTS) + "   ";  // white space only at the confirmation
         ProgramRun result = run(input);
         EXPECT_EQ(result.exit_status, 255) << "input ended after " << given << " lines";
         EXPECT_EQ(result.output.substr(result.output.size() - 25), "\nInstallation abandoned.\n");
@@ -280,36 +301,54 @@ TEST_F(Dialogue, DirectoryAnswersAreCheckedAsTyped) {
     make_folders(drive_c + "/with blank");
     make_folders(drive_c + "/apps");
     const std::string missing = "\nERROR: Directory does not exist, please enter a valid path: ";
-    const std::string special = "\nERROR: The directory path must not contain spaces or &. Please enter a valid path: ";
+    const std::string special =
+        "\nERROR: The directory path must not contain spaces or &. Please enter a valid path: ";
     // Application directory: missing, trailing backslash, then an empty line
     // (no default after an error), then a path with a blank (accepted there).
     // Data directory: existing with a blank (second message only), missing
     // with a blank (both, in order), then a good answer.
-    ProgramRun result = run("\n\n\n\nC:\\nowhere\nC:\\apps\\\n\nC:\\with blank\n"
-                            "C:\\with blank\nC:\\no where\nC:\\apps\nN\n");
+    ProgramRun result =
+        run("\n\n\n\nC:\\nowhere\nC:\\apps\\\n\nC:\\with blank\n"
+            "C:\\with blank\nC:\\no where\nC:\\apps\nN\n");
     EXPECT_EQ(result.exit_status, 255);
-    EXPECT_NE(result.output.find("(Press Enter for default: 'C:\\'): " + missing + missing + missing +
-                                 "\nSpecify the data home"),
+    EXPECT_NE(result.output.find("(Press Enter for default: 'C:\\'): " + missing + missing +
+                                 missing + "\nSpecify the data home"),
               std::string::npos);
-    EXPECT_NE(result.output.find("(Press Enter for default: 'C:\\'): " + special + missing + special +
-                                 "SETUP PARAMETERS"),
+    EXPECT_NE(result.output.find("(Press Enter for default: 'C:\\'): " + special + missing +
+                                 special + "SETUP PARAMETERS"),
               std::string::npos);
-    EXPECT_NE(result.output.find("APP_HOME directory = C:\\with blank\\XEPDB1\\QUARNDEL\n"), std::string::npos);
-    EXPECT_NE(result.output.find("DATA_HOME directory = C:\\apps\\XEPDB1\\QUARNDEL\\data\n"), std::string::npos);
+    EXPECT_NE(result.output.find("APP_HOME directory = C:\\with blank\\XEPDB1\\QUARNDEL\n"),
+              std::string::npos);
+    EXPECT_NE(result.output.find("DATA_HOME directory = C:\\apps\\XEPDB1\\QUARNDEL\\data\n"),
+              std::string::npos);
 }
 
 TEST_F(Dialogue, CharactersTheScriptsCannotCarryAreRefused) {
     make_folders(drive_c + "/50%");
     make_folders(drive_c + "/a^b");
     make_folders(drive_c + "/it's");
-    ProgramRun result = run("X&Y\nSVC\nA*B\nOWNER\nU|SER\nUSER\n15 21\n15x\nC:\\50%\nC:\\it's\nC:\\\n"
-                            "C:\\a^b\nC:\\\nN\n");
+    ProgramRun result =
+        run("X&Y\nSVC\nA*B\nOWNER\nU|SER\nUSER\n15 21\n15x\nC:\\50%\nC:\\it's\nC:\\\n"
+            "C:\\a^b\nC:\\\nN\n");
     EXPECT_EQ(result.exit_status, 255);
-    EXPECT_EQ(occurrences(result.output, "Error: The answer must not contain blanks & | < > ^ % \" '.\n"), 3);
-    EXPECT_EQ(occurrences(result.output, "Error: The answer must not contain blanks & | < > ^ % \" ' \\ / : * ?.\n"), 1);
-    EXPECT_EQ(occurrences(result.output, "\nERROR: The directory path must not contain any of these characters: \" % '."), 2);
-    EXPECT_EQ(occurrences(result.output, "\nERROR: The directory path must not contain any of these characters: \" % ^ | < >."), 1);
-    EXPECT_NE(result.output.find("Database connection string = //localhost:15x/SVC\n"), std::string::npos);
+    EXPECT_EQ(
+        occurrences(result.output, "Error: The answer must not contain blanks & | < > ^ % \" '.\n"),
+        3);
+    EXPECT_EQ(
+        occurrences(result.output,
+                    "Error: The answer must not contain blanks & | < > ^ % \" ' \\ / : * ?.\n"),
+        1);
+    EXPECT_EQ(occurrences(
+                  result.output,
+                  "\nERROR: The directory path must not contain any of these characters: \" % '."),
+              2);
+    EXPECT_EQ(
+        occurrences(
+            result.output,
+            "\nERROR: The directory path must not contain any of these characters: \" % ^ | < >."),
+        1);
+    EXPECT_NE(result.output.find("Database connection string = //localhost:15x/SVC\n"),
+              std::string::npos);
     EXPECT_NE(result.output.find("APP_HOME directory = C:\\SVC\\OWNER\n"), std::string::npos);
 }
 
@@ -325,10 +364,15 @@ TEST_F(Dialogue, PathsThatWouldNotFitAreRefused) {
     ProgramRun result = run("\n\n\n\n" + answer + "\nC:\\\n" + answer + "\nN\n");
     EXPECT_EQ(result.exit_status, 255);
     // C:\ + 19 tens = 211 characters of APP_HOME with XEPDB1\QUARNDEL: too long.
-    EXPECT_EQ(occurrences(result.output, "\nERROR: The directory path is too long for the installation paths built from it."), 1);
+    EXPECT_EQ(
+        occurrences(
+            result.output,
+            "\nERROR: The directory path is too long for the installation paths built from it."),
+        1);
     EXPECT_NE(result.output.find("APP_HOME directory = C:\\XEPDB1\\QUARNDEL\n"), std::string::npos);
     // DATA_HOME only needs "\data" and its SQL form: the same answer fits.
-    EXPECT_NE(result.output.find("DATA_HOME directory = " + answer + "\\XEPDB1\\QUARNDEL\\data\n"), std::string::npos);
+    EXPECT_NE(result.output.find("DATA_HOME directory = " + answer + "\\XEPDB1\\QUARNDEL\\data\n"),
+              std::string::npos);
 }
 
 TEST_F(Dialogue, LogIsAppendedInTheWorkingFolder) {
@@ -351,12 +395,14 @@ TEST_F(Dialogue, WindowsLineEndsInAnAnswersFile) {
 }
 
 TEST_F(Dialogue, ExecutableInADriveRoot) {
-    ProgramRun result = run_program({dist + "/setup"}, std::string(DEFAULTS) + "Y\n\n", scratch.path(),
-                                    {"SETUP_DRIVE_C=" + drive_c, "SETUP_DRIVE_E=" + dist,
-                                     "PATH=" + scratch.path() + "/bin:" + std::string(getenv("PATH"))});
+    ProgramRun result =
+        run_program({dist + "/setup"}, std::string(DEFAULTS) + "Y\n\n", scratch.path(),
+                    {"SETUP_DRIVE_C=" + drive_c, "SETUP_DRIVE_E=" + dist,
+                     "PATH=" + scratch.path() + "/bin:" + std::string(getenv("PATH"))});
     EXPECT_EQ(result.exit_status, 0) << result.output;
     EXPECT_NE(result.output.find("Source files extracted to: E:\n"), std::string::npos);
-    EXPECT_NE(result.output.find("Copying files from E:\\data to C:\\XEPDB1\\QUARNDEL\\data...\n"), std::string::npos);
+    EXPECT_NE(result.output.find("Copying files from E:\\data to C:\\XEPDB1\\QUARNDEL\\data...\n"),
+              std::string::npos);
     EXPECT_NE(log().find("Setup started from directory: E:\r\n"), std::string::npos);
     EXPECT_EQ(read_file(drive_c + "/XEPDB1/QUARNDEL/com/startora.bat"), "@ECHO OFF\r\n");
 }
@@ -379,7 +425,8 @@ TEST_F(Dialogue, SetupFolderTooDeepForItsDataFolderIsRefused) {
     ProgramRun result = run_program({deep + "/s"}, std::string(DEFAULTS) + "Y\n\n", scratch.path(),
                                     {"SETUP_DRIVE_C=" + drive_c});
     EXPECT_EQ(result.exit_status, 255);
-    EXPECT_NE(result.output.find("Error: The path of the setup folder is too long to name its data folder."),
+    EXPECT_NE(result.output.find(
+                  "Error: The path of the setup folder is too long to name its data folder."),
               std::string::npos);
     EXPECT_NE(result.output.find("Installation abandoned.\n"), std::string::npos);
     EXPECT_FALSE(file_exists(drive_c + "/XEPDB1"));

@@ -33,7 +33,7 @@ std::string lnkinfo_field(const std::string& link, const std::string& field) {
 }
 
 class Install : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         drive_c = scratch / "c";
         desktop = desktop_folder(drive_c);
@@ -49,12 +49,17 @@ protected:
     ProgramRun install(const std::string& input, const std::string& sqlplus_folder,
                        const std::vector<std::string>& more = {}) {
         std::vector<std::string> environment = {
-            "SETUP_DRIVE_C=" + drive_c, "PATH=" + sqlplus_folder + ":" + std::string(getenv("PATH"))};
+            "SETUP_DRIVE_C=" + drive_c,
+            "PATH=" + sqlplus_folder + ":" + std::string(getenv("PATH"))};
         environment.insert(environment.end(), more.begin(), more.end());
         return run_program({dist + "/setup"}, input, scratch / "work", environment);
     }
-    std::string standin_folder() { return folder_of(SQLPLUS_STANDIN_EXE); }
-    std::string log() { return read_file(scratch / "work/install.log"); }
+    std::string standin_folder() {
+        return folder_of(SQLPLUS_STANDIN_EXE);
+    }
+    std::string log() {
+        return read_file(scratch / "work/install.log");
+    }
     void fake_sqlplus(const std::string& body) {
         write_file(scratch / "fake/sqlplus", "#!/bin/sh\n" + body + "\n");
         chmod((scratch / "fake/sqlplus").c_str(), 0755);
@@ -65,30 +70,43 @@ protected:
 };
 
 TEST_F(Install, UnattendedFromOneFileWithTheStandIn) {
-    ProgramRun run = install("\n\n\n\n\n\nY\nOwner-Pw-1\nConnect-Pw-2\nSys-Pw-3\n\n", standin_folder());
+    ProgramRun run =
+        install("\n\n\n\n\n\nY\nOwner-Pw-1\nConnect-Pw-2\nSys-Pw-3\n\n", standin_folder());
     ASSERT_EQ(run.exit_status, 0) << run.output;
 
     std::string transcript = read_file(scratch / "work/sqlplus-transcript.log");
     std::string scripts;
-    for (std::size_t at = transcript.find("SCRIPT "); at != std::string::npos; at = transcript.find("SCRIPT ", at + 1)) {
+    for (std::size_t at = transcript.find("SCRIPT "); at != std::string::npos;
+         at = transcript.find("SCRIPT ", at + 1)) {
         std::size_t end = transcript.find_first_of("\r\n", at);
         scripts += transcript.substr(at, end - at) + "\n";
     }
     const std::string h = "C:\\XEPDB1\\QUARNDEL";
     const std::string c = "\"XEPDB1\" \"//localhost:1521/XEPDB1\" \"QUARNDEL\"";
-    EXPECT_EQ(scripts,
-              "SCRIPT " + h + "\\install\\auto_install.sql\n"
-              "SCRIPT " + h + "\\config\\set_env.sql\n"
-              "SCRIPT " + h + "\\install\\install_schema.sql " + c + " \"********\" \"DEMO_CONNECT\" \"********\" \"" + h + "\" \"" + h + "\\data\"\n"
-              "SCRIPT " + h + "\\install\\seed_data.sql " + c + " \"********\"\n"
-              "SCRIPT " + h + "\\install\\compile_packages.sql " + c + " \"********\" \"" + h + "\" \"DEMO_CONNECT\" \"********\"\n"
-              "SCRIPT " + h + "\\install\\lock_schema.sql " + c + " \"********\"\n");
+    EXPECT_EQ(scripts, "SCRIPT " + h +
+                           "\\install\\auto_install.sql\n"
+                           "SCRIPT " +
+                           h +
+                           "\\config\\set_env.sql\n"
+                           "SCRIPT " +
+                           h + "\\install\\install_schema.sql " + c +
+                           " \"********\" \"DEMO_CONNECT\" \"********\" \"" + h + "\" \"" + h +
+                           "\\data\"\n"
+                           "SCRIPT " +
+                           h + "\\install\\seed_data.sql " + c +
+                           " \"********\"\n"
+                           "SCRIPT " +
+                           h + "\\install\\compile_packages.sql " + c + " \"********\" \"" + h +
+                           "\" \"DEMO_CONNECT\" \"********\"\n"
+                           "SCRIPT " +
+                           h + "\\install\\lock_schema.sql " + c + " \"********\"\n");
     EXPECT_EQ(transcript.find("ORA-"), std::string::npos) << transcript;
     EXPECT_NE(log().find("Database objects created.\r\n"), std::string::npos);
 
     // No password in any file the run (or SQL*Plus) wrote.
     std::string everything = log() + transcript;
-    for (const std::string& file : list_files_recursively(drive_c)) everything += read_file(drive_c + "/" + file);
+    for (const std::string& file : list_files_recursively(drive_c))
+        everything += read_file(drive_c + "/" + file);
     for (const char* password : {"Owner-Pw-1", "Connect-Pw-2", "Sys-Pw-3"}) {
         EXPECT_EQ(everything.find(password), std::string::npos) << password;
     }
@@ -105,7 +123,8 @@ TEST_F(Install, ShortcutIsAShellLinkThatLnkinfoReads) {
 
     // A second run elsewhere, typed with a lower-case drive letter, replaces it.
     make_folders(scratch / "d/apps");
-    ProgramRun again = install("\n\n\n\nd:\\apps\n\nY\n\n", scratch / "fake", {"SETUP_DRIVE_D=" + (scratch / "d")});
+    ProgramRun again = install("\n\n\n\nd:\\apps\n\nY\n\n", scratch / "fake",
+                               {"SETUP_DRIVE_D=" + (scratch / "d")});
     ASSERT_EQ(again.exit_status, 0) << again.output;
     EXPECT_EQ(lnkinfo_field(link, "Local path"), "D:\\apps\\XEPDB1\\QUARNDEL\\com\\startora.bat");
     EXPECT_EQ(lnkinfo_field(link, "Working directory"), "D:\\apps\\XEPDB1\\QUARNDEL\\com");
@@ -118,10 +137,13 @@ TEST_F(Install, ShortcutFailuresAreNeverReportedAsCreated) {
     ProgramRun blocked = install("\n\n\n\n\n\nY\n\n", scratch / "fake");
     EXPECT_EQ(blocked.exit_status, 1);
     EXPECT_EQ(blocked.output.find("Shortcut created on Desktop"), std::string::npos);
-    EXPECT_NE(blocked.output.find("Error: Could not save the shortcut C:\\users\\"), std::string::npos);
-    EXPECT_NE(blocked.output.find("These stages failed: desktop shortcut. See install.log for details.\n"),
+    EXPECT_NE(blocked.output.find("Error: Could not save the shortcut C:\\users\\"),
               std::string::npos);
-    EXPECT_NE(log().find("Error: No shortcut was created on the Desktop for QUARNDEL.\r\n"), std::string::npos);
+    EXPECT_NE(blocked.output.find(
+                  "These stages failed: desktop shortcut. See install.log for details.\n"),
+              std::string::npos);
+    EXPECT_NE(log().find("Error: No shortcut was created on the Desktop for QUARNDEL.\r\n"),
+              std::string::npos);
     EXPECT_NE(log().find("Installation completed with errors.\r\n"), std::string::npos);
 
     // No desktop at all.
@@ -138,13 +160,17 @@ TEST_F(Install, SqlplusExitStatusIsExamined) {
     EXPECT_EQ(run.exit_status, 1);
     EXPECT_NE(run.output.find("Error: SQL*Plus ended with exit status 3."), std::string::npos);
     EXPECT_EQ(log().find("Database objects created."), std::string::npos);
-    EXPECT_NE(run.output.find("These stages failed: auto_install.sql and database objects."), std::string::npos);
-    EXPECT_NE(run.output.find("Installation finished with errors. Press RETURN to exit.\n"), std::string::npos);
+    EXPECT_NE(run.output.find("These stages failed: auto_install.sql and database objects."),
+              std::string::npos);
+    EXPECT_NE(run.output.find("Installation finished with errors. Press RETURN to exit.\n"),
+              std::string::npos);
 
     // Not on PATH at all.
-    ProgramRun absent = install("\n\n\n\n\n\nY\n\n", scratch / "empty", {"PATH=" + (scratch / "empty")});
+    ProgramRun absent =
+        install("\n\n\n\n\n\nY\n\n", scratch / "empty", {"PATH=" + (scratch / "empty")});
     EXPECT_EQ(absent.exit_status, 1);
-    EXPECT_NE(absent.output.find("'sqlplus' could not be started"), std::string::npos) << absent.output;
+    EXPECT_NE(absent.output.find("'sqlplus' could not be started"), std::string::npos)
+        << absent.output;
     EXPECT_EQ(log().find("Database objects created."), std::string::npos);
 }
 
@@ -167,7 +193,8 @@ TEST_F(Install, CommandLineAtItsLengthLimitArrivesWhole) {
     std::string command = "sqlplus / as sysdba @\"" + app_home + "\\install\\auto_install.sql\"";
     ASSERT_EQ(command.size(), 259u);
     EXPECT_NE(run.output.find("Executing: " + command + "\n"), std::string::npos) << run.output;
-    EXPECT_EQ(read_file(scratch / "arguments"), "/|as|sysdba|@" + app_home + "\\install\\auto_install.sql|");
+    EXPECT_EQ(read_file(scratch / "arguments"),
+              "/|as|sysdba|@" + app_home + "\\install\\auto_install.sql|");
 }
 
 }  // namespace

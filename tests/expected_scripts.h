@@ -2,6 +2,7 @@
 // (line breaks shown as \n; the files hold CR LF).
 #pragma once
 
+// clang-format off
 // set_env_sql with default answers
 inline const char* const DEFAULT_SET_ENV_SQL =
     "/* \n"
@@ -107,3 +108,4 @@ inline const char* const DEFAULT_AUTO_INSTALL_SQL =
     "@'&v_app_home\\\\install\\\\compile_packages'   \"&v_dbservice\" \"&v_dbconnect\" \"&v_app_owner\" \"&v_pwd\" \"&v_app_home\" \"&v_connect_user\"  \"&v_connect_pwd\" \n"
     "@'&v_app_home\\\\install\\\\lock_schema'        \"&v_dbservice\" \"&v_dbconnect\" \"&v_app_owner\" \"&v_sys_pwd\" \n"
     "EXIT\n";
+// clang-format on

@@ -14,7 +14,7 @@
 namespace {
 
 class PosixBackend : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         make_folders(scratch / "c/apps");
         setenv("SETUP_DRIVE_C", (scratch / "c").c_str(), 1);
@@ -74,7 +74,8 @@ TEST_F(PosixBackend, CopyReplacesButNeverOntoItselfOrAReadOnlyTarget) {
     EXPECT_EQ(platform::copy_file("C:\\apps\\a.txt", "C:\\apps\\b.txt"), 0u);
     EXPECT_EQ(read_file(scratch / "c/apps/b.txt"), "new contents");
 
-    EXPECT_EQ(platform::copy_file("C:\\apps\\a.txt", "C:\\apps\\a.txt"), platform::ERROR_CODE_SHARING_VIOLATION);
+    EXPECT_EQ(platform::copy_file("C:\\apps\\a.txt", "C:\\apps\\a.txt"),
+              platform::ERROR_CODE_SHARING_VIOLATION);
     EXPECT_EQ(read_file(scratch / "c/apps/a.txt"), "new contents") << "the source survives";
 
     // The copy takes over the read-only state, and then cannot be replaced.
@@ -83,7 +84,8 @@ TEST_F(PosixBackend, CopyReplacesButNeverOntoItselfOrAReadOnlyTarget) {
     struct stat status;
     ASSERT_EQ(stat((scratch / "c/apps/ro.txt").c_str(), &status), 0);
     EXPECT_EQ(status.st_mode & 0222, 0u);
-    EXPECT_EQ(platform::copy_file("C:\\apps\\b.txt", "C:\\apps\\ro.txt"), platform::ERROR_CODE_ACCESS_DENIED);
+    EXPECT_EQ(platform::copy_file("C:\\apps\\b.txt", "C:\\apps\\ro.txt"),
+              platform::ERROR_CODE_ACCESS_DENIED);
     EXPECT_EQ(read_file(scratch / "c/apps/ro.txt"), "new contents");
 
     EXPECT_NE(platform::copy_file("C:\\apps\\missing", "C:\\apps\\x"), 0u);
@@ -100,7 +102,8 @@ TEST_F(PosixBackend, LargeFilesArriveWhole) {
 
 TEST_F(PosixBackend, CommandLinesSplitLikeWindowsWithoutAShell) {
     make_folders(scratch / "bin");
-    write_file(scratch / "bin/show", "#!/bin/sh\nfor a in \"$@\"; do printf '<%s>' \"$a\"; done > \"$OUT\"\nexit 7\n");
+    write_file(scratch / "bin/show",
+               "#!/bin/sh\nfor a in \"$@\"; do printf '<%s>' \"$a\"; done > \"$OUT\"\nexit 7\n");
     chmod((scratch / "bin/show").c_str(), 0755);
     std::string path = scratch.path() + "/bin:" + getenv("PATH");
     std::string saved_path = getenv("PATH");

@@ -27,15 +27,18 @@ struct Cell {
 // A terminal of the given height: rows scroll away at the bottom, the cursor
 // cannot move above the top of the screen.
 class Screen {
-public:
-    explicit Screen(int height) : height_(height) { lines_.emplace_back(); }
+  public:
+    explicit Screen(int height) : height_(height) {
+        lines_.emplace_back();
+    }
 
     void play(const std::string& bytes) {
         for (std::size_t i = 0; i < bytes.size(); ++i) {
             char c = bytes[i];
             if (c == '\x1b' && i + 1 < bytes.size() && bytes[i + 1] == '[') {
                 std::size_t end = i + 2;
-                while (end < bytes.size() && !std::isalpha(static_cast<unsigned char>(bytes[end]))) ++end;
+                while (end < bytes.size() && !std::isalpha(static_cast<unsigned char>(bytes[end])))
+                    ++end;
                 int n = std::atoi(bytes.substr(i + 2, end - i - 2).c_str());
                 char command = bytes[end];
                 ++sequences;
@@ -50,7 +53,8 @@ public:
                 column_ = 0;
             } else {
                 std::vector<Cell>& line = lines_[static_cast<std::size_t>(row_)];
-                if (static_cast<int>(line.size()) <= column_) line.resize(static_cast<std::size_t>(column_) + 1);
+                if (static_cast<int>(line.size()) <= column_)
+                    line.resize(static_cast<std::size_t>(column_) + 1);
                 line[static_cast<std::size_t>(column_)] = Cell{c, colour_};
                 ++column_;
             }
@@ -70,13 +74,21 @@ public:
         }
         return out;
     }
-    int row_count() const { return static_cast<int>(lines_.size()); }
-    int cursor_row() const { return row_; }
-    int cursor_column() const { return column_; }
+    int row_count() const {
+        return static_cast<int>(lines_.size());
+    }
+    int cursor_row() const {
+        return row_;
+    }
+    int cursor_column() const {
+        return column_;
+    }
     int sequences = 0;
 
-private:
-    int top() const { return std::max(0, lowest_ - height_ + 1); }
+  private:
+    int top() const {
+        return std::max(0, lowest_ - height_ + 1);
+    }
     int height_;
     std::vector<std::vector<Cell>> lines_;
     int row_ = 0;
@@ -108,11 +120,12 @@ std::string on_terminal(const std::function<void()>& work) {
 }
 
 std::string bar(int green, const std::string& tail) {
-    return "[" + std::string(static_cast<std::size_t>(green), '#') + std::string(50 - static_cast<std::size_t>(green), '-') + tail;
+    return "[" + std::string(static_cast<std::size_t>(green), '#') +
+           std::string(50 - static_cast<std::size_t>(green), '-') + tail;
 }
 std::string bar_colours(int green, std::size_t tail_length) {
-    return "." + std::string(static_cast<std::size_t>(green), 'g') + std::string(50 - static_cast<std::size_t>(green), 'r') +
-           std::string(tail_length, '.');
+    return "." + std::string(static_cast<std::size_t>(green), 'g') +
+           std::string(50 - static_cast<std::size_t>(green), 'r') + std::string(tail_length, '.');
 }
 
 short bar_row_here() {
@@ -183,7 +196,8 @@ TEST(ProgressBar, StaysOnItsRowWhenTheTerminalScrolls) {
 TEST(ProgressBar, TreeCopyOnATerminal) {
     ScratchFolder scratch;
     make_folders(scratch / "c/src/s");
-    for (const char* name : {"a", "b", "c", "s/x", "s/y"}) write_file(scratch / ("c/src/" + std::string(name)), name);
+    for (const char* name : {"a", "b", "c", "s/x", "s/y"})
+        write_file(scratch / ("c/src/" + std::string(name)), name);
     setenv("SETUP_DRIVE_C", (scratch / "c").c_str(), 1);
     std::string folder = scratch.path();
     Screen screen(24);
@@ -202,7 +216,8 @@ TEST(ProgressBar, TreeCopyOnATerminal) {
     // The top level's last file leaves 100 % with every cell green.
     EXPECT_EQ(screen.text(3).substr(0, 57), bar(50, "] 100%"));
     EXPECT_EQ(screen.colours(3).substr(0, 57), bar_colours(50, 6));
-    EXPECT_EQ(screen.cursor_row(), 4) << "the level's closing line break leaves the cursor below the bar";
+    EXPECT_EQ(screen.cursor_row(), 4)
+        << "the level's closing line break leaves the cursor below the bar";
     EXPECT_EQ(read_file(scratch / "c/dst/s/y"), "s/y");
 }
 
@@ -247,7 +262,8 @@ TEST(ProgressBar, NothingIsDrawnWhenOutputIsNoTerminal) {
     close(pipe_ends[1]);
     std::string bytes;
     char buffer[256];
-    for (ssize_t got; (got = read(pipe_ends[0], buffer, sizeof buffer)) > 0;) bytes.append(buffer, static_cast<std::size_t>(got));
+    for (ssize_t got; (got = read(pipe_ends[0], buffer, sizeof buffer)) > 0;)
+        bytes.append(buffer, static_cast<std::size_t>(got));
     close(pipe_ends[0]);
     waitpid(child, nullptr, 0);
     EXPECT_EQ(bytes, "no row\nplain text\n");

@@ -18,14 +18,15 @@
 namespace {
 
 std::string replace_all(std::string text, const std::string& from, const std::string& to) {
-    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+    for (std::size_t at = text.find(from); at != std::string::npos;
+         at = text.find(from, at + to.size())) {
         text.replace(at, from.size(), to);
     }
     return text;
 }
 
 class Scripts : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         setenv("SETUP_DRIVE_C", (scratch / "c").c_str(), 1);
         char here[4096];
@@ -48,7 +49,9 @@ protected:
         escape_for_sqlplus(p.DATA_HOME, p.SQL_DATA_HOME, sizeof p.SQL_DATA_HOME);
         make_connection_string(p.PORT, p.DBSERVICE, p.DBCONNECT, sizeof p.DBCONNECT);
     }
-    std::string host_home() { return scratch / "c/XEPDB1/QUARNDEL"; }
+    std::string host_home() {
+        return scratch / "c/XEPDB1/QUARNDEL";
+    }
 
     ScratchFolder scratch;
     std::string saved_folder;
@@ -90,15 +93,17 @@ TEST_F(Scripts, BlanksAndAmpersandsAreEscapedOnlyInTheDefineLines) {
     EXPECT_TRUE(generate_set_env_bat(p));
     EXPECT_TRUE(generate_auto_install_sql(p));
     testing::internal::GetCapturedStdout();
-    EXPECT_EQ(read_file(host + "/config/set_env.sql"),
-              crlf(replace_all(DEFAULT_SET_ENV_SQL, "DEFINE v_app_home = \"C:\\\\XEPDB1\\\\QUARNDEL\"",
-                               "DEFINE v_app_home = \"C:\\\\My Apps \\& Co\\\\XEPDB1\\\\QUARNDEL\"")));
+    EXPECT_EQ(
+        read_file(host + "/config/set_env.sql"),
+        crlf(replace_all(DEFAULT_SET_ENV_SQL, "DEFINE v_app_home = \"C:\\\\XEPDB1\\\\QUARNDEL\"",
+                         "DEFINE v_app_home = \"C:\\\\My Apps \\& Co\\\\XEPDB1\\\\QUARNDEL\"")));
     EXPECT_EQ(read_file(host + "/config/set_env.bat"),
               crlf(replace_all(DEFAULT_SET_ENV_BAT, "SET APP_HOME=\"C:\\XEPDB1\\QUARNDEL\"",
                                "SET APP_HOME=\"C:\\My Apps & Co\\XEPDB1\\QUARNDEL\"")));
-    EXPECT_EQ(read_file(host + "/install/auto_install.sql"),
-              crlf(replace_all(DEFAULT_AUTO_INSTALL_SQL, "DEFINE v_app_root=\"C:\\\\XEPDB1\\\\QUARNDEL\"",
-                               "DEFINE v_app_root=\"C:\\\\My Apps \\& Co\\\\XEPDB1\\\\QUARNDEL\"")));
+    EXPECT_EQ(
+        read_file(host + "/install/auto_install.sql"),
+        crlf(replace_all(DEFAULT_AUTO_INSTALL_SQL, "DEFINE v_app_root=\"C:\\\\XEPDB1\\\\QUARNDEL\"",
+                         "DEFINE v_app_root=\"C:\\\\My Apps \\& Co\\\\XEPDB1\\\\QUARNDEL\"")));
 }
 
 TEST_F(Scripts, ASecondRunReplacesTheFiles) {
@@ -124,7 +129,8 @@ TEST_F(Scripts, AMissingFolderFailsTheStageWithoutCreated) {
               "Error: Cannot open file for writing!\n"
               "Error: Script set_env.bat was not written.\n");
     EXPECT_EQ(read_file(scratch / "install.log"),
-              "Error: SQL script set_env.sql was not written.\r\nError: Script set_env.bat was not written.\r\n");
+              "Error: SQL script set_env.sql was not written.\r\nError: Script set_env.bat was not "
+              "written.\r\n");
 }
 
 TEST_F(Scripts, AWriteFailureIsNotReportedAsCreated) {
@@ -141,7 +147,8 @@ TEST_F(Scripts, AWriteFailureIsNotReportedAsCreated) {
     std::string output = testing::internal::GetCapturedStdout();
     unsetenv("SETUP_DRIVE_F");
     EXPECT_EQ(output.find("set_env.sql created."), std::string::npos) << output;
-    EXPECT_NE(output.find("Error: Could not write F:\\config\\set_env.sql completely"), std::string::npos);
+    EXPECT_NE(output.find("Error: Could not write F:\\config\\set_env.sql completely"),
+              std::string::npos);
     EXPECT_NE(output.find("Error: SQL script set_env.sql was not written.\n"), std::string::npos);
 }
 

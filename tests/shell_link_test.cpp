@@ -140,7 +140,7 @@ std::vector<std::string> folder_entries(const fs::path& folder) {
 }
 
 class ShellLinkTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         const char* tmp = std::getenv("TMPDIR");
         std::string pattern = std::string(tmp != nullptr && tmp[0] != '\0' ? tmp : "/tmp") +
@@ -309,8 +309,10 @@ TEST_F(ShellLinkTest, FailedWriteKeepsTheOldLinkAndLeavesNoTemporary) {
 TEST_F(ShellLinkTest, RefusesWhatTheFormatCannotHold) {
     fs::path link = folder_ / "Quarndel.lnk";
     std::string too_long(0x10000, 'x');
-    EXPECT_FALSE(shell_link::write_shell_link(link.c_str(), kTarget, kWorkingDir, too_long.c_str()));
-    EXPECT_FALSE(shell_link::write_shell_link(link.c_str(), kTarget, too_long.c_str(), kDescription));
+    EXPECT_FALSE(
+        shell_link::write_shell_link(link.c_str(), kTarget, kWorkingDir, too_long.c_str()));
+    EXPECT_FALSE(
+        shell_link::write_shell_link(link.c_str(), kTarget, too_long.c_str(), kDescription));
     EXPECT_FALSE(shell_link::write_shell_link(link.c_str(), "", kWorkingDir, kDescription));
     EXPECT_TRUE(folder_entries(folder_).empty());
 

@@ -37,7 +37,8 @@ ScratchFolder::~ScratchFolder() {
 }
 
 ProgramRun run_program(const std::vector<std::string>& arguments, const std::string& input,
-                       const std::string& working_folder, const std::vector<std::string>& environment) {
+                       const std::string& working_folder,
+                       const std::vector<std::string>& environment) {
     char input_name[] = "/tmp/setup-input-XXXXXX";
     char output_name[] = "/tmp/setup-output-XXXXXX";
     int input_fd = mkstemp(input_name);
@@ -56,7 +57,8 @@ ProgramRun run_program(const std::vector<std::string>& arguments, const std::str
         if (chdir(working_folder.c_str()) != 0) _exit(126);
         for (const std::string& entry : environment) putenv(strdup(entry.c_str()));
         std::vector<char*> argv;
-        for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+        for (const std::string& argument : arguments)
+            argv.push_back(const_cast<char*>(argument.c_str()));
         argv.push_back(nullptr);
         execv(argv[0], argv.data());
         _exit(127);
@@ -127,7 +129,8 @@ std::string crlf(const std::string& text) {
 
 std::string make_distribution(const std::string& parent) {
     std::string dist = parent + "/dist";
-    for (const char* folder : {"config", "install", "com", "data"}) make_folders(dist + "/" + folder);
+    for (const char* folder : {"config", "install", "com", "data"})
+        make_folders(dist + "/" + folder);
     write_file(dist + "/install/install_schema.sql", "PROMPT schema\r\n");
     write_file(dist + "/com/startora.bat", "@ECHO OFF\r\n");
     write_file(dist + "/data/one.csv", "1,2\r\n");

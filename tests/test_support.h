@@ -7,15 +7,19 @@
 
 // A scratch folder removed with everything in it when the test ends.
 class ScratchFolder {
-public:
+  public:
     ScratchFolder();
     ~ScratchFolder();
     ScratchFolder(const ScratchFolder&) = delete;
     ScratchFolder& operator=(const ScratchFolder&) = delete;
-    const std::string& path() const { return path_; }
-    std::string operator/(const std::string& relative) const { return path_ + "/" + relative; }
+    const std::string& path() const {
+        return path_;
+    }
+    std::string operator/(const std::string& relative) const {
+        return path_ + "/" + relative;
+    }
 
-private:
+  private:
     std::string path_;
 };
 

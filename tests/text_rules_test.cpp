@@ -13,7 +13,8 @@
 
 namespace {
 
-std::string app_path(const char* directory, const char* service = "XEPDB1", const char* owner = "QUARNDEL") {
+std::string app_path(const char* directory, const char* service = "XEPDB1",
+                     const char* owner = "QUARNDEL") {
     char root[260];
     EXPECT_TRUE(make_app_path(directory, root, sizeof root, service, owner));
     return root;
@@ -67,7 +68,8 @@ TEST(ReplaceSubstring, BoundedByTheDestination) {
 }
 
 TEST(EscapeForSqlplus, BackslashesFirstThenAmpersands) {
-    EXPECT_EQ(escaped("D:\\My Apps & Co\\XEPDB1\\QUARNDEL"), "D:\\\\My Apps \\& Co\\\\XEPDB1\\\\QUARNDEL");
+    EXPECT_EQ(escaped("D:\\My Apps & Co\\XEPDB1\\QUARNDEL"),
+              "D:\\\\My Apps \\& Co\\\\XEPDB1\\\\QUARNDEL");
     EXPECT_EQ(escaped("A&&B"), "A\\&\\&B");
     EXPECT_EQ(escaped("\\\\"), "\\\\\\\\");
     EXPECT_EQ(escaped("plain"), "plain");
@@ -92,7 +94,8 @@ TEST(ConnectionString, PortIsTakenAsTyped) {
 TEST(DatabaseCommand, QuotesThePathAsTyped) {
     char command[260];
     ASSERT_TRUE(make_database_command("D:\\My Apps & Co\\X\\Y", command, sizeof command));
-    EXPECT_STREQ(command, "sqlplus / as sysdba @\"D:\\My Apps & Co\\X\\Y\\install\\auto_install.sql\"");
+    EXPECT_STREQ(command,
+                 "sqlplus / as sysdba @\"D:\\My Apps & Co\\X\\Y\\install\\auto_install.sql\"");
 }
 
 TEST(DerivedValuesFit, ApplicationHomeLeavesRoomForTheCommandLine) {

@@ -41,7 +41,7 @@ struct TerminalState {
 struct PendingCells {
     bool active = false;
     short row = 0;
-    std::size_t width = 0;        // how many cells hold something to put
+    std::size_t width = 0;         // how many cells hold something to put
     std::size_t cursor_after = 0;  // where the last write left the cursor
     char text[MAX_CELLS];
     unsigned short attributes[MAX_CELLS];
@@ -231,7 +231,8 @@ void write_cells(short row, short column, const char* text, const unsigned short
     unsigned short in_force = terminal.attribute;
     for (std::size_t i = 0; i < count && start + i < MAX_CELLS; ++i) {
         pending.text[start + i] = text[i];
-        pending.attributes[start + i] = attributes[i] == ATTRIBUTE_IN_FORCE ? in_force : attributes[i];
+        pending.attributes[start + i] =
+            attributes[i] == ATTRIBUTE_IN_FORCE ? in_force : attributes[i];
     }
     std::size_t end = start + count < MAX_CELLS ? start + count : MAX_CELLS;
     if (end > pending.width) pending.width = end;

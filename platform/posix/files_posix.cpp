@@ -192,10 +192,12 @@ namespace {
 bool copy_contents(int from, int to, off_t size) {
     off_t remaining = size;
     while (remaining > 0) {
-        ssize_t copied = copy_file_range(from, nullptr, to, nullptr, static_cast<std::size_t>(remaining), 0);
+        ssize_t copied =
+            copy_file_range(from, nullptr, to, nullptr, static_cast<std::size_t>(remaining), 0);
         if (copied < 0) {
             if (errno == EINTR) continue;
-            if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP) return false;
+            if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP)
+                return false;
             break;  // no kernel copy between these files: by hand below
         }
         if (copied == 0) break;  // the source shrank since it was measured
@@ -242,7 +244,8 @@ unsigned long copy_file(const char* source, const char* destination) {
     if (stat(to_path, &target_status) == 0) {
         // Never copy a file onto itself: truncating the target would
         // destroy the source.
-        if (target_status.st_dev == source_status.st_dev && target_status.st_ino == source_status.st_ino) {
+        if (target_status.st_dev == source_status.st_dev &&
+            target_status.st_ino == source_status.st_ino) {
             close(from);
             return ERROR_CODE_SHARING_VIOLATION;
         }

@@ -26,8 +26,7 @@ namespace {
 constexpr std::uint32_t kHeaderSize = 0x4C;
 constexpr std::uint8_t kLinkClassId[16] = {
     // 00021401-0000-0000-C000-000000000046, stored as GUIDs are.
-    0x01, 0x14, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
-    0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46,
+    0x01, 0x14, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00, 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46,
 };
 
 // Link flags.
@@ -47,7 +46,7 @@ constexpr std::uint32_t kDriveFixed = 3;
 constexpr std::size_t kMaxCountedString = 0xFFFF;
 
 class Bytes {
-public:
+  public:
     void u16(std::uint32_t value) {
         data_.push_back(static_cast<std::uint8_t>(value & 0xFF));
         data_.push_back(static_cast<std::uint8_t>((value >> 8) & 0xFF));
@@ -60,19 +59,27 @@ public:
         const std::uint8_t* from = static_cast<const std::uint8_t*>(bytes);
         data_.insert(data_.end(), from, from + count);
     }
-    void zeros(std::size_t count) { data_.insert(data_.end(), count, 0); }
+    void zeros(std::size_t count) {
+        data_.insert(data_.end(), count, 0);
+    }
     // The characters and their terminating zero.
-    void c_string(const char* text) { raw(text, std::strlen(text) + 1); }
+    void c_string(const char* text) {
+        raw(text, std::strlen(text) + 1);
+    }
     // A 16-bit count of characters, then the characters without a zero.
     void counted_string(const char* text) {
         std::size_t length = std::strlen(text);
         u16(static_cast<std::uint32_t>(length));
         raw(text, length);
     }
-    std::size_t size() const { return data_.size(); }
-    const std::uint8_t* data() const { return data_.data(); }
+    std::size_t size() const {
+        return data_.size();
+    }
+    const std::uint8_t* data() const {
+        return data_.data();
+    }
 
-private:
+  private:
     std::vector<std::uint8_t> data_;
 };
 
@@ -90,7 +97,7 @@ void compose(Bytes* out, const char* target, const char* working_directory,
     out->u32(0);        // file size
     out->u32(0);        // icon index
     out->u32(kShowNormal);
-    out->u16(0);        // hot key: none
+    out->u16(0);  // hot key: none
     out->zeros(2 + 4 + 4);
 
     // The volume: a fixed drive with an empty label and no serial number.
@@ -111,12 +118,12 @@ void compose(Bytes* out, const char* target, const char* working_directory,
 
     out->u32(volume_id_size);
     out->u32(kDriveFixed);
-    out->u32(0);  // drive serial number
+    out->u32(0);                    // drive serial number
     out->u32(kVolumeIdHeaderSize);  // label offset, within the volume id
     out->c_string("");              // label
 
-    out->c_string(target);          // local base path
-    out->c_string("");              // common path suffix
+    out->c_string(target);  // local base path
+    out->c_string("");      // common path suffix
 
     if ((flags & kHasName) != 0) out->counted_string(description);
     if ((flags & kHasWorkingDir) != 0) out->counted_string(working_directory);
@@ -158,8 +165,8 @@ int create_temporary(const std::string& path, std::string* name) {
 
 }  // namespace
 
-bool write_shell_link(const char* host_link_path, const char* target,
-                      const char* working_directory, const char* description) {
+bool write_shell_link(const char* host_link_path, const char* target, const char* working_directory,
+                      const char* description) {
     if (host_link_path == nullptr || host_link_path[0] == '\0' || target == nullptr ||
         target[0] == '\0') {
         errno = EINVAL;
@@ -168,8 +175,7 @@ bool write_shell_link(const char* host_link_path, const char* target,
     if (working_directory == nullptr) working_directory = "";
     if (description == nullptr) description = "";
     if (std::strlen(working_directory) > kMaxCountedString ||
-        std::strlen(description) > kMaxCountedString ||
-        std::strlen(target) > kMaxCountedString) {
+        std::strlen(description) > kMaxCountedString || std::strlen(target) > kMaxCountedString) {
         errno = EINVAL;
         return false;
     }

@@ -15,7 +15,7 @@ namespace shell_link {
 // file, or none, and no partial link. Returns false on failure, with errno
 // telling the first error (EINVAL for a missing target or a string too long
 // for the format).
-bool write_shell_link(const char* host_link_path, const char* target,
-                      const char* working_directory, const char* description);
+bool write_shell_link(const char* host_link_path, const char* target, const char* working_directory,
+                      const char* description);
 
 }  // namespace shell_link

@@ -36,7 +36,8 @@ ShortcutResult save_desktop_shortcut(const char* target, const char* working_dir
         result.failed_step = ShortcutStep::desktop_lookup;
         return result;
     }
-    int length = std::snprintf(result.link_path, sizeof result.link_path, "%s\\%s.lnk", desktop, name);
+    int length =
+        std::snprintf(result.link_path, sizeof result.link_path, "%s\\%s.lnk", desktop, name);
     if (length < 0 || static_cast<std::size_t>(length) >= sizeof result.link_path) {
         result.failed_step = ShortcutStep::link_path_too_long;
         return result;
@@ -49,7 +50,7 @@ ShortcutResult save_desktop_shortcut(const char* target, const char* working_dir
     }
     if (!shell_link::write_shell_link(host, target, working_directory, description)) {
         result.failed_step = ShortcutStep::save;
-        result.code = errno == ENOSPC ? static_cast<long>(ERROR_CODE_DISK_FULL)
+        result.code = errno == ENOSPC   ? static_cast<long>(ERROR_CODE_DISK_FULL)
                       : errno == ENOENT ? static_cast<long>(ERROR_CODE_PATH_NOT_FOUND)
                                         : static_cast<long>(ERROR_CODE_ACCESS_DENIED);
     }

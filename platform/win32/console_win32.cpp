@@ -49,7 +49,8 @@ HANDLE output_handle() {
 
 bool is_console(HANDLE handle) {
     DWORD mode;
-    return handle != INVALID_HANDLE_VALUE && handle != nullptr && GetConsoleMode(handle, &mode) != 0;
+    return handle != INVALID_HANDLE_VALUE && handle != nullptr &&
+           GetConsoleMode(handle, &mode) != 0;
 }
 
 void write_all(HANDLE handle, const char* text, DWORD length) {
@@ -130,7 +131,8 @@ namespace {
 WORD attribute_in_force() {
     if (!console.attribute_known) {
         CONSOLE_SCREEN_BUFFER_INFO info;
-        console.attribute = GetConsoleScreenBufferInfo(output_handle(), &info) ? info.wAttributes : 7;
+        console.attribute =
+            GetConsoleScreenBufferInfo(output_handle(), &info) ? info.wAttributes : 7;
         console.attribute_known = true;
     }
     return console.attribute;
@@ -168,7 +170,9 @@ void push_pending() {
     std::size_t start = 0;
     while (start < pending.width) {
         std::size_t end = start + 1;
-        while (end < pending.width && pending.cells[end].Attributes == pending.cells[start].Attributes) ++end;
+        while (end < pending.width &&
+               pending.cells[end].Attributes == pending.cells[start].Attributes)
+            ++end;
         set_text_attribute(pending.cells[start].Attributes);
         char text[MAX_CELLS];
         for (std::size_t i = start; i < end; ++i) text[i - start] = pending.cells[i].Char.AsciiChar;
@@ -198,12 +202,14 @@ void write_cells(short row, short column, const char* text, const unsigned short
     WORD in_force = attribute_in_force();
     for (std::size_t i = 0; i < count && start + i < MAX_CELLS; ++i) {
         pending.cells[start + i].Char.AsciiChar = text[i];
-        pending.cells[start + i].Attributes = attributes[i] == ATTRIBUTE_IN_FORCE ? in_force : attributes[i];
+        pending.cells[start + i].Attributes =
+            attributes[i] == ATTRIBUTE_IN_FORCE ? in_force : attributes[i];
     }
     std::size_t end = start + count < MAX_CELLS ? start + count : MAX_CELLS;
     if (end > pending.width) pending.width = end;
     pending.cursor_after = end;
-    if (!pending.pushed_before || GetTickCount() - pending.last_push >= PUSH_INTERVAL_MS) push_pending();
+    if (!pending.pushed_before || GetTickCount() - pending.last_push >= PUSH_INTERVAL_MS)
+        push_pending();
 }
 
 }  // namespace platform

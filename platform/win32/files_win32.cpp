@@ -28,8 +28,8 @@ bool stat_is_directory(const char* path) {
 namespace {
 
 bool file_identity(const char* path, BY_HANDLE_FILE_INFORMATION* info) {
-    HANDLE handle = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE handle = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return false;
     bool known = GetFileInformationByHandle(handle, info) != 0;
     CloseHandle(handle);
@@ -42,8 +42,8 @@ bool same_file(const char* first, const char* second) {
     BY_HANDLE_FILE_INFORMATION a;
     BY_HANDLE_FILE_INFORMATION b;
     return file_identity(first, &a) && file_identity(second, &b) &&
-           a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
-           a.nFileIndexLow == b.nFileIndexLow;
+           a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
+           a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
 }
 
 std::FILE* open_file(const char* path, const char* mode) {
@@ -63,7 +63,8 @@ unsigned long create_directories(const char* path) {
     int result = SHCreateDirectoryExA(nullptr, path, nullptr);
     if (result == ERROR_SUCCESS) return 0;
     DWORD error = GetLastError();
-    if (error == ERROR_ALREADY_EXISTS || result == ERROR_ALREADY_EXISTS) return ERROR_CODE_ALREADY_EXISTS;
+    if (error == ERROR_ALREADY_EXISTS || result == ERROR_ALREADY_EXISTS)
+        return ERROR_CODE_ALREADY_EXISTS;
     return error != 0 ? error : static_cast<unsigned long>(result);
 }
 

@@ -44,7 +44,9 @@ ShortcutResult save_desktop_shortcut(const char* target, const char* working_dir
 
     char desktop[MAX_PATH];
     hr = SHGetFolderPathA(nullptr, CSIDL_DESKTOP, nullptr, SHGFP_TYPE_CURRENT, desktop);
-    int length = hr == S_OK ? std::snprintf(result.link_path, sizeof result.link_path, "%s\\%s.lnk", desktop, name) : 0;
+    int length = hr == S_OK ? std::snprintf(result.link_path, sizeof result.link_path, "%s\\%s.lnk",
+                                            desktop, name)
+                            : 0;
     WCHAR wide[MAX_PATH];
     if (hr != S_OK) {
         result.failed_step = ShortcutStep::desktop_lookup;

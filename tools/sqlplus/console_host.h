@@ -10,26 +10,26 @@
 namespace sqlplus {
 
 class ConsoleHost : public Host {
- public:
-  // The transcript is appended to the file named by SQLPLUS_TRANSCRIPT, else
-  // sqlplus-transcript.log in the working directory.
-  ConsoleHost();
-  ~ConsoleHost() override;
-  ConsoleHost(const ConsoleHost&) = delete;
-  ConsoleHost& operator=(const ConsoleHost&) = delete;
+  public:
+    // The transcript is appended to the file named by SQLPLUS_TRANSCRIPT, else
+    // sqlplus-transcript.log in the working directory.
+    ConsoleHost();
+    ~ConsoleHost() override;
+    ConsoleHost(const ConsoleHost&) = delete;
+    ConsoleHost& operator=(const ConsoleHost&) = delete;
 
-  void out(const std::string& text) override;
-  void err(const std::string& text) override;
-  std::optional<std::string> read_line(bool hide) override;
-  bool input_is_terminal() override;
-  bool read_file(const std::string& path, std::string& contents) override;
-  void record(const std::string& line) override;
-  std::string timestamp() override;
+    void out(const std::string& text) override;
+    void err(const std::string& text) override;
+    std::optional<std::string> read_line(bool hide) override;
+    bool input_is_terminal() override;
+    bool read_file(const std::string& path, std::string& contents) override;
+    void record(const std::string& line) override;
+    std::string timestamp() override;
 
- private:
-  std::string transcript_path_;
-  std::FILE* transcript_ = nullptr;
-  bool transcript_failed_ = false;
+  private:
+    std::string transcript_path_;
+    std::FILE* transcript_ = nullptr;
+    bool transcript_failed_ = false;
 };
 
 // The host path of a path the scripts name: Windows paths (X:\..., or with

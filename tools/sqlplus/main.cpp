@@ -8,9 +8,9 @@
 #include "tools/sqlplus/interpreter.h"
 
 int main(int argc, char** argv) {
-  std::vector<std::string> args;
-  for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
-  sqlplus::ConsoleHost host;
-  sqlplus::Interpreter interpreter(host);
-  return interpreter.run(args);
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+    sqlplus::ConsoleHost host;
+    sqlplus::Interpreter interpreter(host);
+    return interpreter.run(args);
 }
