@@ -4,7 +4,8 @@
 set -euo pipefail
 needed=(cmake g++ make libgtest-dev googletest clang libclang-rt-14-dev
         g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64 tmux liblnk-utils zip unzip
-        python3 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 file)
+        python3 python3-pefile binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 file
+        wine32:i386)
 missing=()
 for package in "${needed[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
@@ -15,6 +16,8 @@ if [ "$(id -u)" -ne 0 ]; then
     exit 1
 fi
 echo "Installing: ${missing[*]}"
+# The 32-bit Wine that runs the shipping exe comes from the i386 archive.
+dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
 export DEBIAN_FRONTEND=noninteractive
 apt-get update -qq
 apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

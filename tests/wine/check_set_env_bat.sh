@@ -4,7 +4,7 @@
 # Needs WINEPREFIX and WINEDEBUG set by the caller.
 set -euo pipefail
 BAT=$1
-WINE64=/usr/lib/wine/wine64
+WINE=${WINE:-/usr/lib/wine/wine64}
 PROBE=$(mktemp -d /tmp/set-env-probe-XXXXXX)
 trap 'rm -rf "$PROBE"' EXIT
 PROBE_WIN=$(echo "Z:$PROBE" | tr '/' '\\')
@@ -12,7 +12,7 @@ PROBE_WIN=$(echo "Z:$PROBE" | tr '/' '\\')
 run_probe() {  # $1: argument for set_env.bat; standard input goes to SET /P
     printf '@echo off\r\nset > "%s\\before.txt"\r\ncall "%s" %s\r\nset > "%s\\after.txt"\r\n' \
         "$PROBE_WIN" "$BAT" "$1" "$PROBE_WIN" > "$PROBE/probe.bat"
-    "$WINE64" cmd /c "$PROBE_WIN\\probe.bat" > "$PROBE/output.txt" 2>&1
+    "$WINE" cmd /c "$PROBE_WIN\\probe.bat" > "$PROBE/output.txt" 2>&1
     tr -d '\r' < "$PROBE/before.txt" | sort > "$PROBE/before.sorted"
     tr -d '\r' < "$PROBE/after.txt" | sort > "$PROBE/after.sorted"
     comm -13 "$PROBE/before.sorted" "$PROBE/after.sorted"

@@ -1,11 +1,38 @@
 # Shared by the Wine tests: a private Wine prefix, a tmux console, waiting
 # for text on the screen. Source it; it defines functions only.
 
-WINE64=/usr/lib/wine/wine64
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+TEST_NAME=$(basename "$0" .sh)
+
+# A test that cannot run here says why and exits 77, which CTest reports as
+# skipped, never as passed.
+skip() {
+    echo "SKIPPED: $TEST_NAME ${BUILD:-}: $*"
+    exit 77
+}
+
+# Chooses the Windows build under test (win32, the shipping exe, or win64):
+# sets BUILD, WINE (its loader), SETUP_EXE and SQLPLUS_EXE. Skips when this
+# machine cannot run that build.
+use_build() {
+    BUILD=${1:-}
+    case "$BUILD" in
+        win32) WINE=/usr/lib/wine/wine ;;
+        win64) WINE=/usr/lib/wine/wine64 ;;
+        *) echo "usage: $0 win32|win64" >&2; exit 2 ;;
+    esac
+    SETUP_EXE="$ROOT/build/$BUILD/setup.exe"
+    SQLPLUS_EXE="$ROOT/build/$BUILD/tools/sqlplus/sqlplus.exe"
+    [ -x "$WINE" ] || skip "no Wine loader $WINE (install wine32:i386 for win32, wine64 for win64)"
+    command -v tmux >/dev/null || skip "tmux is not installed"
+    [ -f "$SETUP_EXE" ] || fail "$SETUP_EXE is missing; build the $BUILD preset first"
+    if [ "$BUILD" = win32 ] && ! "$WINE" --version >/dev/null 2>&1; then
+        skip "this machine cannot run 32-bit programs"
+    fi
+}
 
 fail() {
-    echo "FAIL: $*" >&2
+    echo "FAIL: $TEST_NAME ${BUILD:-}: $*" >&2
     if [ -n "${TMUX_SOCKET:-}" ]; then
         echo "---- screen ----" >&2
         tmux -L "$TMUX_SOCKET" capture-pane -p -t setup 2>/dev/null >&2 || true
@@ -20,7 +47,7 @@ start_scratch() {
     export WINEDEBUG=-all
     TMUX_SOCKET="setup-wine-$$"
     trap 'cleanup_scratch' EXIT
-    "$WINE64" cmd /c exit >/dev/null 2>&1 || true  # creates the prefix
+    "$WINE" cmd /c exit >/dev/null 2>&1 || true  # creates the prefix
     DRIVE_C="$WINEPREFIX/drive_c"
     [ -d "$DRIVE_C" ] || fail "the Wine prefix was not created"
 }
@@ -101,5 +128,5 @@ wait_for_exit() {
 make_wine_distribution() {
     DIST="$SCRATCH/dist"
     cp -r "$ROOT/dist" "$DIST"
-    cp "$ROOT/build/win64/setup.exe" "$DIST/setup.exe"
+    cp "$SETUP_EXE" "$DIST/setup.exe"
 }

@@ -1,18 +1,20 @@
 #!/usr/bin/env bash
-# build/win64/setup.exe under Wine in a real console (tmux): a default
+# build/win32/setup.exe or build/win64/setup.exe (the first argument) under
+# Wine in a real console (tmux): a default
 # install answered at the keyboard, then what it left behind, checked with
 # tools independent of the program (Wine's cmd, lnkinfo).
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
+use_build "${1:-}"
 
 start_scratch
 make_wine_distribution
 WORK="$SCRATCH/work"
 mkdir -p "$WORK" "$SCRATCH/bin"
-cp "$ROOT/build/win64/tools/sqlplus/sqlplus.exe" "$SCRATCH/bin/"
+cp "$SQLPLUS_EXE" "$SCRATCH/bin/"
 WINE_BIN=$(windows_path "$SCRATCH/bin")
 
-start_console "$WORK" "WINEPATH='$WINE_BIN' '$WINE64' '$DIST/setup.exe'"
+start_console "$WORK" "WINEPATH='$WINE_BIN' '$WINE' '$DIST/setup.exe'"
 for prompt in "Enter the pluggable database service name" "Enter the application owner username" \
               "Enter the connection username" "Enter the listener port" \
               "Enter the app installation directory path" "Enter the data directory path"; do
@@ -121,4 +123,4 @@ fi
 # set_env.bat under Wine's cmd sets exactly its variables.
 "$ROOT/tests/wine/check_set_env_bat.sh" 'C:\XEPDB1\QUARNDEL\config\set_env.bat' || fail "set_env.bat"
 
-echo "PASS: default install under Wine"
+echo "PASS: default install under Wine ($BUILD)"

@@ -1,24 +1,26 @@
 #!/usr/bin/env bash
-# The 64-bit operator zip unpacked into the Wine prefix, then a complete
+# The operator zip of the build given as the first argument (win32 or win64)
+# unpacked into the Wine prefix, then a complete
 # default install run through Wine's cmd with every answer and password
 # coming from one file (no person, no console): setup.exe and the
 # stand-in SQL*Plus it starts share that input.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
+use_build "${1:-}"
 
-ZIP="$ROOT/build/package/quarndel-setup-win64.zip"
+ZIP="$ROOT/build/package/quarndel-setup-$BUILD.zip"
 [ -f "$ZIP" ] || bash "$ROOT/tools/package.sh" >/dev/null
 start_scratch
 mkdir -p "$DRIVE_C/Downloads" "$SCRATCH/bin" "$SCRATCH/work"
 unzip -q "$ZIP" -d "$DRIVE_C/Downloads"
 UNPACKED="$DRIVE_C/Downloads/quarndel-setup"
 [ -f "$UNPACKED/setup.exe" ] || fail "no setup.exe at the root of the unpacked zip"
-cp "$ROOT/build/win64/tools/sqlplus/sqlplus.exe" "$SCRATCH/bin/"
+cp "$SQLPLUS_EXE" "$SCRATCH/bin/"
 export WINEPATH=$(windows_path "$SCRATCH/bin")
 
 printf '\r\n\r\n\r\n\r\n\r\n\r\nY\r\nOwner-Zip-1\r\nConnect-Zip-2\r\nSys-Zip-3\r\n\r\n' > "$SCRATCH/work/answers.txt"
 status=0
-(cd "$SCRATCH/work" && "$WINE64" cmd /c 'C:\Downloads\quarndel-setup\setup.exe < answers.txt > output.txt') || status=$?
+(cd "$SCRATCH/work" && "$WINE" cmd /c 'C:\Downloads\quarndel-setup\setup.exe < answers.txt > output.txt') || status=$?
 OUTPUT="$SCRATCH/work/output.txt"
 [ "$status" = 0 ] || { cat "$OUTPUT" >&2; fail "exit status $status, expected 0"; }
 
@@ -42,4 +44,4 @@ if grep -rlaE 'Owner-Zip-1|Connect-Zip-2|Sys-Zip-3' "$HOME_HOST" "$SCRATCH/work/
     fail "a password was written to a file"
 fi
 grep -qF "Installation completed." "$SCRATCH/work/install.log" || fail "log incomplete"
-echo "PASS: operator zip installs unattended under Wine"
+echo "PASS: operator zip installs unattended under Wine ($BUILD)"
