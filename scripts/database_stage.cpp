@@ -1,7 +1,7 @@
 #include "scripts/database_stage.h"
 
 #include "platform/platform.h"
-#include "scripts/database_command.h"
+#include "setup/database_command.h"
 #include "scripts/generate_auto_install_sql.h"
 #include "setup/console_output.h"
 #include "setup/log_event.h"

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "scripts/database_command.h"
+#include "setup/database_command.h"
 #include "setup/bounded_text.h"
 #include "setup/setup_parameters.h"
 

@@ -8,7 +8,7 @@
 
 #include "input/answer_checks.h"
 #include "platform/platform.h"
-#include "platform/posix/host_path.h"
+#include "host_path.h"
 #include "tests/test_support.h"
 
 namespace {

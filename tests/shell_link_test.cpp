@@ -2,7 +2,7 @@
 // (Debian's liblnk-utils), a reader written independently of this program,
 // and by looking at the bytes lnkinfo does not show.
 
-#include "platform/posix/shell_link.h"
+#include "shell_link.h"
 
 #include <gtest/gtest.h>
 

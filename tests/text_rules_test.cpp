@@ -7,7 +7,7 @@
 
 #include "deploy/shortcut_stage.h"
 #include "input/answer_checks.h"
-#include "scripts/database_command.h"
+#include "setup/database_command.h"
 #include "setup/bounded_text.h"
 #include "setup/derive_paths.h"
 

@@ -45,6 +45,9 @@ start_scratch() {
     SCRATCH=$(mktemp -d /tmp/setup-wine-XXXXXX)
     export WINEPREFIX="$SCRATCH/prefix"
     export WINEDEBUG=-all
+    # Wine links the prefix's Desktop to $HOME's: keep the desktop private too.
+    export HOME="$SCRATCH/home"
+    mkdir -p "$HOME"
     TMUX_SOCKET="setup-wine-$$"
     trap 'cleanup_scratch' EXIT
     "$WINE" cmd /c exit >/dev/null 2>&1 || true  # creates the prefix

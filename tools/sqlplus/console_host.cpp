@@ -10,7 +10,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "platform/posix/host_path.h"
+#include "platform/platform.h"
 #endif
 
 namespace sqlplus {
@@ -107,16 +107,14 @@ void write_all(std::FILE* stream, const std::string& text) {
 
 }  // namespace
 
-std::string host_file_path(const std::string& path) {
+std::FILE* open_named_file(const std::string& path, const char* mode) {
 #ifdef _WIN32
-    return path;
+    return std::fopen(path.c_str(), mode);
 #else
     const bool windows_form =
         (path.size() >= 2 && path[1] == ':') || path.find('\\') != std::string::npos;
-    if (!windows_form) return path;
-    char host[4096];
-    if (!host_path::to_host(path.c_str(), host, sizeof host)) return std::string();
-    return host;
+    if (windows_form) return platform::open_file(path.c_str(), mode);
+    return std::fopen(path.c_str(), mode);
 #endif
 }
 
@@ -160,9 +158,7 @@ std::optional<std::string> ConsoleHost::read_line(bool hide) {
 }
 
 bool ConsoleHost::read_file(const std::string& path, std::string& contents) {
-    const std::string host = host_file_path(path);
-    if (host.empty()) return false;
-    std::FILE* file = std::fopen(host.c_str(), "rb");
+    std::FILE* file = open_named_file(path, "rb");
     if (file == nullptr) return false;
     contents.clear();
     char chunk[8192];
@@ -175,8 +171,7 @@ bool ConsoleHost::read_file(const std::string& path, std::string& contents) {
 
 void ConsoleHost::record(const std::string& line) {
     if (transcript_ == nullptr && !transcript_failed_) {
-        const std::string host = host_file_path(transcript_path_);
-        if (!host.empty()) transcript_ = std::fopen(host.c_str(), "ab");
+        transcript_ = open_named_file(transcript_path_, "ab");
         if (transcript_ == nullptr) {
             transcript_failed_ = true;
             err("SQL*Plus stand-in: cannot write the transcript \"" + transcript_path_ + "\".\n");

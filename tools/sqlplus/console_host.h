@@ -32,9 +32,9 @@ class ConsoleHost : public Host {
     bool transcript_failed_ = false;
 };
 
-// The host path of a path the scripts name: Windows paths (X:\..., or with
-// backslashes) go through the drive mapping on POSIX; elsewhere unchanged.
-// Empty if the path has no host equivalent.
-std::string host_file_path(const std::string& path);
+// Opens a file the scripts name: Windows paths (X:\..., or with
+// backslashes) go through the platform's drive mapping on POSIX; other
+// paths are opened as they are. Null when it cannot be opened.
+std::FILE* open_named_file(const std::string& path, const char* mode);
 
 }  // namespace sqlplus

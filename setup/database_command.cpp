@@ -1,4 +1,4 @@
-#include "scripts/database_command.h"
+#include "setup/database_command.h"
 
 #include "setup/bounded_text.h"
 
