@@ -99,13 +99,13 @@ const Stage STAGES[] = {
 
 bool collect_parameters(SetupParameters& p) {
     if (!prompt_string("Enter the pluggable database service name", p.DBSERVICE, sizeof p.DBSERVICE,
-                       "XEPDB1", NAME_REFUSED_CHARACTERS) ||
+                       "XEPDB1", NAME_REFUSED_CHARACTERS, true) ||
         !prompt_string("Enter the application owner username", p.APP_OWNER, sizeof p.APP_OWNER,
-                       "QUARNDEL", OWNER_REFUSED_CHARACTERS) ||
+                       "QUARNDEL", NAME_REFUSED_CHARACTERS, true) ||
         !prompt_string("Enter the connection username", p.CONNECT_USER, sizeof p.CONNECT_USER,
-                       "DEMO_CONNECT", NAME_REFUSED_CHARACTERS) ||
+                       "DEMO_CONNECT", NAME_REFUSED_CHARACTERS, true) ||
         !prompt_string("Enter the listener port", p.PORT, sizeof p.PORT, "1521",
-                       NAME_REFUSED_CHARACTERS)) {
+                       PORT_REFUSED_CHARACTERS)) {
         return false;
     }
 

@@ -331,13 +331,15 @@ TEST_F(Dialogue, CharactersTheScriptsCannotCarryAreRefused) {
         run("X&Y\nSVC\nA*B\nOWNER\nU|SER\nUSER\n15 21\n15x\nC:\\50%\nC:\\it's\nC:\\\n"
             "C:\\a^b\nC:\\\nN\n");
     EXPECT_EQ(result.exit_status, 255);
+    // The port keeps the shorter list; the three names, which name folders
+    // and files, also refuse what Windows refuses in file names.
     EXPECT_EQ(
         occurrences(result.output, "Error: The answer must not contain blanks & | < > ^ % \" '.\n"),
-        3);
+        1);
     EXPECT_EQ(
         occurrences(result.output,
                     "Error: The answer must not contain blanks & | < > ^ % \" ' \\ / : * ?.\n"),
-        1);
+        3);
     EXPECT_EQ(occurrences(
                   result.output,
                   "\nERROR: The directory path must not contain any of these characters: \" % '."),
