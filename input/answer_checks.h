@@ -2,11 +2,12 @@
 #pragma once
 
 // Characters that the generated batch file and SQL*Plus scripts cannot
-// carry in a name or port (they would inject commands or break quoting).
-constexpr const char* NAME_REFUSED_CHARACTERS = " &|<>^%\"'";
-// The owner also names the shortcut file, so it cannot hold what Windows
-// refuses in file names.
-constexpr const char* OWNER_REFUSED_CHARACTERS = " &|<>^%\"'\\/:*?";
+// carry in the port (they would inject commands or break quoting).
+constexpr const char* PORT_REFUSED_CHARACTERS = " &|<>^%\"'";
+// The service name, owner and connection user: what the scripts cannot
+// carry, and what Windows refuses in file and folder names (the service and
+// owner name folders of APP_HOME, the owner the shortcut file).
+constexpr const char* NAME_REFUSED_CHARACTERS = " &|<>^%\"'\\/:*?";
 // The application home is quoted in the batch file and stands inside
 // single quotes in the SQL*Plus @ commands.
 constexpr const char* APP_DIRECTORY_REFUSED_CHARACTERS = "\"%'";

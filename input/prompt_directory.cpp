@@ -1,13 +1,32 @@
 #include "input/prompt_directory.h"
 
+#include <cstring>
+
 #include "input/answer_checks.h"
 #include "input/prompt_string.h"
 #include "input/read_answer.h"
 #include "setup/bounded_text.h"
 #include "setup/console_output.h"
 #include "setup/derive_paths.h"
+#include "setup/setup_parameters.h"
 
 namespace {
+
+// The tree's files must be nameable below the home: home + "\" + the
+// longest path fits the limit. Writes the refusal when it does not.
+bool tree_fits(const char* root, const DirectoryRules& rules) {
+    if (rules.longest_below_home == 0) return true;
+    const std::size_t limit = PATH_CAPACITY - 1;
+    const std::size_t home = std::strlen(root) + std::strlen(rules.home_suffix);
+    const std::size_t needed = rules.longest_below_home + 1;
+    if (home + needed <= limit) return true;
+    write_format(
+        "\nERROR: The directory path is too long for the files of the distribution: %s would be "
+        "%u characters long, and may be at most %u. Please enter a shorter path: ",
+        rules.home_name, static_cast<unsigned>(home),
+        static_cast<unsigned>(needed < limit ? limit - needed : 0));
+    return false;
+}
 
 // Checks the answer as typed, writing a message for each rule it breaks.
 // On success the answer is trimmed and the root composed into the result.
@@ -43,6 +62,7 @@ bool accept_directory(char* answer, char* result, std::size_t result_capacity, c
             "Please enter a shorter path: ");
         return false;
     }
+    if (!tree_fits(root, rules)) return false;
     trim_whitespace(answer);
     copy_text(result, result_capacity, root);
     return true;

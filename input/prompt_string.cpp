@@ -1,5 +1,6 @@
 #include "input/prompt_string.h"
 
+#include "input/folder_name.h"
 #include "input/read_answer.h"
 #include "setup/bounded_text.h"
 #include "setup/console_output.h"
@@ -18,7 +19,7 @@ void write_refused_characters(const char* refused_characters) {
 }
 
 bool prompt_string(const char* message, char* field, std::size_t capacity,
-                   const char* default_value, const char* refused_characters) {
+                   const char* default_value, const char* refused_characters, bool folder_name) {
     for (;;) {
         write_format("%s (Press Enter for default: '%s'): ", message, default_value);
         LineRead read = read_answer_line(field, capacity);
@@ -39,6 +40,11 @@ bool prompt_string(const char* message, char* field, std::size_t capacity,
             write_text("Error: The answer must not contain ");
             write_refused_characters(refused_characters);
             write_text(".\n");
+            continue;
+        }
+        const char* refusal = folder_name ? folder_name_refusal(field) : nullptr;
+        if (refusal != nullptr) {
+            write_text(refusal);
             continue;
         }
         return true;

@@ -14,6 +14,7 @@
 #include "scripts/generate_set_env_bat.h"
 #include "scripts/generate_set_env_sql.h"
 #include "setup/bounded_text.h"
+#include "setup/check_distribution.h"
 #include "setup/console_output.h"
 #include "setup/derive_paths.h"
 #include "setup/log_event.h"
@@ -97,15 +98,15 @@ const Stage STAGES[] = {
 
 }  // namespace
 
-bool collect_parameters(SetupParameters& p) {
+bool collect_parameters(SetupParameters& p, const DistributionSize& size) {
     if (!prompt_string("Enter the pluggable database service name", p.DBSERVICE, sizeof p.DBSERVICE,
-                       "XEPDB1", NAME_REFUSED_CHARACTERS) ||
+                       "XEPDB1", NAME_REFUSED_CHARACTERS, true) ||
         !prompt_string("Enter the application owner username", p.APP_OWNER, sizeof p.APP_OWNER,
-                       "QUARNDEL", OWNER_REFUSED_CHARACTERS) ||
+                       "QUARNDEL", NAME_REFUSED_CHARACTERS, true) ||
         !prompt_string("Enter the connection username", p.CONNECT_USER, sizeof p.CONNECT_USER,
-                       "DEMO_CONNECT", NAME_REFUSED_CHARACTERS) ||
+                       "DEMO_CONNECT", NAME_REFUSED_CHARACTERS, true) ||
         !prompt_string("Enter the listener port", p.PORT, sizeof p.PORT, "1521",
-                       NAME_REFUSED_CHARACTERS)) {
+                       PORT_REFUSED_CHARACTERS)) {
         return false;
     }
 
@@ -115,7 +116,8 @@ bool collect_parameters(SetupParameters& p) {
     print_line("Do not end with a \\ unless specifying just the drive root e.g. D:\\ ");
     print_line("You may include spaces and ampersands & in the APP_HOME path. ");
     print_line("Do not include quotes \" ");
-    const DirectoryRules app_rules = {false, APP_DIRECTORY_REFUSED_CHARACTERS, app_home_fits};
+    const DirectoryRules app_rules = {
+        false, APP_DIRECTORY_REFUSED_CHARACTERS, app_home_fits, "APP_HOME", "", size.longest_path};
     if (!prompt_directory("Enter the app installation directory path", p.APP_DIRECTORY,
                           sizeof p.APP_DIRECTORY, "C:\\", p.APP_HOME, sizeof p.APP_HOME,
                           p.DBSERVICE, p.APP_OWNER, app_rules)) {
@@ -130,7 +132,9 @@ bool collect_parameters(SetupParameters& p) {
     print_line("Spaces are not allowed in this path.");
     print_line("Do not include ampersands &. ");
     print_line("Do not include quotes \". ");
-    const DirectoryRules data_rules = {true, DATA_DIRECTORY_REFUSED_CHARACTERS, data_home_fits};
+    const DirectoryRules data_rules = {true,           DATA_DIRECTORY_REFUSED_CHARACTERS,
+                                       data_home_fits, "DATA_HOME",
+                                       "\\data",       size.longest_data_path};
     if (!prompt_directory("Enter the data directory path", p.DATA_DIRECTORY,
                           sizeof p.DATA_DIRECTORY, "C:\\", p.DATA_HOME, sizeof p.DATA_HOME,
                           p.DBSERVICE, p.APP_OWNER, data_rules)) {
@@ -162,8 +166,13 @@ Confirmation run_dialogue(SetupParameters& p) {
         log_event("Error: The path of the setup folder is too long to name its data folder.");
         return Confirmation::no;
     }
+    DistributionSize size;
+    if (!check_distribution(p, &size)) return Confirmation::no;
+    return ask_and_confirm(p, size);
+}
 
-    if (!collect_parameters(p)) {
+Confirmation ask_and_confirm(SetupParameters& p, const DistributionSize& size) {
+    if (!collect_parameters(p, size)) {
         write_text("\n");
         return Confirmation::end_of_input;
     }

@@ -10,6 +10,7 @@
 
 #include "deploy/copy_directory.h"
 #include "deploy/copy_stage.h"
+#include "deploy/measure_tree.h"
 #include "setup/setup_parameters.h"
 #include "tests/test_support.h"
 
@@ -160,6 +161,35 @@ TEST_F(TreeCopy, StageReportsErrorsInsteadOfCreated) {
               std::string::npos);
     EXPECT_NE(log().find("Error: DATA_HOME was not completely created: 1 errors.\r\n"),
               std::string::npos);
+}
+
+// The measure counts the names below the root and the backslashes between
+// them, over files and folders alike.
+TEST_F(TreeCopy, MeasureFindsTheLongestPathBelowTheRoot) {
+    std::size_t longest = 99;
+    testing::internal::CaptureStdout();
+    EXPECT_TRUE(measure_tree("C:\\src", &longest));
+    EXPECT_EQ(longest, 3u);  // s\x
+
+    make_folders(scratch / "c/src/s/deeper/empty_folder_of_25_chars");
+    write_file(scratch / "c/src/a_file_of_twenty_chars", "");
+    EXPECT_TRUE(measure_tree("C:\\src", &longest));
+    EXPECT_EQ(longest, std::string("s\\deeper\\empty_folder_of_25_chars").size());
+
+    make_folders(scratch / "c/empty");
+    EXPECT_TRUE(measure_tree("C:\\empty", &longest));
+    EXPECT_EQ(longest, 0u);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(log(), "");
+
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(measure_tree("C:\\missing", &longest));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Error: Could not read the folder C:\\missing, so the paths of the distribution "
+              "cannot be measured.\n");
+    EXPECT_EQ(log(),
+              "Error: Could not read the folder C:\\missing, so the paths of the distribution "
+              "cannot be measured.\r\n");
 }
 
 }  // namespace

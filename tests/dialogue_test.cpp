@@ -2,8 +2,12 @@
 // transcript and install.log, byte for byte.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "tests/test_support.h"
 
@@ -49,9 +53,8 @@ class Dialogue : public ::testing::Test {
         return read_file(scratch / "install.log");
     }
 
-    // What the program prints from its start to the confirmation question,
-    // for the given echo values, with every answer taken by default.
-    std::string dialogue_until_confirmation(const std::string& banner_line) {
+    // The banner and introduction, the first thing the program prints.
+    std::string intro(const std::string& banner_line) {
         return "********************************************\n"
                "*      ORACLE DEMO APPLICATION SETUP       *\n" +
                banner_line +
@@ -61,7 +64,13 @@ class Dialogue : public ::testing::Test {
                "You must install Oracle Express first.\n\n"
                "You will be prompted to enter a set of parameters to configure the demo schema, "
                "and "
-               "specify the installation location.\n\n"
+               "specify the installation location.\n\n";
+    }
+
+    // What the program prints from its start to the confirmation question,
+    // for the given echo values, with every answer taken by default.
+    std::string dialogue_until_confirmation(const std::string& banner_line) {
+        return intro(banner_line) +
                "Enter the pluggable database service name (Press Enter for default: 'XEPDB1'): "
                "Enter the application owner username (Press Enter for default: 'QUARNDEL'): "
                "Enter the connection username (Press Enter for default: 'DEMO_CONNECT'): "
@@ -331,13 +340,15 @@ TEST_F(Dialogue, CharactersTheScriptsCannotCarryAreRefused) {
         run("X&Y\nSVC\nA*B\nOWNER\nU|SER\nUSER\n15 21\n15x\nC:\\50%\nC:\\it's\nC:\\\n"
             "C:\\a^b\nC:\\\nN\n");
     EXPECT_EQ(result.exit_status, 255);
+    // The port keeps the shorter list; the three names, which name folders
+    // and files, also refuse what Windows refuses in file names.
     EXPECT_EQ(
         occurrences(result.output, "Error: The answer must not contain blanks & | < > ^ % \" '.\n"),
-        3);
+        1);
     EXPECT_EQ(
         occurrences(result.output,
                     "Error: The answer must not contain blanks & | < > ^ % \" ' \\ / : * ?.\n"),
-        1);
+        3);
     EXPECT_EQ(occurrences(
                   result.output,
                   "\nERROR: The directory path must not contain any of these characters: \" % '."),
@@ -429,6 +440,230 @@ TEST_F(Dialogue, SetupFolderTooDeepForItsDataFolderIsRefused) {
                   "Error: The path of the setup folder is too long to name its data folder."),
               std::string::npos);
     EXPECT_NE(result.output.find("Installation abandoned.\n"), std::string::npos);
+    EXPECT_FALSE(file_exists(drive_c + "/XEPDB1"));
+}
+
+// Each refused name, given at the service, owner and connection-user prompts
+// in turn: refused with its message and asked again, then the default taken.
+TEST_F(Dialogue, NamesThatCannotNameAFolderAreRefused) {
+    const std::string characters =
+        "Error: The answer must not contain blanks & | < > ^ % \" ' \\ / : * ?.\n";
+    const std::string control = "Error: The answer must not contain control characters.\n";
+    const std::string dots =
+        "Error: The answer must not be . or .., which stand for existing folders.\n";
+    const std::string device =
+        "Error: The answer must not be a device name of Windows (CON, PRN, AUX, NUL, COM1 to "
+        "COM9, LPT1 to LPT9), alone or before a dot.\n";
+    const std::string trailing_dot = "Error: The answer must not end with a dot.\n";
+    const struct {
+        std::string name;
+        const std::string& message;
+    } cases[] = {
+        {".", dots},
+        {"..", dots},
+        {"CON", device},
+        {"con", device},
+        {"Prn", device},
+        {"aUx", device},
+        {"NUL", device},
+        {"COM1", device},
+        {"com9", device},
+        {"LPT1", device},
+        {"Lpt9", device},
+        {"CON.txt", device},
+        {"nul.", device},
+        {"LPT3.log.old", device},
+        {"A.", trailing_dot},
+        {"OWNER...", trailing_dot},
+        {"A\tB", control},
+        {std::string("\x01"), control},
+        {"A\x1b[2JB", control},
+        {"A\x7f", control},
+        {"A\rB", control},
+        {"A\\B", characters},
+        {"A/B", characters},
+        {"C:", characters},
+        {"A*", characters},
+        {"A?", characters},
+        {"\"A\"", characters},
+        {"<A>", characters},
+        {"A|B", characters},
+    };
+    for (const auto& c : cases) {
+        const std::string input = c.name + "\n\n" + c.name + "\n\n" + c.name + "\n\n\n\n\nN\n";
+        std::remove((scratch / "install.log").c_str());
+        ProgramRun result = run(input);
+        const std::string shown = "name " + ::testing::PrintToString(c.name);
+        EXPECT_EQ(result.exit_status, 255) << shown;
+        EXPECT_EQ(occurrences(result.output, c.message), 3) << shown << "\n" << result.output;
+        for (const char* question :
+             {"Enter the pluggable database service name (Press Enter for default: 'XEPDB1'): ",
+              "Enter the application owner username (Press Enter for default: 'QUARNDEL'): ",
+              "Enter the connection username (Press Enter for default: 'DEMO_CONNECT'): "}) {
+            EXPECT_NE(result.output.find(question + c.message + question), std::string::npos)
+                << shown << ": " << question;
+        }
+        EXPECT_NE(result.output.find(echo_lines()), std::string::npos) << shown;
+        // Nothing of a refused name reaches the log.
+        EXPECT_EQ(log(), crlf(log_until_confirmation() + "Installation abandoned.\n")) << shown;
+    }
+}
+
+TEST_F(Dialogue, NamesThatDoNameAFolderStayAccepted) {
+    ProgramRun first = run("CONSOLE\nCOM10\nA.B\n15x\n\n\nN\n");
+    EXPECT_EQ(first.exit_status, 255);
+    EXPECT_EQ(occurrences(first.output, "Error: "), 0) << first.output;
+    EXPECT_NE(first.output.find("DBSERVICE = CONSOLE\n"), std::string::npos);
+    EXPECT_NE(first.output.find("APP_OWNER = COM10\n"), std::string::npos);
+    EXPECT_NE(first.output.find("CONNECT_USER = A.B\n"), std::string::npos);
+    EXPECT_NE(first.output.find("Database connection string = //localhost:15x/CONSOLE\n"),
+              std::string::npos);
+    EXPECT_NE(first.output.find("APP_HOME directory = C:\\CONSOLE\\COM10\n"), std::string::npos);
+
+    // Device names only as a whole name or before a dot; 8-bit letters as
+    // typed; the port keeps its own rules.
+    ProgramRun second = run("LPT0\nCON1\n.hidden\nNUL.\n\n\nN\n");
+    EXPECT_EQ(second.exit_status, 255);
+    EXPECT_EQ(occurrences(second.output, "Error: "), 0) << second.output;
+    EXPECT_NE(second.output.find("APP_HOME directory = C:\\LPT0\\CON1\n"), std::string::npos);
+    EXPECT_NE(second.output.find("CONNECT_USER = .hidden\n"), std::string::npos);
+    EXPECT_NE(second.output.find("Listener port = NUL.\n"), std::string::npos);
+
+    ProgramRun third = run("\n\xC4RGER\n\n\n\n\nN\n");
+    EXPECT_EQ(third.exit_status, 255);
+    EXPECT_NE(third.output.find("APP_OWNER = \xC4RGER\n"), std::string::npos);
+}
+
+// The distribution's deepest paths are known: config\ + 100 characters
+// (107 below APP_HOME) and data\d\ + 80 (82 below DATA_HOME). A file may
+// be named in 259 characters, so APP_HOME may have 151, DATA_HOME 176.
+TEST_F(Dialogue, DirectoriesTheDistributionWouldNotFitUnderAreRefused) {
+    const std::string config_file = "config/" + std::string(100, 'c');
+    const std::string data_file = "data/d/" + std::string(80, 'd');
+    make_folders(dist + "/data/d");
+    write_file(dist + "/" + config_file, "deepest\r\n");
+    write_file(dist + "/" + data_file, "deepest data\r\n");
+    // Answers C:\ + name: APP_HOME = answer + 16, DATA_HOME = answer + 21.
+    auto folder = [&](std::size_t answer_length) {
+        std::string name(answer_length - 3, 'f');
+        make_folders(drive_c + "/" + name);
+        return name;
+    };
+    const std::string app_long = folder(136), app_fits = folder(135);
+    const std::string data_long = folder(156), data_fits = folder(155);
+    ProgramRun result = run("\n\n\n\nC:\\" + app_long + "\nC:\\" + app_fits + "\nC:\\" + data_long +
+                            "\nC:\\" + data_fits + "\nY\n\n");
+    ASSERT_EQ(result.exit_status, 0) << result.output;
+    EXPECT_EQ(occurrences(result.output,
+                          "(Press Enter for default: 'C:\\'): "
+                          "\nERROR: The directory path is too long for the files of the "
+                          "distribution: APP_HOME would be 152 characters long, and may be at "
+                          "most 151. Please enter a shorter path: "),
+              1);
+    EXPECT_EQ(occurrences(result.output,
+                          "(Press Enter for default: 'C:\\'): "
+                          "\nERROR: The directory path is too long for the files of the "
+                          "distribution: DATA_HOME would be 177 characters long, and may be at "
+                          "most 176. Please enter a shorter path: "),
+              1);
+    EXPECT_NE(result.output.find("APP_HOME directory = C:\\" + app_fits + "\\XEPDB1\\QUARNDEL\n"),
+              std::string::npos);
+    EXPECT_NE(
+        result.output.find("DATA_HOME directory = C:\\" + data_fits + "\\XEPDB1\\QUARNDEL\\data\n"),
+        std::string::npos);
+    // The deepest files arrive, at exactly 259 characters each.
+    EXPECT_EQ(read_file(drive_c + "/" + app_fits + "/XEPDB1/QUARNDEL/" + config_file),
+              "deepest\r\n");
+    EXPECT_EQ(
+        read_file(drive_c + "/" + data_fits + "/XEPDB1/QUARNDEL/data/d/" + std::string(80, 'd')),
+        "deepest data\r\n");
+    EXPECT_EQ(log().find("Path too long"), std::string::npos);
+    EXPECT_EQ(log().find("Error"), std::string::npos);
+}
+
+// The distribution holds a path the program cannot name within 259
+// characters: it cannot be measured, so nothing is asked and nothing copied.
+TEST_F(Dialogue, DistributionThatCannotBeMeasuredIsAbandonedAtStart) {
+    const std::string folder_name(200, 'p');
+    const std::string file_name(100, 'q');
+    make_folders(dist + "/install/" + folder_name);
+    write_file(dist + "/install/" + folder_name + "/" + file_name, "unreachable\r\n");
+    ProgramRun result = run(std::string(DEFAULTS) + "Y\n\n");
+    EXPECT_EQ(result.exit_status, 255);
+    const std::string message = "Error: The path " + windows_form(dist) + "\\install\\" +
+                                folder_name + "\\" + file_name +
+                                " is longer than 259 characters, so the paths of the "
+                                "distribution cannot be measured.";
+    EXPECT_EQ(result.output,
+              intro(banner_line(result.output)) + message + "\nInstallation abandoned.\n");
+    EXPECT_EQ(log(), crlf("ORACLE QUARNDEL INSTALLATION LOG\nSetup started from directory: " +
+                          windows_form(dist) + "\n" + message + "\nInstallation abandoned.\n"));
+    EXPECT_FALSE(file_exists(drive_c + "/XEPDB1"));
+}
+
+TEST_F(Dialogue, UnreadableFolderInTheDistributionIsAbandonedAtStart) {
+    if (geteuid() == 0) {
+        GTEST_SKIP() << "running as root, which reads every folder "
+                        "(tests/faults/unreadable_source.sh checks this as the user nobody)";
+    }
+    make_folders(dist + "/data/locked");
+    chmod((dist + "/data/locked").c_str(), 0);
+    ProgramRun result = run(std::string(DEFAULTS) + "Y\n\n");
+    EXPECT_EQ(result.exit_status, 255);
+    EXPECT_NE(result.output.find("Error: Could not read the folder " + windows_form(dist) +
+                                 "\\data\\locked, so the paths of the distribution cannot be "
+                                 "measured.\nInstallation abandoned.\n"),
+              std::string::npos);
+    EXPECT_EQ(result.output.find("Enter the"), std::string::npos);
+    EXPECT_FALSE(file_exists(drive_c + "/XEPDB1"));
+}
+
+// Started from inside a zip in Explorer, the program runs from a temporary
+// folder without the distribution's folders beside it.
+TEST_F(Dialogue, IncompleteDistributionIsRefusedBeforeTheQuestions) {
+    const struct {
+        std::vector<std::string> removed;
+        std::string listed;
+    } cases[] = {
+        {{"install"}, "install"},
+        {{"com"}, "com"},
+        {{"config", "data"}, "config, data"},
+        {{"config", "install", "com", "data"}, "config, install, com, data"},
+    };
+    for (const auto& c : cases) {
+        ScratchFolder parent;
+        const std::string partial = make_distribution(parent.path());
+        for (const std::string& folder : c.removed) {
+            ASSERT_EQ(std::system(("rm -r '" + partial + "/" + folder + "'").c_str()), 0);
+        }
+        std::remove((scratch / "install.log").c_str());
+        ProgramRun result =
+            run_program({partial + "/setup"}, std::string(DEFAULTS) + "Y\n\n", scratch.path(),
+                        {"SETUP_DRIVE_C=" + drive_c,
+                         "PATH=" + scratch.path() + "/bin:" + std::string(getenv("PATH"))});
+        const std::string shown = "without " + c.listed;
+        EXPECT_EQ(result.exit_status, 255) << shown;
+        const std::string message = "Error: The distribution is not complete: the setup folder " +
+                                    windows_form(partial) + " lacks these folders: " + c.listed +
+                                    ".\n"
+                                    "Extract the whole zip file first, then start setup.exe from "
+                                    "the extracted folder.\n";
+        EXPECT_EQ(result.output,
+                  intro(banner_line(result.output)) + message + "Installation abandoned.\n")
+            << shown;
+        EXPECT_EQ(log(), crlf("ORACLE QUARNDEL INSTALLATION LOG\nSetup started from directory: " +
+                              windows_form(partial) + "\n" + message + "Installation abandoned.\n"))
+            << shown;
+        EXPECT_FALSE(file_exists(drive_c + "/XEPDB1")) << shown;
+        EXPECT_TRUE(list_files_recursively(drive_c).empty()) << shown;
+    }
+
+    // A file named data is no data folder.
+    ASSERT_EQ(std::system(("rm -r '" + dist + "/data'").c_str()), 0);
+    write_file(dist + "/data", "not a folder\r\n");
+    ProgramRun file = run(std::string(DEFAULTS) + "Y\n\n");
+    EXPECT_EQ(file.exit_status, 255);
+    EXPECT_NE(file.output.find(" lacks these folders: data.\n"), std::string::npos);
     EXPECT_FALSE(file_exists(drive_c + "/XEPDB1"));
 }
 

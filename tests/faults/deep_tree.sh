@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # A distribution with folders nested past the 260-character path limit, a
 # file with a 234-character name, and files and a folder right at the limit.
-# Whatever cannot be named within the limit must be reported ("Path too long,
-# not copied" or "Could not open source directory") with its full name, never
-# copied under a cut-off name; all else is copied; the run ends in bounded
-# time with exit status 1.
-# Run twice: with the default APP_HOME (the source paths are the longer ones)
-# and with an APP_HOME in a long folder (the destination paths are longer).
+# 1: Such a distribution cannot be measured: the run is abandoned before the
+#    first question (exit status 255), naming a path that is over the limit,
+#    and nothing is copied.
+# 2: Without the parts past the limit, the file of exactly 259 characters is
+#    the deepest: an APP_HOME it would not fit under is refused at its prompt
+#    with the length allowed, and the install then copies every file whole
+#    (exit status 0), never under a cut-off name.
 set -u
 source "$(dirname "$0")/lib.bash"
 
@@ -34,95 +35,80 @@ EDGE_FOLDER=$(edge_name h 258)
 mkdir "$SCRATCH/dist/edge/$EDGE_FOLDER"
 echo "inside" >"$SCRATCH/dist/edge/$EDGE_FOLDER/i"
 snapshot "$SCRATCH/dist" >"$SCRATCH/source.before"
-SCRIPTS_RE='^(config/set_env\.sql|config/set_env\.bat|install/auto_install\.sql)$'
-
-# check_run NAME APP_HOME_WINDOWS APP_HOME_HOST
-check_run() {
-    local name=$1 app=$2 home=$3
-    local out=$SCRATCH/$name.out log=$SCRATCH/work/install.log
-    local rel src dst
-    expect_status 1 "$name"
-    check_unchanged "$SCRATCH/dist" "$SCRATCH/source.before"
-
-    # The files that can be named within the limit on both sides are copied,
-    # byte for byte; no other file is in APP_HOME.
-    : >"$SCRATCH/$name.expected"
-    local too_long=0
-    while IFS= read -r -d '' rel; do
-        src="$SRC\\${rel//\//\\}"
-        dst="$app\\${rel//\//\\}"
-        if [ ${#src} -le $LIMIT ] && [ ${#dst} -le $LIMIT ]; then
-            echo "$rel" >>"$SCRATCH/$name.expected"
-            cmp -s "$SCRATCH/dist/$rel" "$home/$rel" || fail "$name: $rel fits the limit but was not copied intact"
-        else
-            too_long=$((too_long + 1))
-        fi
-    done < <(cd "$SCRATCH/dist" && find . -type f -printf '%P\0')
-    [ "$too_long" -gt 0 ] || fail "test setup: no source file reaches the path limit"
-    (cd "$home" && find . -type f -printf '%P\n') | grep -Ev "$SCRIPTS_RE" | LC_ALL=C sort >"$SCRATCH/$name.actual"
-    LC_ALL=C sort -o "$SCRATCH/$name.expected" "$SCRATCH/$name.expected"
-    if ! cmp -s "$SCRATCH/$name.expected" "$SCRATCH/$name.actual"; then
-        diff "$SCRATCH/$name.expected" "$SCRATCH/$name.actual" | head -10 >&2
-        fail "$name: the files in APP_HOME are not exactly those whose paths fit the limit"
-    fi
-    # No folder under a cut-off name either.
-    while IFS= read -r -d '' rel; do
-        [ -d "$SCRATCH/dist/$rel" ] || fail "$name: APP_HOME holds a folder the source does not have: $rel"
-    done < <(cd "$home" && find . -mindepth 1 -type d -printf '%P\0')
-
-    # Each refusal names a real source path in full, on the console and in the log.
-    # A file or folder is refused when its source or destination path is too
-    # long; a folder is not opened when its search pattern (path\*) is.
-    local refusals=0 kind path
-    while IFS=$'\t' read -r kind path; do
-        refusals=$((refusals + 1))
-        host_of "$SCRATCH/c" "$path"
-        [ -e "$HOST_PATH" ] || fail "$name: a refusal names a path the source does not have: $path"
-        [ "${path#"$SRC"}" != "$path" ] || fail "$name: a refusal names a path outside the source: $path"
-        dst="$app${path#"$SRC"}"
-        if [ "$kind" = entry ]; then
-            [ ${#path} -gt $LIMIT ] || [ ${#dst} -gt $LIMIT ] ||
-                fail "$name: a path within the limit was refused as too long: $path"
-        else
-            [ -d "$HOST_PATH" ] && [ $((${#path} + 2)) -gt $LIMIT ] ||
-                fail "$name: a source folder that can be opened was refused: $path"
-        fi
-        grep -qaF -- "$path" "$out" || fail "$name: the console does not show the refusal of $path"
-    done < <(tr -d '\r' <"$log" | sed -n -e 's/^Error: Path too long, not copied: \(.*\) -> .*/entry\t\1/p' \
-        -e 's/^Error: Could not open source directory /folder\t/p')
-    [ "$refusals" -gt 0 ] || fail "$name: nothing was refused for its length"
-    expect_output "$out" "Error: Path too long, not copied: $SRC\\$long_name -> $app\\$long_name" "$name"
-    expect_log "$log" "Error: Path too long, not copied: $SRC\\$long_name -> $app\\$long_name" "$name"
-    check_error_count "$log" APP_HOME
-    [ "$ERROR_COUNT" -eq "$refusals" ] || fail "$name: $ERROR_COUNT errors counted, $refusals refusals logged"
-    expect_output "$out" "Error: APP_HOME was not completely created: $ERROR_COUNT errors. See install.log for details." "$name"
-    expect_output "$out" "DATA_HOME created." "$name"
-    local i
-    for i in 0 1 2; do expect_output "$out" "${SCRIPT_CREATED[$i]}" "$name"; done
-    expect_output "$out" "These stages failed: APP_HOME and DATA_HOME copy. See install.log for details." "$name"
-    expect_output "$out" "Installation finished with errors. Press RETURN to exit." "$name"
-    TOTAL_REFUSALS=$((${TOTAL_REFUSALS:-0} + refusals))
-}
 
 DRIVE="$SCRATCH/c"
 make_drive "$DRIVE"
+LOG=$SCRATCH/work/install.log
 
-# 1: default APP_HOME, C:\XEPDB1\QUARNDEL.
+# 1: the whole deep distribution.
 default_yes_input "$SCRATCH/input"
-run_setup "$DRIVE" "$SCRATCH/input" "$SCRATCH/default.out"
-check_run default 'C:\XEPDB1\QUARNDEL' "$DRIVE/XEPDB1/QUARNDEL"
-[ -f "$DRIVE/XEPDB1/QUARNDEL/edge/$(edge_name f 259)" ] || fail "default: the file with a 259-character path was not copied"
-expect_log "$SCRATCH/work/install.log" \
-    "Error: Path too long, not copied: $SRC\\edge\\$(edge_name g 260) -> C:\\XEPDB1\\QUARNDEL\\edge\\$(edge_name g 260)" default
-expect_log "$SCRATCH/work/install.log" "Error: Could not open source directory $SRC\\edge\\$EDGE_FOLDER" default
+run_setup "$DRIVE" "$SCRATCH/input" "$SCRATCH/deep.out"
+expect_status 255 deep
+check_unchanged "$SCRATCH/dist" "$SCRATCH/source.before"
+expect_no_output "$SCRATCH/deep.out" "Enter the" deep
+[ ! -e "$DRIVE/XEPDB1" ] || fail "deep: something was copied"
+[ ! -e "$SCRATCH/bin/sqlplus-ran" ] || fail "deep: SQL*Plus ran"
+# The log: header, start, one message, abandonment. The message names a
+# real path of the source that the limit does not allow: an entry longer
+# than 259 characters, or a folder whose search pattern (\*) would be.
+mapfile -t entries < <(tr -d '\r' <"$LOG")
+[ ${#entries[@]} -eq 4 ] || fail "deep: install.log has ${#entries[@]} entries, expected 4"
+[ "${entries[0]}" = "ORACLE QUARNDEL INSTALLATION LOG" ] || fail "deep: log header"
+[ "${entries[1]}" = "Setup started from directory: $SRC" ] || fail "deep: log start"
+[ "${entries[3]}" = "Installation abandoned." ] || fail "deep: log abandonment"
+message=${entries[2]}
+expect_output "$SCRATCH/deep.out" "$message" deep
+expect_output "$SCRATCH/deep.out" "Installation abandoned." deep
+case "$message" in
+    "Error: The path "*" is longer than $LIMIT characters, so the paths of the distribution cannot be measured.")
+        path=${message#Error: The path }
+        path=${path% is longer than*}
+        [ ${#path} -gt $LIMIT ] || fail "deep: refused as too long, but ${#path} characters: $path"
+        ;;
+    "Error: Could not read the folder "*", so the paths of the distribution cannot be measured.")
+        path=${message#Error: Could not read the folder }
+        path=${path%, so the paths*}
+        [ $((${#path} + 2)) -gt $LIMIT ] || fail "deep: a folder that can be opened was refused: $path"
+        ;;
+    *) fail "deep: unexpected message: $message" ;;
+esac
+host_of "$DRIVE" "$path"
+[ -e "$HOST_PATH" ] || fail "deep: the message names a path the source does not have: $path"
 
-# 2: APP_HOME in a folder with an 80-character name.
-rm -f "$SCRATCH/work/install.log"
+# 2: everything past the limit taken out of the distribution.
+while IFS= read -r -d '' rel; do
+    [ -e "$SCRATCH/dist/$rel" ] || continue
+    src="$SRC\\${rel//\//\\}"
+    if [ -d "$SCRATCH/dist/$rel" ] && [ $((${#src} + 2)) -gt $LIMIT ]; then
+        rm -rf "${SCRATCH:?}/dist/$rel"
+    elif [ ${#src} -gt $LIMIT ]; then
+        rm -f "${SCRATCH:?}/dist/$rel"
+    fi
+done < <(cd "$SCRATCH/dist" && find . -mindepth 1 -printf '%P\0')
+[ -f "$SCRATCH/dist/edge/$(edge_name f 259)" ] || fail "test setup: the 259-character file was taken out"
+longest=$(cd "$SCRATCH/dist" && find . -mindepth 1 -printf '%P\n' | awk '{ if (length($0) > m) m = length($0) } END { print m }')
+[ $((${#SRC} + 1 + longest)) -eq $LIMIT ] || fail "test setup: the deepest path is not the 259-character file"
+snapshot "$SCRATCH/dist" >"$SCRATCH/source.before"
+
+# An APP_HOME in a folder with an 80-character name (99 characters) is too
+# long for it; C:\ is then taken.
+rm -f "$LOG"
 long_folder=$(printf 'd%.0s' $(seq 1 80))
 mkdir "$DRIVE/$long_folder"
-answers "$SCRATCH/input" "" "" "" "" "C:\\$long_folder" "" "Y" ""
-run_setup "$DRIVE" "$SCRATCH/input" "$SCRATCH/long.out"
-expect_output "$SCRATCH/long.out" "APP_HOME directory = C:\\$long_folder\\XEPDB1\\QUARNDEL" long
-check_run long "C:\\$long_folder\\XEPDB1\\QUARNDEL" "$DRIVE/$long_folder/XEPDB1/QUARNDEL"
+answers "$SCRATCH/input" "" "" "" "" "C:\\$long_folder" "C:\\" "" "Y" ""
+run_setup "$DRIVE" "$SCRATCH/input" "$SCRATCH/fits.out"
+expect_status 0 fits
+check_unchanged "$SCRATCH/dist" "$SCRATCH/source.before"
+expect_output "$SCRATCH/fits.out" "ERROR: The directory path is too long for the files of the distribution: APP_HOME would be 99 characters long, and may be at most $((LIMIT - 1 - longest)). Please enter a shorter path: " fits
+expect_output "$SCRATCH/fits.out" 'APP_HOME directory = C:\XEPDB1\QUARNDEL' fits
+[ -z "$(ls -A "$DRIVE/$long_folder")" ] || fail "fits: something was copied into the refused folder"
+expect_no_log "$LOG" "Path too long" fits
+expect_no_log "$LOG" "Error" fits
+HOME_DIR="$DRIVE/XEPDB1/QUARNDEL"
+check_copied "$SCRATCH/dist" "$HOME_DIR"
+(cd "$SCRATCH/dist" && find . -type f -printf '%P\n' | LC_ALL=C sort) >"$SCRATCH/expected"
+(cd "$HOME_DIR" && find . -type f -printf '%P\n' | grep -Ev '^(config/set_env\.sql|config/set_env\.bat|install/auto_install\.sql)$' |
+    LC_ALL=C sort) >"$SCRATCH/actual"
+cmp -s "$SCRATCH/expected" "$SCRATCH/actual" || fail "fits: APP_HOME holds other files than the distribution"
 
-pass "paths past the limit refused in full ($TOTAL_REFUSALS refusals in two runs), nothing cut off, exit 1"
+pass "a distribution past the path limit abandoned at start (exit 255); APP_HOME too long for its 259-character file refused at the prompt, the rest installed whole (exit 0)"

@@ -47,8 +47,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The log grows with every run; keep it from filling the disk.
     unlink("install.log");
 
+    // The start takes no input; the questions do. The fuzzer's own folder is
+    // no distribution, so the questions are asked for one of a typical size.
     SetupParameters parameters;
-    run_dialogue(parameters);
+    const DistributionSize distribution = {40, 20};
+    ask_and_confirm(parameters, distribution);
     // Every field is still terminated within its capacity.
     if (std::memchr(parameters.APP_HOME, '\0', sizeof parameters.APP_HOME) == nullptr ||
         std::memchr(parameters.DATA_HOME, '\0', sizeof parameters.DATA_HOME) == nullptr ||

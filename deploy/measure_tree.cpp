@@ -1,0 +1,74 @@
+#include "deploy/measure_tree.h"
+
+#include <cstring>
+
+#include "platform/platform.h"
+#include "setup/bounded_text.h"
+#include "setup/console_output.h"
+#include "setup/log_event.h"
+#include "setup/setup_parameters.h"
+
+namespace {
+
+bool is_dot_entry(const char* name) {
+    return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
+}
+
+void report_unreadable(const char* folder) {
+    write_format(
+        "Error: Could not read the folder %s, so the paths of the distribution cannot "
+        "be measured.\n",
+        folder);
+    log_event(
+        "Error: Could not read the folder %s, so the paths of the distribution cannot be "
+        "measured.",
+        folder);
+}
+
+// Measures one folder; relative is the length of its path below the root
+// (0 for the root itself).
+bool measure_level(const char* folder, std::size_t relative, std::size_t* longest) {
+    char pattern[PATH_CAPACITY];
+    platform::DirectoryEntry entry;
+    platform::DirectoryScan* scan = nullptr;
+    if (compose_text(pattern, sizeof pattern, "%s\\*", folder)) {
+        scan = platform::find_first_entry(pattern, &entry);
+    }
+    if (scan == nullptr) {
+        report_unreadable(folder);
+        return false;
+    }
+    bool readable = true;
+    do {
+        if (is_dot_entry(entry.name)) continue;
+        char path[PATH_CAPACITY];
+        if (!compose_text(path, sizeof path, "%s\\%s", folder, entry.name)) {
+            write_format(
+                "Error: The path %s\\%s is longer than %u characters, so the paths of "
+                "the distribution cannot be measured.\n",
+                folder, entry.name, static_cast<unsigned>(PATH_CAPACITY - 1));
+            log_event(
+                "Error: The path %s\\%s is longer than %u characters, so the paths of the "
+                "distribution cannot be measured.",
+                folder, entry.name, static_cast<unsigned>(PATH_CAPACITY - 1));
+            readable = false;
+            break;
+        }
+        // Below the root each name follows a backslash.
+        std::size_t length = relative + (relative > 0 ? 1 : 0) + std::strlen(entry.name);
+        if (length > *longest) *longest = length;
+        if (entry.is_directory && !measure_level(path, length, longest)) {
+            readable = false;
+            break;
+        }
+    } while (platform::find_next_entry(scan, &entry));
+    platform::find_close(scan);
+    return readable;
+}
+
+}  // namespace
+
+bool measure_tree(const char* folder, std::size_t* longest) {
+    *longest = 0;
+    return measure_level(folder, 0, longest);
+}
