@@ -135,6 +135,7 @@ bool read_entry(DirectoryScan* scan, DirectoryEntry* entry) {
         std::size_t length = std::strlen(next->d_name);
         if (length >= sizeof entry->name) continue;  // cannot be named in a Windows path
         std::memcpy(entry->name, next->d_name, length + 1);
+        entry->has_exact_name = true;  // names are the bytes themselves
         if (next->d_type == DT_DIR) {
             entry->is_directory = true;
         } else if (next->d_type == DT_REG) {
