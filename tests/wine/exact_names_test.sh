@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # File names that the ANSI code page cannot spell, under Wine for the build
 # given as the first argument (win32 or win64). The distribution holds l.txt
-# and ł.txt with different contents, a folder l and a folder ł each with an
-# inner.txt of its own, and 日本.txt. An unattended install must either
-# copy each of them under its own name with its own bytes, or report it as
-# a copy error that names it and end with exit status 1; it must never copy
-# one under (or onto) another name, as a best-fit l.txt or a ??.txt.
+# and ł.txt with different contents, café.txt, a folder l and a folder ł
+# each with an inner.txt of its own, and 日本.txt. An unattended install must
+# either copy each hard name under its own name with its own bytes, or
+# report it as a copy error that names it and end with exit status 1; it
+# must never copy one under (or onto) another name, as a best-fit l.txt or
+# a ??.txt.
 #
 # Wine takes its ANSI code page from the locale: the test runs with
 # LANG=C.UTF-8 (the one UTF-8 locale every machine here has), under which a
@@ -25,6 +26,7 @@ export WINEPATH=$(windows_path "$SCRATCH/bin")
 printf 'plain l\r\n' > "$DIST/l.txt"
 printf 'l with stroke, a longer text\r\n' > "$DIST/ł.txt"
 printf 'nihon\r\n' > "$DIST/日本.txt"
+printf 'coffee\r\n' > "$DIST/café.txt"
 printf 'inside the plain folder\r\n' > "$DIST/l/inner.txt"
 printf 'inside the stroke folder\r\n' > "$DIST/ł/inner.txt"
 
@@ -48,6 +50,10 @@ cmp -s "$DIST/l.txt" "$HOME_HOST/l.txt" || fail "l.txt does not hold its own byt
 cmp -s "$DIST/l/inner.txt" "$HOME_HOST/l/inner.txt" || fail "l\\inner.txt does not hold its own bytes"
 copies=$(grep -acE '^Copied file: .*\\l\.txt -> ' "$LOG" || true)
 [ "$copies" = 1 ] || fail "l.txt logged as copied $copies times"
+# é is in code page 1252: a name outside ASCII is not refused for that.
+if [ "$ACP" = 1252 ]; then
+    cmp -s "$DIST/café.txt" "$HOME_HOST/café.txt" || fail "café.txt not copied under its name"
+fi
 copies=$(grep -acE '^Copied file: .*\\l\\inner\.txt -> ' "$LOG" || true)
 [ "$copies" = 1 ] || fail "l\\inner.txt logged as copied $copies times"
 
