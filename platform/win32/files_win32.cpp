@@ -13,11 +13,40 @@
 
 namespace platform {
 
+namespace {
+
+// Stores the name's exact spelling in the ANSI code page. False when some
+// character has none (the system would put a best-fit look-alike or "?" in
+// its place, which names another file or none) or the spelling won't fit.
+bool spell_exactly(const wchar_t* wide, int wide_length, char* out, int capacity) {
+    // UTF-8 as the ANSI code page takes neither flag nor default character;
+    // what it cannot carry (a lone surrogate) fails the round trip below.
+    bool utf8 = GetACP() == CP_UTF8;
+    BOOL used_default = FALSE;
+    int length = WideCharToMultiByte(CP_ACP, utf8 ? 0 : WC_NO_BEST_FIT_CHARS, wide, wide_length,
+                                     out, capacity - 1, nullptr, utf8 ? nullptr : &used_default);
+    if (length <= 0 || used_default) return false;
+    out[length] = '\0';
+    wchar_t back[MAX_PATH + 1];
+    int back_length =
+        MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, out, length, back, MAX_PATH + 1);
+    return back_length == wide_length && std::wmemcmp(back, wide, wide_length) == 0;
+}
+
+}  // namespace
+
+// Read in UTF-16: a folder name the ANSI code page cannot spell would come
+// back as a look-alike naming another folder, whose files would be copied.
 bool get_module_path(char* field, std::size_t capacity) {
-    char path[MAX_PATH];
-    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH || length + 1 > capacity) return false;
-    std::memcpy(field, path, length + 1);
+    wchar_t path[MAX_PATH];
+    DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return false;
+    char spelled[MAX_PATH * 2];
+    if (!spell_exactly(path, static_cast<int>(length), spelled, static_cast<int>(sizeof spelled)))
+        return false;
+    std::size_t size = std::strlen(spelled);
+    if (size + 1 > capacity) return false;
+    std::memcpy(field, spelled, size + 1);
     return true;
 }
 
@@ -74,24 +103,6 @@ struct DirectoryScan {
 };
 
 namespace {
-
-// Stores the name's exact spelling in the ANSI code page. False when some
-// character has none (the system would put a best-fit look-alike or "?" in
-// its place, which names another file or none) or the spelling won't fit.
-bool spell_exactly(const wchar_t* wide, int wide_length, char* out, int capacity) {
-    // UTF-8 as the ANSI code page takes neither flag nor default character;
-    // what it cannot carry (a lone surrogate) fails the round trip below.
-    bool utf8 = GetACP() == CP_UTF8;
-    BOOL used_default = FALSE;
-    int length = WideCharToMultiByte(CP_ACP, utf8 ? 0 : WC_NO_BEST_FIT_CHARS, wide, wide_length,
-                                     out, capacity - 1, nullptr, utf8 ? nullptr : &used_default);
-    if (length <= 0 || used_default) return false;
-    out[length] = '\0';
-    wchar_t back[MAX_PATH + 1];
-    int back_length =
-        MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, out, length, back, MAX_PATH + 1);
-    return back_length == wide_length && std::wmemcmp(back, wide, wide_length) == 0;
-}
 
 // Stores a description of a name that has no exact spelling: the characters
 // that have one as they are, each other one as <U+XXXX>. Cut at capacity.

@@ -6,7 +6,8 @@
 # either copy each hard name under its own name with its own bytes, or
 # report it as a copy error that names it and end with exit status 1; it
 # must never copy one under (or onto) another name, as a best-fit l.txt or
-# a ??.txt.
+# a ??.txt. Started from a folder ł beside a folder l, it must name its own
+# folder exactly or refuse to start, never install from the folder l.
 #
 # Wine takes its ANSI code page from the locale: the test runs with
 # LANG=C.UTF-8 (the one UTF-8 locale every machine here has), under which a
@@ -91,5 +92,31 @@ if [ "$errors" -gt 0 ]; then
     grep -aqF 'Installation completed with errors.' "$LOG" || fail "log does not say errors"
 else
     [ "$status" = 0 ] || { cat "$OUTPUT" >&2; fail "exit status $status, expected 0"; }
+fi
+
+# Started from a folder ł beside a folder l holding another distribution:
+# the setup folder is either named exactly or not at all, and the other
+# distribution is never copied.
+mkdir -p "$SCRATCH/outer/l" "$SCRATCH/work2"
+cp -r "$DIST" "$SCRATCH/outer/ł"
+cp -r "$ROOT/dist/." "$SCRATCH/outer/l/"
+cp "$SETUP_EXE" "$SCRATCH/outer/l/setup.exe"
+printf 'not this distribution\r\n' > "$SCRATCH/outer/l/decoy.txt"
+cp "$SCRATCH/work/answers.txt" "$SCRATCH/work2/"
+status=0
+(cd "$SCRATCH/work2" &&
+    "$WINE" cmd /c "$(windows_path "$SCRATCH/outer/ł")\\setup.exe < answers.txt > output.txt") ||
+    status=$?
+OUTPUT="$SCRATCH/work2/output.txt"
+[ ! -e "$HOME_HOST/decoy.txt" ] || fail "the distribution of the folder l was copied"
+if grep -aqF 'Error: Could not determine the folder this setup program was started from.' \
+        "$OUTPUT"; then
+    [ "$status" = 255 ] || fail "exit status $status after refusing to start, expected 255"
+    grep -aqF 'Copied file:' "$SCRATCH/work2/install.log" && fail "files copied after refusing"
+    echo "refused to start from the folder ł"
+else
+    [ "$ACP" != 1252 ] || { cat "$OUTPUT" >&2; fail "code page 1252 cannot spell the folder ł"; }
+    grep -aqF "outer\\ł" "$OUTPUT" || fail "the setup folder is not named ł"
+    echo "started from the folder ł"
 fi
 echo "PASS: names outside the code page are never copied under another name ($BUILD)"
