@@ -28,6 +28,18 @@ int copy_level(const char* source, const char* destination, short row, const cha
 // Copies one entry of a level. Returns the number of errors.
 int copy_entry(const char* source, const char* destination, short row, const char* copy_root,
                const platform::DirectoryEntry& entry, int* copied, int total) {
+    if (!entry.has_exact_name) {
+        // The name only describes the entry: a path made from it would name
+        // another file (or none), so it is neither read nor written.
+        write_format(
+            "\nError: Not copied, its name cannot be spelled in this system's code page: "
+            "%s\\%s\n",
+            source, entry.name);
+        log_event(
+            "Error: Not copied, its name cannot be spelled in this system's code page: %s\\%s",
+            source, entry.name);
+        return 1;
+    }
     char source_path[PATH_CAPACITY];
     char destination_path[PATH_CAPACITY];
     if (!compose_text(source_path, sizeof source_path, "%s\\%s", source, entry.name) ||

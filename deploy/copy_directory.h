@@ -6,5 +6,7 @@
 // and drawing the progress bar of the folder being copied on the row (below
 // 0: no bar). A folder met during the copy that is the destination itself
 // (a destination inside the source) is skipped and logged. Returns the
-// number of errors (folders not created or read, files not copied).
+// number of errors (folders not created or read, files not copied). An entry
+// whose name the system cannot give exactly in 8-bit text is not copied, and
+// a folder of that kind not entered: each is reported as an error.
 int copy_directory(const char* source, const char* destination, short row);

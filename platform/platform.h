@@ -85,9 +85,18 @@ bool remove_file(const char* path);
 unsigned long create_directories(const char* path);
 
 // One directory entry as the enumeration reports it.
+//
+// The name is 8-bit text, like every path of the program. On Windows the
+// system keeps names in UTF-16, and some have no exact spelling in the ANSI
+// code page (a name with characters of another script): has_exact_name is
+// false for those. Their name is then only a description for messages, with
+// each character that cannot be spelled written as <U+XXXX>; it names no
+// file, and a path made from it must never be opened, created or copied to.
+// Where names are 8-bit bytes already (POSIX) has_exact_name is always true.
 struct DirectoryEntry {
     char name[260];
     bool is_directory;
+    bool has_exact_name;
 };
 
 struct DirectoryScan;  // an open enumeration

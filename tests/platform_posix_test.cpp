@@ -2,6 +2,7 @@
 // directory creation, and the file copy's rules.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <string>
@@ -23,6 +24,10 @@ class PosixBackend : public ::testing::Test {
     void TearDown() override {
         unsetenv("SETUP_DRIVE_C");
         unsetenv("SETUP_DRIVE_D");
+        EXPECT_EQ(chdir(saved_cwd.c_str()), 0);
+    }
+    void change_directory(const std::string& host_folder) {
+        ASSERT_EQ(chdir(host_folder.c_str()), 0) << host_folder;
     }
     std::string host(const char* windows_path) {
         char out[4096];
@@ -30,13 +35,20 @@ class PosixBackend : public ::testing::Test {
         return out;
     }
     ScratchFolder scratch;
+    std::string saved_cwd = current_directory();
+
+  private:
+    static std::string current_directory() {
+        char cwd[4096];
+        return getcwd(cwd, sizeof cwd) != nullptr ? cwd : "/";
+    }
 };
 
 TEST_F(PosixBackend, DrivesMapToHostFolders) {
     EXPECT_EQ(host("C:\\apps\\x.txt"), scratch / "c/apps/x.txt");
     EXPECT_EQ(host("c:\\apps"), scratch / "c/apps");
     EXPECT_EQ(host("Z:\\etc\\hosts"), "/etc/hosts");
-    EXPECT_EQ(host("relative\\file"), "relative/file");
+    EXPECT_EQ(host("relative\\file"), saved_cwd + "/relative/file") << "Z: holds the host root";
     EXPECT_EQ(host("Q:\\unmapped"), "<none>");
     EXPECT_EQ(host("\\\\server\\share"), "<none>");
     EXPECT_EQ(host(""), "<none>");
@@ -47,6 +59,58 @@ TEST_F(PosixBackend, DrivesMapToHostFolders) {
     ASSERT_TRUE(host_path::to_windows("/usr/bin", windows, sizeof windows));
     EXPECT_STREQ(windows, "Z:\\usr\\bin");
     EXPECT_FALSE(host_path::to_windows("/a/very/long/path", windows, 8)) << "never cut silently";
+}
+
+TEST_F(PosixBackend, DotDotNeverClimbsAboveTheDriveRoot) {
+    make_folders(scratch / "d");
+    EXPECT_EQ(host("C:\\..\\.."), scratch / "c");
+    EXPECT_EQ(host("C:\\..\\..\\"), scratch / "c/");
+    EXPECT_EQ(host("C:\\apps\\..\\..\\..\\apps\\x.txt"), scratch / "c/apps/x.txt");
+    EXPECT_EQ(host("C:\\.\\apps\\.\\x\\..\\y"), scratch / "c/apps/y");
+    EXPECT_EQ(host("C:\\apps\\"), scratch / "c/apps/") << "a trailing backslash stays";
+    EXPECT_EQ(host("C:\\apps\\..d"), scratch / "c/apps/..d") << "only .. itself climbs";
+    EXPECT_EQ(host("D:\\..\\c\\apps"), scratch / "d/c/apps") << "never onto a neighbour";
+    EXPECT_EQ(host("Z:\\..\\..\\etc"), "/etc");
+    EXPECT_EQ(host("Z:\\.."), "/");
+
+    // The operations reach the drive's root, never the folder above it.
+    write_file(scratch / "above.txt", "outside every drive");
+    EXPECT_TRUE(directory_exists("C:\\..\\apps"));
+    EXPECT_FALSE(file_exists(scratch / "c/above.txt"));
+    EXPECT_NE(platform::copy_file("C:\\..\\above.txt", "C:\\apps\\got.txt"), 0u);
+    EXPECT_FALSE(file_exists(scratch / "c/apps/got.txt"));
+    EXPECT_EQ(platform::create_directories("C:\\..\\..\\made"), 0u);
+    EXPECT_TRUE(file_exists(scratch / "c/made"));
+    EXPECT_FALSE(file_exists(scratch / "made"));
+
+    // Relative paths are resolved from the working directory, and stop at
+    // the root of its drive too.
+    change_directory(scratch / "c/apps");
+    EXPECT_EQ(host("..\\..\\..\\x.txt"), scratch / "c/x.txt");
+    EXPECT_EQ(host("sub\\..\\x.txt"), scratch / "c/apps/x.txt");
+    EXPECT_EQ(host("."), scratch / "c/apps");
+}
+
+TEST_F(PosixBackend, LeadingBackslashIsRootedOnTheWorkingDirectorysDrive) {
+    make_folders(scratch / "d/work");
+    change_directory(scratch / "c/apps");
+    EXPECT_EQ(host("\\apps\\x.txt"), scratch / "c/apps/x.txt");
+    EXPECT_EQ(host("\\..\\x.txt"), scratch / "c/x.txt");
+    EXPECT_EQ(host("\\"), scratch / "c/");
+    EXPECT_EQ(host("C:x.txt"), scratch / "c/apps/x.txt") << "C: is the working drive";
+    EXPECT_EQ(host("D:x.txt"), scratch / "d/x.txt") << "another drive: from its root";
+    EXPECT_TRUE(directory_exists("\\apps"));
+    EXPECT_EQ(platform::create_directories("\\rooted\\here"), 0u) << "the shell takes it";
+    EXPECT_TRUE(file_exists(scratch / "c/rooted/here"));
+    EXPECT_EQ(platform::create_directories("C:beside"), 0u);
+    EXPECT_TRUE(file_exists(scratch / "c/apps/beside"));
+
+    change_directory(scratch / "d/work");
+    EXPECT_EQ(host("\\x.txt"), scratch / "d/x.txt");
+    EXPECT_EQ(host("C:x.txt"), scratch / "c/x.txt");
+    write_file(scratch / "d/x.txt", "on D");
+    EXPECT_EQ(platform::copy_file("\\x.txt", "\\work\\y.txt"), 0u);
+    EXPECT_EQ(read_file(scratch / "d/work/y.txt"), "on D");
 }
 
 TEST_F(PosixBackend, DirectoryExistsFollowsTheWindowsRules) {

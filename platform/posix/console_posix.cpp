@@ -13,6 +13,7 @@
 // always before anything else is written, moved or read, and at exit: the
 // screen ends up exactly as if each had been written.
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -50,6 +51,13 @@ struct PendingCells {
 
 TerminalState terminal;
 PendingCells pending;
+
+// On Windows a closed pipe on standard output (setup < answers | head -2)
+// only makes the writes fail; here it would end the program with SIGPIPE
+// halfway through the install. So the signal is ignored from the start:
+// writes fail with EPIPE and are dropped. The programs it starts inherit
+// that, as they would meet the same pipe on Windows.
+const bool broken_pipe_ignored = std::signal(SIGPIPE, SIG_IGN) != SIG_ERR;
 
 // SETUP_CONSOLE_PUSH_MS changes the interval (0 puts every write on the
 // terminal at once), so tests can watch each draw.

@@ -32,11 +32,11 @@ unsigned long error_code_of(int error) {
     }
 }
 
-bool is_absolute_windows_path(const char* path) {
-    bool drive = ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) &&
-                 path[1] == ':' && path[2] == '\\';
-    bool network = path[0] == '\\' && path[1] == '\\';
-    return drive || network;
+// The shell's test for a relative path: one that neither begins with a
+// backslash nor names a drive. "\dir" (the working directory's drive) and
+// "X:dir" pass it.
+bool is_relative_path(const char* path) {
+    return !(path[0] == '\\' || (path[0] != '\0' && path[1] == ':'));
 }
 
 bool writable(const struct stat& status) {
@@ -106,7 +106,7 @@ int make_folder_tree(char* host, std::size_t length) {
 
 unsigned long create_directories(const char* path) {
     // Like the shell's directory creation, refuse relative paths.
-    if (!is_absolute_windows_path(path)) return ERROR_CODE_BAD_PATHNAME;
+    if (is_relative_path(path)) return ERROR_CODE_BAD_PATHNAME;
     char host[HOST_CAPACITY];
     if (!host_path::to_host(path, host, sizeof host)) return ERROR_CODE_PATH_NOT_FOUND;
     std::size_t length = std::strlen(host);
@@ -135,6 +135,7 @@ bool read_entry(DirectoryScan* scan, DirectoryEntry* entry) {
         std::size_t length = std::strlen(next->d_name);
         if (length >= sizeof entry->name) continue;  // cannot be named in a Windows path
         std::memcpy(entry->name, next->d_name, length + 1);
+        entry->has_exact_name = true;  // names are the bytes themselves
         if (next->d_type == DT_DIR) {
             entry->is_directory = true;
         } else if (next->d_type == DT_REG) {

@@ -25,12 +25,28 @@ bool drive_root(char letter, char* root, std::size_t capacity) {
     return true;
 }
 
-bool append(char* out, std::size_t capacity, std::size_t* used, const char* text) {
-    for (; *text != '\0'; ++text) {
-        if (*used + 1 >= capacity) return false;
-        out[(*used)++] = (*text == '\\') ? '/' : *text;
-    }
+bool is_separator(char c) {
+    return c == '\\' || c == '/';
+}
+
+bool append(char* out, std::size_t capacity, std::size_t* used, const char* text,
+            std::size_t length) {
+    if (*used + length >= capacity) return false;
+    for (std::size_t i = 0; i < length; ++i) out[(*used)++] = is_separator(text[i]) ? '/' : text[i];
     out[*used] = '\0';
+    return true;
+}
+
+bool append(char* out, std::size_t capacity, std::size_t* used, const char* text) {
+    return append(out, capacity, used, text, std::strlen(text));
+}
+
+// Appends a host path as it is.
+bool append_host(char* out, std::size_t capacity, std::size_t* used, const char* text) {
+    std::size_t length = std::strlen(text);
+    if (*used + length >= capacity) return false;
+    std::memcpy(out + *used, text, length + 1);
+    *used += length;
     return true;
 }
 
@@ -38,33 +54,84 @@ bool is_drive_prefix(const char* path) {
     return std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':';
 }
 
+// Appends the folders and file of a Windows path's rest, resolving "." and
+// ".." by name as Windows does: ".." takes back the last name, but never
+// one of the first floor characters (the drive's folder), so it cannot
+// climb above the drive's root. A trailing separator is kept.
+bool append_names(char* out, std::size_t capacity, std::size_t* used, std::size_t floor,
+                  const char* rest) {
+    while (*rest != '\0') {
+        std::size_t length = 0;
+        while (rest[length] != '\0' && !is_separator(rest[length])) ++length;
+        if (length == 2 && rest[0] == '.' && rest[1] == '.') {
+            while (*used > floor && out[*used - 1] != '/') --*used;
+            if (*used > floor) --*used;
+            out[*used] = '\0';
+        } else if (length > 1 || (length == 1 && rest[0] != '.')) {
+            if (!append(out, capacity, used, "/") || !append(out, capacity, used, rest, length))
+                return false;
+        }
+        rest += length;
+        if (is_separator(*rest)) {
+            ++rest;
+            if (*rest == '\0' && !append(out, capacity, used, "/")) return false;
+        }
+    }
+    return true;
+}
+
+// The working directory's drive letter, the host folder of that drive and
+// the working directory itself. False when it lies on no drive.
+bool working_directory(char* letter, char* root, char* cwd, std::size_t capacity) {
+    char windows_cwd[4096];
+    if (getcwd(cwd, capacity) == nullptr) return false;
+    if (!to_windows(cwd, windows_cwd, sizeof windows_cwd)) return false;
+    *letter = windows_cwd[0];
+    if (!drive_root(*letter, root, capacity)) return false;
+    std::size_t length = std::strlen(root);
+    return std::strncmp(cwd, root, length) == 0 && (cwd[length] == '/' || cwd[length] == '\0');
+}
+
 }  // namespace
 
 bool to_host(const char* windows_path, char* host, std::size_t capacity) {
     if (capacity == 0) return false;
     host[0] = '\0';
-    std::size_t used = 0;
-    const char* rest = windows_path;
-    char root[4096];
-    if (is_drive_prefix(windows_path)) {
-        if (!drive_root(windows_path[0], root, sizeof root)) return false;
-        rest = windows_path + 2;
-        if (!append(host, capacity, &used, root)) return false;
-        if (*rest != '\\' && *rest != '/' && !append(host, capacity, &used, "/")) return false;
-    } else if ((windows_path[0] == '\\' || windows_path[0] == '/') &&
-               (windows_path[1] == '\\' || windows_path[1] == '/')) {
+    if (windows_path[0] == '\0') return false;  // an empty path names nothing
+    if (is_separator(windows_path[0]) && is_separator(windows_path[1])) {
         return false;  // network paths have no host folder
-    } else if (windows_path[0] == '\\' || windows_path[0] == '/') {
-        // The root of the working directory's drive.
-        char cwd[4096];
-        char windows_cwd[4096];
-        if (getcwd(cwd, sizeof cwd) == nullptr) return false;
-        if (!to_windows(cwd, windows_cwd, sizeof windows_cwd)) return false;
-        if (!drive_root(windows_cwd[0], root, sizeof root)) return false;
-        if (!append(host, capacity, &used, root)) return false;
     }
-    if (!append(host, capacity, &used, rest)) return false;
-    return used > 0;  // an empty path names nothing
+    std::size_t used = 0;
+    char root[4096];
+    char cwd[4096];
+    char cwd_letter = '\0';
+    const char* rest = windows_path;
+    if (is_drive_prefix(windows_path)) {
+        char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(windows_path[0])));
+        rest = windows_path + 2;
+        if (!drive_root(letter, root, sizeof root)) return false;
+        // "X:name" is relative to the working directory when that is on
+        // drive X, else to the drive's root.
+        if (!is_separator(*rest) && working_directory(&cwd_letter, root, cwd, sizeof cwd) &&
+            cwd_letter == letter) {
+            if (!append_host(host, capacity, &used, cwd)) return false;
+        } else {
+            drive_root(letter, root, sizeof root);
+            if (!append_host(host, capacity, &used, root)) return false;
+        }
+    } else if (working_directory(&cwd_letter, root, cwd, sizeof cwd)) {
+        // "\name" is rooted on the working directory's drive; "name" is
+        // relative to the working directory.
+        if (!append_host(host, capacity, &used, is_separator(*rest) ? root : cwd)) return false;
+    } else if (is_separator(*rest)) {
+        return false;  // a working directory on no drive has no drive root
+    } else {
+        // Relative to a working directory on no drive: as the host takes it.
+        return append(host, capacity, &used, rest);
+    }
+    std::size_t floor = std::strlen(root);
+    if (!append_names(host, capacity, &used, floor, rest)) return false;
+    return used > 0 || append(host, capacity, &used, "/");  // the host root
 }
 
 bool to_windows(const char* host, char* windows_path, std::size_t capacity) {

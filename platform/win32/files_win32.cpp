@@ -7,16 +7,46 @@
 
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 
 #include "platform/platform.h"
 
 namespace platform {
 
+namespace {
+
+// Stores the name's exact spelling in the ANSI code page. False when some
+// character has none (the system would put a best-fit look-alike or "?" in
+// its place, which names another file or none) or the spelling won't fit.
+bool spell_exactly(const wchar_t* wide, int wide_length, char* out, int capacity) {
+    // UTF-8 as the ANSI code page takes neither flag nor default character;
+    // what it cannot carry (a lone surrogate) fails the round trip below.
+    bool utf8 = GetACP() == CP_UTF8;
+    BOOL used_default = FALSE;
+    int length = WideCharToMultiByte(CP_ACP, utf8 ? 0 : WC_NO_BEST_FIT_CHARS, wide, wide_length,
+                                     out, capacity - 1, nullptr, utf8 ? nullptr : &used_default);
+    if (length <= 0 || used_default) return false;
+    out[length] = '\0';
+    wchar_t back[MAX_PATH + 1];
+    int back_length =
+        MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, out, length, back, MAX_PATH + 1);
+    return back_length == wide_length && std::wmemcmp(back, wide, wide_length) == 0;
+}
+
+}  // namespace
+
+// Read in UTF-16: a folder name the ANSI code page cannot spell would come
+// back as a look-alike naming another folder, whose files would be copied.
 bool get_module_path(char* field, std::size_t capacity) {
-    char path[MAX_PATH];
-    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH || length + 1 > capacity) return false;
-    std::memcpy(field, path, length + 1);
+    wchar_t path[MAX_PATH];
+    DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return false;
+    char spelled[MAX_PATH * 2];
+    if (!spell_exactly(path, static_cast<int>(length), spelled, static_cast<int>(sizeof spelled)))
+        return false;
+    std::size_t size = std::strlen(spelled);
+    if (size + 1 > capacity) return false;
+    std::memcpy(field, spelled, size + 1);
     return true;
 }
 
@@ -74,24 +104,61 @@ struct DirectoryScan {
 
 namespace {
 
-void store_entry(const WIN32_FIND_DATAA& data, DirectoryEntry* entry) {
-    std::snprintf(entry->name, sizeof entry->name, "%s", data.cFileName);
+// Stores a description of a name that has no exact spelling: the characters
+// that have one as they are, each other one as <U+XXXX>. Cut at capacity.
+void describe_name(const wchar_t* wide, int wide_length, char* out, std::size_t capacity) {
+    std::size_t used = 0;
+    out[0] = '\0';
+    for (int i = 0; i < wide_length && used + 1 < capacity;) {
+        int units = 1;
+        unsigned long code = wide[i];
+        if (code >= 0xD800 && code <= 0xDBFF && i + 1 < wide_length && wide[i + 1] >= 0xDC00 &&
+            wide[i + 1] <= 0xDFFF) {
+            units = 2;
+            code = 0x10000 + ((code - 0xD800) << 10) + (wide[i + 1] - 0xDC00);
+        }
+        char spelled[16];
+        int written;
+        if (spell_exactly(wide + i, units, spelled, sizeof spelled)) {
+            written = std::snprintf(out + used, capacity - used, "%s", spelled);
+        } else {
+            written = std::snprintf(out + used, capacity - used, "<U+%04lX>", code);
+        }
+        if (written < 0 || static_cast<std::size_t>(written) >= capacity - used) {
+            out[used] = '\0';  // no half-written character at the end
+            return;
+        }
+        used += static_cast<std::size_t>(written);
+        i += units;
+    }
+}
+
+void store_entry(const WIN32_FIND_DATAW& data, DirectoryEntry* entry) {
+    int length = static_cast<int>(std::wcslen(data.cFileName));
     entry->is_directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    entry->has_exact_name =
+        spell_exactly(data.cFileName, length, entry->name, static_cast<int>(sizeof entry->name));
+    if (!entry->has_exact_name)
+        describe_name(data.cFileName, length, entry->name, sizeof entry->name);
 }
 
 }  // namespace
 
+// The entries are read in UTF-16, as the system keeps them, so that a name
+// is never replaced by a look-alike of another file's name on the way.
 DirectoryScan* find_first_entry(const char* pattern, DirectoryEntry* entry) {
-    WIN32_FIND_DATAA data;
-    HANDLE handle = FindFirstFileA(pattern, &data);
+    wchar_t wide_pattern[MAX_PATH];
+    if (MultiByteToWideChar(CP_ACP, 0, pattern, -1, wide_pattern, MAX_PATH) == 0) return nullptr;
+    WIN32_FIND_DATAW data;
+    HANDLE handle = FindFirstFileW(wide_pattern, &data);
     if (handle == INVALID_HANDLE_VALUE) return nullptr;
     store_entry(data, entry);
     return new DirectoryScan{handle};
 }
 
 bool find_next_entry(DirectoryScan* scan, DirectoryEntry* entry) {
-    WIN32_FIND_DATAA data;
-    if (!FindNextFileA(scan->handle, &data)) return false;
+    WIN32_FIND_DATAW data;
+    if (!FindNextFileW(scan->handle, &data)) return false;
     store_entry(data, entry);
     return true;
 }
