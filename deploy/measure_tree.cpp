@@ -41,6 +41,9 @@ bool measure_level(const char* folder, std::size_t relative, std::size_t* longes
     bool readable = true;
     do {
         if (is_dot_entry(entry.name)) continue;
+        // A name the system cannot spell is never copied (the copy reports
+        // it), so it does not count, and its folder cannot be opened.
+        if (!entry.has_exact_name) continue;
         char path[PATH_CAPACITY];
         if (!compose_text(path, sizeof path, "%s\\%s", folder, entry.name)) {
             write_format(
