@@ -50,9 +50,24 @@ std::FILE* open_file(const char* path, const char* mode) {
     return std::fopen(path, mode);
 }
 
-bool truncate_file(std::FILE* file, long length) {
-    std::fflush(file);
-    return _chsize(_fileno(file), length) == 0;
+AppendResult append_to_file(const char* path, const char* bytes, std::size_t length) {
+    // Append access alone: every write goes to the end of the file as it is
+    // at that moment, so runs that share the file never overwrite each other.
+    HANDLE file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return {AppendOutcome::not_opened, GetLastError(), false};
+    AppendResult result = {AppendOutcome::appended, 0, false};
+    DWORD written = 0;
+    if (!WriteFile(file, bytes, static_cast<DWORD>(length), &written, nullptr)) {
+        result = {AppendOutcome::not_written, GetLastError(), written > 0};
+    } else if (written != length) {
+        // A handle with append access alone cannot cut the file back, and
+        // another run may have appended after the part by now: it stays.
+        result = {AppendOutcome::not_written, ERROR_CODE_DISK_FULL, written > 0};
+    }
+    if (!CloseHandle(file) && result.outcome == AppendOutcome::appended)
+        result = {AppendOutcome::not_written, GetLastError(), false};
+    return result;
 }
 
 bool remove_file(const char* path) {
