@@ -50,7 +50,9 @@ std::FILE* open_file(const char* path, const char* mode) {
     return std::fopen(path, mode);
 }
 
-AppendResult append_to_file(const char* path, const char* bytes, std::size_t length) {
+namespace {
+
+AppendResult append_with_access(const char* path, const char* bytes, std::size_t length) {
     // Append access alone: every write goes to the end of the file as it is
     // at that moment, so runs that share the file never overwrite each other.
     HANDLE file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -67,6 +69,35 @@ AppendResult append_to_file(const char* path, const char* bytes, std::size_t len
     }
     if (!CloseHandle(file) && result.outcome == AppendOutcome::appended)
         result = {AppendOutcome::not_written, GetLastError(), false};
+    return result;
+}
+
+// Windows puts each write on a handle with append access alone at the end
+// of the file in one step. Wine finds the end and then writes there, so two
+// runs could both write at the same end and one entry would overwrite the
+// other. Appends of this program therefore take turns, by a named mutex; a
+// run that cannot have its turn within a few seconds appends all the same.
+HANDLE take_append_turn() {
+    HANDLE turn = CreateMutexA(nullptr, FALSE, "Local\\QuarndelSetupAppendTurn");
+    if (turn == nullptr) return nullptr;
+    DWORD waited = WaitForSingleObject(turn, 5000);
+    if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) return turn;
+    CloseHandle(turn);
+    return nullptr;
+}
+
+void end_append_turn(HANDLE turn) {
+    if (turn == nullptr) return;
+    ReleaseMutex(turn);
+    CloseHandle(turn);
+}
+
+}  // namespace
+
+AppendResult append_to_file(const char* path, const char* bytes, std::size_t length) {
+    HANDLE turn = take_append_turn();
+    AppendResult result = append_with_access(path, bytes, length);
+    end_append_turn(turn);
     return result;
 }
 
