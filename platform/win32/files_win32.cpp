@@ -75,29 +75,26 @@ AppendResult append_with_access(const char* path, const char* bytes, std::size_t
 // Windows puts each write on a handle with append access alone at the end
 // of the file in one step. Wine finds the end and then writes there, so two
 // runs could both write at the same end and one entry would overwrite the
-// other. Appends of this program therefore take turns, by a named mutex; a
-// run that cannot have its turn within a few seconds appends all the same.
-HANDLE take_append_turn() {
-    HANDLE turn = CreateMutexA(nullptr, FALSE, "Local\\QuarndelSetupAppendTurn");
-    if (turn == nullptr) return nullptr;
-    DWORD waited = WaitForSingleObject(turn, 5000);
-    if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) return turn;
-    CloseHandle(turn);
-    return nullptr;
+// other. Appends of this program therefore take turns, by a named mutex
+// (created once and kept for the run); a run that cannot have its turn
+// within a few seconds appends all the same.
+HANDLE append_turn() {
+    static HANDLE turn = CreateMutexA(nullptr, FALSE, "Local\\QuarndelSetupAppendTurn");
+    return turn;
 }
 
-void end_append_turn(HANDLE turn) {
-    if (turn == nullptr) return;
-    ReleaseMutex(turn);
-    CloseHandle(turn);
+bool take_append_turn() {
+    if (append_turn() == nullptr) return false;
+    DWORD waited = WaitForSingleObject(append_turn(), 5000);
+    return waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
 }
 
 }  // namespace
 
 AppendResult append_to_file(const char* path, const char* bytes, std::size_t length) {
-    HANDLE turn = take_append_turn();
+    bool turn = take_append_turn();
     AppendResult result = append_with_access(path, bytes, length);
-    end_append_turn(turn);
+    if (turn) ReleaseMutex(append_turn());
     return result;
 }
 
