@@ -19,6 +19,14 @@ short bar_row() {
     return row;
 }
 
+// Where the operator finds each error: install.log, unless entries of it
+// were lost, when the console is the only complete record.
+const char* where_to_find_details() {
+    return count_lost_log_entries() > 0
+               ? "See the messages above for details: install.log could not be written."
+               : "See install.log for details.";
+}
+
 bool copy_home(const char* label, const char* source, const char* destination) {
     write_format("Creating %s. Copying files from %s to %s...\n", label, source, destination);
     int errors = copy_directory(source, destination, bar_row());
@@ -27,9 +35,8 @@ bool copy_home(const char* label, const char* source, const char* destination) {
         log_event("%s created.", label);
         return true;
     }
-    write_format(
-        "Error: %s was not completely created: %d errors. See install.log for details.\n\n", label,
-        errors);
+    write_format("Error: %s was not completely created: %d errors. %s\n\n", label, errors,
+                 where_to_find_details());
     log_event("Error: %s was not completely created: %d errors.", label, errors);
     return false;
 }

@@ -74,8 +74,26 @@ bool same_file(const char* first, const char* second);
 // Opens a file with a C runtime mode ("wb", "ab", ...). Null on failure.
 std::FILE* open_file(const char* path, const char* mode);
 
-// Cuts an open file back to the length. False when it could not.
-bool truncate_file(std::FILE* file, long length);
+// How an append went.
+enum class AppendOutcome {
+    appended,     // every byte is at the end of the file
+    not_opened,   // the file could not be opened (or created) for appending
+    not_written,  // opened, but the bytes are not all in it
+};
+
+struct AppendResult {
+    AppendOutcome outcome;
+    unsigned long code;  // the error code when not appended, else 0
+    bool fragment_left;  // not_written with a part of the bytes left at the end
+};
+
+// Opens the file for appending only (creating it when missing), puts the
+// bytes at its end in one write and closes it. Other programs appending to
+// the same file at the same time never overwrite these bytes, nor these
+// theirs. When only a part could be written (a full disk), the part is
+// taken back only where no other writer can have appended after it;
+// otherwise it stays and fragment_left says so.
+AppendResult append_to_file(const char* path, const char* bytes, std::size_t length);
 
 // Deletes a file. False when it could not be deleted.
 bool remove_file(const char* path);

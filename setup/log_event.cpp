@@ -1,6 +1,7 @@
 #include "setup/log_event.h"
 
 #include <cstdarg>
+#include <cstddef>
 #include <cstdio>
 
 #include "platform/platform.h"
@@ -9,6 +10,8 @@
 namespace {
 
 int lost_entries = 0;
+// A part of an entry was left at the end of the log by a failed append.
+bool fragment_in_log = false;
 
 // Copies the text with every line break stored as CR LF. False when it
 // does not fit.
@@ -31,30 +34,28 @@ bool log_event(const char* format, ...) {
     int length = std::vsnprintf(entry, sizeof entry, format, values);
     va_end(values);
     if (length < 0) entry[0] = '\0';
-    // The whole entry with its line break, so it reaches the file in one write.
-    char line[2 * sizeof entry + 2];
+    // The whole entry with its line break, so it reaches the file in one
+    // append: entries of runs that share the log never mix. After a part of
+    // an entry that could not be taken back, the entry starts on a line of
+    // its own rather than joining it.
+    char line[2 * sizeof entry + 4];
     std::size_t used = 0;
+    if (fragment_in_log) with_crlf("\n", line, sizeof line, &used);
     with_crlf(entry, line, sizeof line, &used);
     with_crlf("\n", line, sizeof line, &used);
 
-    std::FILE* log = platform::open_file("install.log", "ab");
-    if (log == nullptr) {
+    platform::AppendResult result = platform::append_to_file("install.log", line, used);
+    if (result.outcome == platform::AppendOutcome::appended) {
+        fragment_in_log = false;
+        return true;
+    }
+    if (result.fragment_left) fragment_in_log = true;
+    if (result.outcome == platform::AppendOutcome::not_opened)
         print_line("Error: Could not open install.log for writing.");
-        ++lost_entries;
-        return false;
-    }
-    std::setvbuf(log, nullptr, _IONBF, 0);
-    // Where the entry starts, so a part written before the disk filled up
-    // can be taken back instead of joining the next entry.
-    long start = std::fseek(log, 0, SEEK_END) == 0 ? std::ftell(log) : -1;
-    bool written = std::fwrite(line, 1, used, log) == used;
-    if (!written && start >= 0) platform::truncate_file(log, start);
-    if (std::fclose(log) != 0) written = false;
-    if (!written) {
+    else
         print_line("Error: Could not write to install.log.");
-        ++lost_entries;
-    }
-    return written;
+    ++lost_entries;
+    return false;
 }
 
 int count_lost_log_entries() {

@@ -35,7 +35,11 @@ void notify_complete(const char* APP_HOME, const char* DATA_HOME, const char* DB
     print_line("Setup Log         : install.log");
     bool failed = failed_stages[0] != '\0';
     if (failed) {
-        write_format("\nThese stages failed: %s. See install.log for details.\n", failed_stages);
+        // Lost log entries leave the console as the only complete record.
+        write_format("\nThese stages failed: %s. %s\n", failed_stages,
+                     count_lost_log_entries() > 0
+                         ? "See the messages above for details: install.log could not be written."
+                         : "See install.log for details.");
         print_line("\n\nInstallation finished with errors. Press RETURN to exit.");
     } else {
         print_line("\n\nInstallation complete. Press RETURN to exit.");
@@ -45,7 +49,9 @@ void notify_complete(const char* APP_HOME, const char* DATA_HOME, const char* DB
     log_event("=====================\n");
     log_summary_values(APP_HOME, DATA_HOME, DBSERVICE, APP_OWNER, CONNECT_USER);
     log_event("Setup Log         : install.log\n");
-    if (failed)
+    if (failed && count_lost_log_entries() > 0)
+        log_event("These stages failed: %s. Entries are missing from this log.", failed_stages);
+    else if (failed)
         log_event("These stages failed: %s. See the entries above for details.", failed_stages);
 
     // The rest of the confirmation's line was taken before the stages ran;

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -36,7 +37,12 @@ ScratchFolder::~ScratchFolder() {
     nftw(path_.c_str(), remove_entry, 32, FTW_DEPTH | FTW_PHYS);
 }
 
-ProgramRun run_program(const std::vector<std::string>& arguments, const std::string& input,
+namespace {
+
+// Forks a child with the input as standard input (a file) and one file as
+// standard output and error, in the working folder, with the environment
+// entries; the child runs the body, which must not return.
+ProgramRun run_in_fork(const std::function<void()>& body, const std::string& input,
                        const std::string& working_folder,
                        const std::vector<std::string>& environment) {
     char input_name[] = "/tmp/setup-input-XXXXXX";
@@ -49,6 +55,7 @@ ProgramRun run_program(const std::vector<std::string>& arguments, const std::str
     }
     lseek(input_fd, 0, SEEK_SET);
 
+    std::fflush(nullptr);
     pid_t child = fork();
     if (child == 0) {
         dup2(input_fd, 0);
@@ -56,11 +63,7 @@ ProgramRun run_program(const std::vector<std::string>& arguments, const std::str
         dup2(output_fd, 2);
         if (chdir(working_folder.c_str()) != 0) _exit(126);
         for (const std::string& entry : environment) putenv(strdup(entry.c_str()));
-        std::vector<char*> argv;
-        for (const std::string& argument : arguments)
-            argv.push_back(const_cast<char*>(argument.c_str()));
-        argv.push_back(nullptr);
-        execv(argv[0], argv.data());
+        body();
         _exit(127);
     }
     int status = 0;
@@ -73,6 +76,32 @@ ProgramRun run_program(const std::vector<std::string>& arguments, const std::str
     unlink(input_name);
     unlink(output_name);
     return run;
+}
+
+}  // namespace
+
+ProgramRun run_program(const std::vector<std::string>& arguments, const std::string& input,
+                       const std::string& working_folder,
+                       const std::vector<std::string>& environment) {
+    auto exec = [&arguments] {
+        std::vector<char*> argv;
+        for (const std::string& argument : arguments)
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+    };
+    return run_in_fork(exec, input, working_folder, environment);
+}
+
+ProgramRun run_in_child(const std::function<int()>& body, const std::string& input,
+                        const std::string& working_folder,
+                        const std::vector<std::string>& environment) {
+    auto run = [&body] {
+        int status = body();
+        std::fflush(nullptr);
+        _exit(status & 0xFF);
+    };
+    return run_in_fork(run, input, working_folder, environment);
 }
 
 std::string read_file(const std::string& path) {

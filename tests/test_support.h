@@ -2,6 +2,7 @@
 // the built program with a given standard input, reading files back.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,13 @@ struct ProgramRun {
 ProgramRun run_program(const std::vector<std::string>& arguments, const std::string& input,
                        const std::string& working_folder,
                        const std::vector<std::string>& environment = {});
+
+// Runs the body in a child of this process (a copy of it, with its state)
+// set up as run_program sets up the program; the exit status is what the
+// body returns, modulo 256.
+ProgramRun run_in_child(const std::function<int()>& body, const std::string& input,
+                        const std::string& working_folder,
+                        const std::vector<std::string>& environment = {});
 
 std::string read_file(const std::string& path);
 void write_file(const std::string& path, const std::string& content);

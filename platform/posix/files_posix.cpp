@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "platform/platform.h"
+#include "platform/posix/fault_injection.h"
 #include "platform/posix/host_path.h"
 
 namespace platform {
@@ -43,9 +44,43 @@ bool writable(const struct stat& status) {
     return (status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
 }
 
+using fault_injection::Operation;
+using fault_injection::take_fault;
+
+// The host error that stands for a Windows error code in a refused write.
+int errno_of(unsigned long code) {
+    switch (code) {
+        case ERROR_CODE_ACCESS_DENIED: return EACCES;
+        case ERROR_CODE_DISK_FULL: return ENOSPC;
+        default: return EIO;
+    }
+}
+
+// A stream over an open file whose every write fails (see open_file).
+struct RefusedWrites {
+    std::FILE* file;
+    int error;
+};
+
+ssize_t refuse_write(void* cookie, const char*, std::size_t) {
+    errno = static_cast<RefusedWrites*>(cookie)->error;
+    return -1;
+}
+
+int close_refused(void* cookie) {
+    RefusedWrites* refused = static_cast<RefusedWrites*>(cookie);
+    int result = std::fclose(refused->file);
+    delete refused;
+    return result;
+}
+
 }  // namespace
 
 bool get_module_path(char* field, std::size_t capacity) {
+    if (const char* path = fault_injection::module_path_override()) {
+        int length = std::snprintf(field, capacity, "%s", path);
+        return length >= 0 && static_cast<std::size_t>(length) < capacity;
+    }
     char host[HOST_CAPACITY];
     ssize_t length = readlink("/proc/self/exe", host, sizeof host - 1);
     if (length <= 0) return false;
@@ -74,11 +109,60 @@ bool same_file(const char* first, const char* second) {
 std::FILE* open_file(const char* path, const char* mode) {
     char host[HOST_CAPACITY];
     if (!host_path::to_host(path, host, sizeof host)) return nullptr;
-    return std::fopen(host, mode);
+    unsigned long code;
+    if (take_fault(Operation::open_file, &code)) {
+        errno = errno_of(code);
+        return nullptr;
+    }
+    std::FILE* file = std::fopen(host, mode);
+    if (file == nullptr || !take_fault(Operation::write_file, &code)) return file;
+    cookie_io_functions_t functions = {nullptr, refuse_write, nullptr, close_refused};
+    RefusedWrites* refused = new RefusedWrites{file, errno_of(code)};
+    std::FILE* refusing = fopencookie(refused, mode, functions);
+    if (refusing == nullptr) close_refused(refused);
+    return refusing;
 }
 
-bool truncate_file(std::FILE* file, long length) {
-    return std::fflush(file) == 0 && ftruncate(fileno(file), length) == 0;
+AppendResult append_to_file(const char* path, const char* bytes, std::size_t length) {
+    char host[HOST_CAPACITY];
+    if (!host_path::to_host(path, host, sizeof host))
+        return {AppendOutcome::not_opened, ERROR_CODE_PATH_NOT_FOUND, false};
+    unsigned long code;
+    if (take_fault(Operation::append_open, &code)) return {AppendOutcome::not_opened, code, false};
+    int file = open(host, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    if (file < 0) return {AppendOutcome::not_opened, error_code_of(errno), false};
+    if (take_fault(Operation::append_write, &code)) {
+        close(file);
+        return {AppendOutcome::not_written, code, false};
+    }
+    // Every append of this program holds the file's write lock, so while it
+    // is held no other run of it can append after a part taken back below.
+    // Where the lock cannot be had, the append goes on without it and a part
+    // is never taken back.
+    struct flock lock = {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    int locked;
+    while ((locked = fcntl(file, F_SETLKW, &lock)) != 0 && errno == EINTR) {
+    }
+    ssize_t written;
+    while ((written = write(file, bytes, length)) < 0 && errno == EINTR) {
+    }
+    AppendResult result = {AppendOutcome::appended, 0, false};
+    if (written != static_cast<ssize_t>(length)) {
+        // A short write means the disk filled up.
+        result = {AppendOutcome::not_written, error_code_of(written < 0 ? errno : ENOSPC), false};
+        if (written > 0) {
+            off_t end = lseek(file, 0, SEEK_CUR);
+            struct stat status;
+            bool last =
+                locked == 0 && end >= written && fstat(file, &status) == 0 && status.st_size == end;
+            result.fragment_left = !(last && ftruncate(file, end - written) == 0);
+        }
+    }
+    if (close(file) != 0 && result.outcome == AppendOutcome::appended)
+        result = {AppendOutcome::not_written, error_code_of(errno), false};
+    return result;
 }
 
 bool remove_file(const char* path) {
@@ -107,6 +191,8 @@ int make_folder_tree(char* host, std::size_t length) {
 unsigned long create_directories(const char* path) {
     // Like the shell's directory creation, refuse relative paths.
     if (is_relative_path(path)) return ERROR_CODE_BAD_PATHNAME;
+    unsigned long code;
+    if (take_fault(Operation::create_directories, &code)) return code;
     char host[HOST_CAPACITY];
     if (!host_path::to_host(path, host, sizeof host)) return ERROR_CODE_PATH_NOT_FOUND;
     std::size_t length = std::strlen(host);
@@ -154,6 +240,8 @@ bool read_entry(DirectoryScan* scan, DirectoryEntry* entry) {
 DirectoryScan* find_first_entry(const char* pattern, DirectoryEntry* entry) {
     std::size_t length = std::strlen(pattern);
     if (length < 2 || std::strcmp(pattern + length - 2, "\\*") != 0) return nullptr;
+    unsigned long code;
+    if (take_fault(Operation::find_first_entry, &code)) return nullptr;
     char folder[HOST_CAPACITY];
     std::memcpy(folder, pattern, length - 2);
     folder[length - 2] = '\0';
@@ -234,6 +322,8 @@ unsigned long copy_file(const char* source, const char* destination) {
         !host_path::to_host(destination, to_path, sizeof to_path)) {
         return ERROR_CODE_PATH_NOT_FOUND;
     }
+    unsigned long code;
+    if (take_fault(Operation::copy_file, &code)) return code;
     int from = open(from_path, O_RDONLY | O_CLOEXEC);
     if (from < 0) return errno == ENOENT ? ERROR_CODE_FILE_NOT_FOUND : error_code_of(errno);
     struct stat source_status;

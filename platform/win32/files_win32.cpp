@@ -80,9 +80,52 @@ std::FILE* open_file(const char* path, const char* mode) {
     return std::fopen(path, mode);
 }
 
-bool truncate_file(std::FILE* file, long length) {
-    std::fflush(file);
-    return _chsize(_fileno(file), length) == 0;
+namespace {
+
+AppendResult append_with_access(const char* path, const char* bytes, std::size_t length) {
+    // Append access alone: every write goes to the end of the file as it is
+    // at that moment, so runs that share the file never overwrite each other.
+    HANDLE file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return {AppendOutcome::not_opened, GetLastError(), false};
+    AppendResult result = {AppendOutcome::appended, 0, false};
+    DWORD written = 0;
+    if (!WriteFile(file, bytes, static_cast<DWORD>(length), &written, nullptr)) {
+        result = {AppendOutcome::not_written, GetLastError(), written > 0};
+    } else if (written != length) {
+        // A handle with append access alone cannot cut the file back, and
+        // another run may have appended after the part by now: it stays.
+        result = {AppendOutcome::not_written, ERROR_CODE_DISK_FULL, written > 0};
+    }
+    if (!CloseHandle(file) && result.outcome == AppendOutcome::appended)
+        result = {AppendOutcome::not_written, GetLastError(), false};
+    return result;
+}
+
+// Windows puts each write on a handle with append access alone at the end
+// of the file in one step. Wine finds the end and then writes there, so two
+// runs could both write at the same end and one entry would overwrite the
+// other. Appends of this program therefore take turns, by a named mutex
+// (created once and kept for the run); a run that cannot have its turn
+// within a few seconds appends all the same.
+HANDLE append_turn() {
+    static HANDLE turn = CreateMutexA(nullptr, FALSE, "Local\\QuarndelSetupAppendTurn");
+    return turn;
+}
+
+bool take_append_turn() {
+    if (append_turn() == nullptr) return false;
+    DWORD waited = WaitForSingleObject(append_turn(), 5000);
+    return waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+}
+
+}  // namespace
+
+AppendResult append_to_file(const char* path, const char* bytes, std::size_t length) {
+    bool turn = take_append_turn();
+    AppendResult result = append_with_access(path, bytes, length);
+    if (turn) ReleaseMutex(append_turn());
+    return result;
 }
 
 bool remove_file(const char* path) {

@@ -28,6 +28,12 @@ pass() {
     exit 0
 }
 
+# A test that cannot run here says so and why, and exits 77 (skipped).
+skip() {
+    echo "SKIPPED: $TEST_NAME: $*"
+    exit 77
+}
+
 # Commands run at exit, last registered first (unmounts before the removal).
 on_exit() {
     CLEANUP_COMMANDS+=("$1")

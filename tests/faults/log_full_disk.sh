@@ -6,7 +6,7 @@ set -uo pipefail
 TEST_NAME=log_full_disk
 source "$(dirname "$0")/lib.bash"
 
-[ "$(id -u)" -eq 0 ] || pass "skipped: mounting the small drive needs root"
+[ "$(id -u)" -eq 0 ] || skip "mounting the small drive needs root"
 start_scratch
 make_dist "$SCRATCH/dist"
 # Enough files that their log entries outgrow one page.
@@ -17,7 +17,7 @@ make_drive "$SCRATCH/c"
 
 # Two pages: one filled at once, the other taken by the log as it grows.
 mkdir -p "$SCRATCH/logdrive"
-mount -t tmpfs -o size=8k tmpfs "$SCRATCH/logdrive" || fail "cannot mount a tmpfs"
+mount -t tmpfs -o size=8k tmpfs "$SCRATCH/logdrive" || skip "cannot mount a tmpfs here"
 on_exit "umount '$SCRATCH/logdrive'"
 head -c 4096 /dev/zero >"$SCRATCH/logdrive/filler" || fail "cannot fill the drive"
 

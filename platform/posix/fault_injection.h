@@ -1,0 +1,45 @@
+// Test-only control over the POSIX backend: makes chosen calls of the file
+// operations fail with a given Windows error code, and lets a test that
+// runs the setup in its own process name the executable's path. Only tests
+// include this header; the program itself never calls the setters, and
+// nothing outside a test (no argument, no environment variable) reaches
+// them. The Win32 backend has no such control.
+#pragma once
+
+namespace platform {
+namespace fault_injection {
+
+enum class Operation {
+    copy_file,           // copy_file returns the code, copies nothing
+    create_directories,  // create_directories returns the code, creates nothing
+    open_file,           // open_file cannot open the file (null)
+    write_file,          // open_file opens the file, but every write to it fails
+    append_open,         // append_to_file cannot open the file
+    append_write,        // append_to_file opens the file, but writes nothing
+    find_first_entry,    // the enumeration cannot be started (null)
+    count
+};
+
+// From the first-th call of the operation on (counting from 1 since the last
+// reset), count calls fail with the code; count 0 means every call from the
+// first-th on. One fault per operation: a later call replaces it.
+// append_write counts only the calls that append_open let through.
+void inject_fault(Operation operation, unsigned long first, unsigned long count,
+                  unsigned long code);
+
+// Removes every fault, restarts the counts and forgets the module path.
+void reset_faults();
+
+// Makes get_module_path store this Windows path instead of the running
+// executable's.
+void set_module_path(const char* windows_path);
+
+// For the backend: counts this call of the operation and tells whether it
+// must fail, storing the code.
+bool take_fault(Operation operation, unsigned long* code);
+
+// For the backend: the module path a test set, or null.
+const char* module_path_override();
+
+}  // namespace fault_injection
+}  // namespace platform

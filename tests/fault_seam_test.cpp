@@ -1,0 +1,385 @@
+// Faults that are hard to cause for real (a full disk, a read-only drive, a
+// locked file, a folder that vanishes, an install.log that cannot be
+// written), made by the POSIX backend's fault seam. Each run is the whole
+// setup in a child of the test process, with the seam set there, its
+// console output and install.log read back.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "fault_injection.h"
+#include "setup/log_event.h"
+#include "setup/run_setup.h"
+#include "tests/test_support.h"
+
+namespace {
+
+using platform::fault_injection::inject_fault;
+using platform::fault_injection::Operation;
+
+const std::string APP = "C:\\XEPDB1\\QUARNDEL";
+const std::string ALL_STAGES =
+    "APP_HOME and DATA_HOME copy, set_env.sql, set_env.bat, auto_install.sql and database "
+    "objects";
+const char* const SCRIPTS_NOT_WRITTEN[] = {
+    "Error: SQL script set_env.sql was not written.",
+    "Error: Script set_env.bat was not written.",
+    "Error: SQL script auto_install.sql was not written.",
+};
+const std::string LOG_OPEN_ERROR = "Error: Could not open install.log for writing.";
+const std::string LOG_WRITE_ERROR = "Error: Could not write to install.log.";
+
+std::string windows_path(const std::string& host) {
+    std::string path = "Z:" + host;
+    for (char& c : path)
+        if (c == '/') c = '\\';
+    return path;
+}
+
+std::size_t count(const std::string& text, const std::string& part) {
+    std::size_t found = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++found;
+    return found;
+}
+
+// The lines of a log, each without its CR LF; a line without CR is kept
+// with a marker so that it fails any comparison.
+std::vector<std::string> log_lines(const std::string& log) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < log.size()) {
+        std::size_t end = log.find('\n', start);
+        if (end == std::string::npos) {
+            lines.push_back("<unterminated>" + log.substr(start));
+            break;
+        }
+        std::string line = log.substr(start, end - start);
+        if (line.empty() || line.back() != '\r')
+            lines.push_back("<no CR>" + line);
+        else
+            lines.push_back(line.substr(0, line.size() - 1));
+        start = end + 1;
+    }
+    return lines;
+}
+
+// The entries before the summary: every non-empty line before it.
+std::size_t entries_before_summary(const std::string& log) {
+    std::size_t entries = 0;
+    for (const std::string& line : log_lines(log)) {
+        if (line == "INSTALLATION SUMMARY:") break;
+        if (!line.empty()) ++entries;
+    }
+    return entries;
+}
+
+class FaultRun : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        drive_c = scratch / "c";
+        make_folders(desktop_folder(drive_c));
+        make_folders(scratch / "work");
+        make_folders(scratch / "bin");
+        dist = scratch / "dist";
+        ASSERT_EQ(std::system(("cp -r '" SOURCE_ROOT "/dist' '" + dist + "'").c_str()), 0);
+        write_file(dist + "/setup", "");  // the program's own file, copied with the rest
+        dist_files = list_files_recursively(dist).size();
+        data_files = list_files_recursively(dist + "/data").size();
+        write_file(scratch / "bin/sqlplus", "#!/bin/sh\nexit 0\n");
+        chmod((scratch / "bin/sqlplus").c_str(), 0755);
+    }
+
+    // The whole setup with default answers and Y, the faults set first.
+    ProgramRun install(const std::function<void()>& faults,
+                       const std::string& work_folder = "work") {
+        std::string module_path = windows_path(dist) + "\\setup";
+        auto body = [&] {
+            platform::fault_injection::reset_faults();
+            platform::fault_injection::set_module_path(module_path.c_str());
+            faults();
+            return run_setup();
+        };
+        return run_in_child(
+            body, "\n\n\n\n\n\nY\n\n", scratch / work_folder,
+            {"SETUP_DRIVE_C=" + drive_c, "PATH=" + (scratch / "bin") + ":" + std::getenv("PATH")});
+    }
+
+    std::string log() {
+        return read_file(scratch / "work/install.log");
+    }
+
+    // The host path of a path on drive C:.
+    std::string on_drive(const std::string& windows) {
+        std::string host = drive_c + "/" + windows.substr(3);
+        for (char& c : host)
+            if (c == '\\') c = '/';
+        return host;
+    }
+
+    // The destinations of the "Error copying file" entries in the log.
+    std::vector<std::string> failed_destinations(const std::string& text) {
+        std::vector<std::string> destinations;
+        for (const std::string& line : log_lines(text)) {
+            if (line.rfind("Error copying file: ", 0) != 0) continue;
+            destinations.push_back(line.substr(line.find(" -> ") + 4));
+        }
+        return destinations;
+    }
+
+    // Checks a run in which exactly one file copy of APP_HOME failed.
+    void expect_one_failed_copy(const ProgramRun& run) {
+        EXPECT_EQ(run.exit_status, 1) << run.output;
+        std::string text = log();
+        std::vector<std::string> failed = failed_destinations(text);
+        ASSERT_EQ(failed.size(), 1u) << text;
+        std::string line = text.substr(text.find("Error copying file: "));
+        line = line.substr(0, line.find("\r\n"));
+        EXPECT_EQ(count(run.output, "\n" + line + "\n"), 1u) << run.output;
+        EXPECT_EQ(count(run.output, "Error copying file: "), 1u);
+        EXPECT_EQ(failed[0].rfind(APP + "\\", 0), 0u) << failed[0];
+        EXPECT_FALSE(file_exists(on_drive(failed[0]))) << failed[0];
+        EXPECT_EQ(count(text, "Copied file: "), dist_files + data_files - 1);
+        EXPECT_NE(run.output.find("Error: APP_HOME was not completely created: 1 errors. See "
+                                  "install.log for details.\n"),
+                  std::string::npos)
+            << run.output;
+        EXPECT_NE(run.output.find("DATA_HOME created.\n"), std::string::npos);
+        EXPECT_NE(run.output.find("\nThese stages failed: APP_HOME and DATA_HOME copy. See "
+                                  "install.log for details.\n"),
+                  std::string::npos)
+            << run.output;
+        EXPECT_NE(text.find("\r\nInstallation completed with errors.\r\n"), std::string::npos);
+    }
+
+    ScratchFolder scratch;
+    std::string drive_c, dist;
+    std::size_t dist_files = 0, data_files = 0;
+};
+
+TEST_F(FaultRun, DiskFullDuringTheCopy) {
+    // The fourth file copy meets a full disk, and so does every later copy
+    // and every script written after it.
+    ProgramRun run = install([] {
+        inject_fault(Operation::copy_file, 4, 0, 112);
+        inject_fault(Operation::write_file, 1, 0, 112);
+    });
+    EXPECT_EQ(run.exit_status, 1) << run.output;
+    std::string text = log();
+    EXPECT_EQ(count(text, "\r\nCopied file: "), 3u);
+    std::size_t failures = dist_files + data_files - 3;
+    EXPECT_EQ(count(text, "\r\nError copying file: "), failures);
+    EXPECT_EQ(count(run.output, "\nError copying file: "), failures);
+    for (const std::string& destination : failed_destinations(text))
+        EXPECT_FALSE(file_exists(on_drive(destination))) << destination;
+    EXPECT_NE(
+        run.output.find("Error: APP_HOME was not completely created: " +
+                        std::to_string(dist_files - 3) + " errors. See install.log for details.\n"),
+        std::string::npos)
+        << run.output;
+    EXPECT_NE(
+        run.output.find("Error: DATA_HOME was not completely created: " +
+                        std::to_string(data_files) + " errors. See install.log for details.\n"),
+        std::string::npos)
+        << run.output;
+    EXPECT_EQ(run.output.find("APP_HOME created."), std::string::npos);
+
+    // The scripts fail cleanly: reported, and no half-written file is left.
+    EXPECT_NE(run.output.find("Error: Could not write " + APP +
+                              "\\config\\set_env.sql completely (is the disk full?). The file "
+                              "was removed.\n"),
+              std::string::npos)
+        << run.output;
+    for (const char* not_written : SCRIPTS_NOT_WRITTEN) {
+        EXPECT_NE(run.output.find(std::string(not_written) + "\n"), std::string::npos);
+        EXPECT_NE(text.find(std::string("\r\n") + not_written + "\r\n"), std::string::npos);
+    }
+    EXPECT_FALSE(file_exists(on_drive(APP + "\\config\\set_env.sql")));
+    EXPECT_FALSE(file_exists(on_drive(APP + "\\config\\set_env.bat")));
+    EXPECT_FALSE(file_exists(on_drive(APP + "\\install\\auto_install.sql")));
+    EXPECT_NE(run.output.find("\nThese stages failed: " + ALL_STAGES), std::string::npos)
+        << run.output;
+    EXPECT_NE(run.output.find("Installation finished with errors. Press RETURN to exit."),
+              std::string::npos);
+    EXPECT_NE(text.find("\r\nInstallation completed with errors.\r\n"), std::string::npos);
+}
+
+TEST_F(FaultRun, ReadOnlyTarget) {
+    // Nothing can be created or opened for writing on drive C:.
+    ProgramRun run = install([] {
+        inject_fault(Operation::create_directories, 1, 0, 5);
+        inject_fault(Operation::open_file, 1, 0, 5);
+    });
+    EXPECT_EQ(run.exit_status, 1) << run.output;
+    std::string text = log();
+    for (const std::string& folder : {APP, APP + "\\data"}) {
+        EXPECT_NE(
+            run.output.find("Error: Could not create directory " + folder + " (Error Code: 5)\n"),
+            std::string::npos)
+            << run.output;
+        EXPECT_NE(text.find("\r\nError: Could not create directory " + folder + "\r\n"),
+                  std::string::npos);
+    }
+    EXPECT_NE(run.output.find("Error: APP_HOME was not completely created: 1 errors. See "
+                              "install.log for details.\n"),
+              std::string::npos);
+    EXPECT_NE(run.output.find("Error: DATA_HOME was not completely created: 1 errors. See "
+                              "install.log for details.\n"),
+              std::string::npos);
+    EXPECT_EQ(count(text, "Copied file: "), 0u);
+    EXPECT_EQ(count(run.output, "Error: Cannot open file for writing!\n"), 3u);
+    for (const char* not_written : SCRIPTS_NOT_WRITTEN)
+        EXPECT_NE(text.find(std::string("\r\n") + not_written + "\r\n"), std::string::npos);
+    EXPECT_NE(run.output.find("Error: SQL*Plus was not started because auto_install.sql is "
+                              "missing."),
+              std::string::npos);
+    EXPECT_FALSE(file_exists(drive_c + "/XEPDB1"));
+    EXPECT_NE(run.output.find("\nThese stages failed: " + ALL_STAGES), std::string::npos)
+        << run.output;
+    EXPECT_NE(text.find("\r\nInstallation completed with errors.\r\n"), std::string::npos);
+}
+
+TEST_F(FaultRun, ReadOnlyFileInTheTarget) {
+    // The second file copy meets a read-only target file: only that file fails.
+    expect_one_failed_copy(install([] { inject_fault(Operation::copy_file, 2, 1, 5); }));
+}
+
+TEST_F(FaultRun, SharingViolation) {
+    // Another program holds the fifth file open: only that file fails.
+    expect_one_failed_copy(install([] { inject_fault(Operation::copy_file, 5, 1, 32); }));
+}
+
+// The folder and every folder below it.
+unsigned long folders_in(const std::string& folder) {
+    unsigned long count = 1;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+        if (entry.is_directory()) ++count;
+    }
+    return count;
+}
+
+TEST_F(FaultRun, VanishedSourceFolder) {
+    // The distribution folder vanishes after its files were counted: every
+    // later enumeration fails, so neither copy takes a file. Before the
+    // copy, the start measured the tree and the data folder, one
+    // enumeration per folder.
+    unsigned long measured = folders_in(dist) + folders_in(dist + "/data");
+    ProgramRun run =
+        install([measured] { inject_fault(Operation::find_first_entry, measured + 2, 0, 3); });
+    EXPECT_EQ(run.exit_status, 1) << run.output;
+    std::string text = log();
+    for (const std::string& folder : {windows_path(dist), windows_path(dist) + "\\data"}) {
+        EXPECT_EQ(count(run.output, "Error: Could not open source directory " + folder + "\n"), 1u)
+            << run.output;
+        EXPECT_EQ(count(text, "\r\nError: Could not open source directory " + folder + "\r\n"), 1u);
+    }
+    EXPECT_NE(run.output.find("Error: APP_HOME was not completely created: 1 errors. See "
+                              "install.log for details.\n"),
+              std::string::npos)
+        << run.output;
+    EXPECT_NE(run.output.find("Error: DATA_HOME was not completely created: 1 errors. See "
+                              "install.log for details.\n"),
+              std::string::npos);
+    EXPECT_EQ(count(text, "Copied file: "), 0u);
+    // Without the config folder no script can be written.
+    EXPECT_EQ(count(run.output, "Error: Cannot open file for writing!\n"), 3u);
+    EXPECT_NE(run.output.find("\nThese stages failed: " + ALL_STAGES), std::string::npos);
+}
+
+TEST_F(FaultRun, UnwritableLog) {
+    make_folders(scratch / "reference");
+    ProgramRun reference = install([] {}, "reference");
+    ASSERT_EQ(reference.exit_status, 0) << reference.output;
+    std::size_t entries = entries_before_summary(read_file(scratch / "reference/install.log"));
+    ASSERT_GT(entries, dist_files);
+
+    ProgramRun run = install([] { inject_fault(Operation::append_open, 1, 0, 5); });
+    EXPECT_EQ(run.exit_status, 1) << run.output;
+    EXPECT_FALSE(file_exists(scratch / "work/install.log"));
+    // One message for every entry, each ending its line (one may follow a
+    // prompt whose answer came from a file), and the summary counts those
+    // lost before it; it cannot send the operator to the log.
+    std::size_t summary = run.output.find("\nINSTALLATION SUMMARY:\n");
+    ASSERT_NE(summary, std::string::npos) << run.output;
+    EXPECT_EQ(count(run.output.substr(0, summary), LOG_OPEN_ERROR + "\n"), entries);
+    EXPECT_EQ(count(run.output, LOG_OPEN_ERROR), count(run.output, LOG_OPEN_ERROR + "\n"));
+    EXPECT_GT(count(run.output, LOG_OPEN_ERROR), entries);
+    EXPECT_NE(run.output.find("\nThese stages failed: install.log (" + std::to_string(entries) +
+                              " entries lost). See the messages above for details: install.log "
+                              "could not be written.\n"),
+              std::string::npos)
+        << run.output;
+    EXPECT_EQ(run.output.find("See install.log"), std::string::npos);
+    EXPECT_NE(run.output.find("APP_HOME created.\n"), std::string::npos);
+    EXPECT_NE(run.output.find("DATA_HOME created.\n"), std::string::npos);
+    EXPECT_NE(run.output.find("Installation finished with errors. Press RETURN to exit."),
+              std::string::npos);
+}
+
+TEST_F(FaultRun, LogEntriesLostDuringTheCopy) {
+    // Three entries in the middle of the APP_HOME copy cannot be written,
+    // and one file cannot be copied later in it.
+    make_folders(scratch / "reference");
+    ProgramRun reference = install([] {}, "reference");
+    ASSERT_EQ(reference.exit_status, 0) << reference.output;
+    std::vector<std::string> complete = log_lines(read_file(scratch / "reference/install.log"));
+
+    ProgramRun run = install([] {
+        inject_fault(Operation::append_write, 15, 3, 112);
+        inject_fault(Operation::copy_file, 6, 1, 32);
+    });
+    EXPECT_EQ(run.exit_status, 1) << run.output;
+    EXPECT_EQ(count(run.output, "\n" + LOG_WRITE_ERROR + "\n"), 3u) << run.output;
+    std::vector<std::string> written = log_lines(log());
+    // The failed copy's entry takes a copied file's place; the summary adds one.
+    EXPECT_EQ(written.size(), complete.size() - 3 + 1);
+    for (const std::string& line : written) EXPECT_EQ(line.find('<'), std::string::npos) << line;
+    EXPECT_NE(run.output.find("Error: APP_HOME was not completely created: 1 errors. See the "
+                              "messages above for details: install.log could not be written.\n"),
+              std::string::npos)
+        << run.output;
+    EXPECT_NE(run.output.find("\nThese stages failed: APP_HOME and DATA_HOME copy, install.log "
+                              "(3 entries lost). See the messages above for details: install.log "
+                              "could not be written.\n"),
+              std::string::npos)
+        << run.output;
+    EXPECT_EQ(run.output.find("See install.log"), std::string::npos);
+    EXPECT_NE(log().find("\r\nThese stages failed: APP_HOME and DATA_HOME copy, install.log (3 "
+                         "entries lost). Entries are missing from this log.\r\n"),
+              std::string::npos);
+}
+
+TEST(LogOnAFullDisk, APartOfAnEntryIsTakenBack) {
+    // The file size limit stands for a full disk: the write is cut short
+    // after a few bytes, as on a drive with a few bytes left. (The limit
+    // holds for the console output file too, which stays below it.)
+    ScratchFolder scratch;
+    const std::string first_entry = "first entry " + std::string(60, 'x');
+    auto body = [&first_entry] {
+        signal(SIGXFSZ, SIG_IGN);
+        bool first = log_event("%s", first_entry.c_str());
+        struct rlimit limit;
+        getrlimit(RLIMIT_FSIZE, &limit);
+        struct rlimit small = limit;
+        small.rlim_cur = first_entry.size() + 2 + 10;
+        setrlimit(RLIMIT_FSIZE, &small);
+        bool second = log_event("a second entry that does not fit");
+        setrlimit(RLIMIT_FSIZE, &limit);
+        bool third = log_event("third entry");
+        return (first ? 1 : 0) | (second ? 2 : 0) | (third ? 4 : 0) |
+               (count_lost_log_entries() << 4);
+    };
+    ProgramRun run = run_in_child(body, "", scratch.path());
+    EXPECT_EQ(run.exit_status, 1 | 4 | (1 << 4));
+    EXPECT_EQ(run.output, LOG_WRITE_ERROR + "\n");
+    EXPECT_EQ(read_file(scratch / "install.log"), first_entry + "\r\nthird entry\r\n");
+}
+
+}  // namespace

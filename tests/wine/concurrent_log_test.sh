@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# Two unattended installs of the build given as the first argument (win32 or
+# win64) started together from one folder, into C:\A1 and C:\A2, 1,500
+# files each: install.log must hold every entry of both runs, each whole on
+# a line of its own (CR LF), and nothing else. Each run alone first gives
+# the entries it writes.
+set -euo pipefail
+source "$(dirname "$0")/common.sh"
+use_build "${1:-}"
+
+FILES=1500
+start_scratch
+make_wine_distribution
+mkdir -p "$DIST/extra" "$DRIVE_C/A1" "$DRIVE_C/A2" "$SCRATCH/bin"
+have=$(find "$DIST" -type f | wc -l)
+for ((i = have; i < FILES; i++)); do echo "file $i" >"$DIST/extra/file-$i.txt"; done
+[ "$(find "$DIST" -type f | wc -l)" -eq "$FILES" ] || fail "test setup: the distribution does not hold $FILES files"
+DATA_FILES=$(find "$DIST/data" -type f | wc -l)
+# SQL*Plus is not what this test is about: a stand-in that succeeds at once.
+printf '@exit /b 0\r\n' >"$SCRATCH/bin/sqlplus.bat"
+export WINEPATH=$(windows_path "$SCRATCH/bin")
+SETUP=$(windows_path "$DIST/setup.exe")
+
+# install FOLDER WORK OUTPUT: one unattended install into C:\FOLDER from
+# the working folder WORK; its exit status goes to OUTPUT.status.
+install() {
+    local folder=$1 work=$2 output=$3
+    printf '\r\n\r\n\r\n\r\nC:\\%s\r\nC:\\%s\r\nY\r\n\r\n' "$folder" "$folder" >"$work/answers-$folder.txt"
+    local status=0
+    (cd "$work" && "$WINE" cmd /c "$SETUP < answers-$folder.txt > $(basename "$output")") || status=$?
+    echo "$status" >"$output.status"
+}
+
+# The lines of a log, each without its CR LF; a line that lacks its CR, or
+# a last line that lacks its line feed, is marked torn.
+log_lines() {
+    awk '{ if (sub(/\r$/, "")) print; else print "<torn>" $0 }' "$1"
+}
+
+for folder in A1 A2; do
+    mkdir -p "$SCRATCH/alone-$folder"
+    install "$folder" "$SCRATCH/alone-$folder" "$SCRATCH/alone-$folder/output.txt"
+    [ "$(cat "$SCRATCH/alone-$folder/output.txt.status")" = 0 ] ||
+        { tail -20 "$SCRATCH/alone-$folder/output.txt" >&2; fail "$folder alone: exit status not 0"; }
+    log_lines "$SCRATCH/alone-$folder/install.log" >>"$SCRATCH/expected"
+done
+
+WORK="$SCRATCH/work"
+mkdir -p "$WORK"
+install A1 "$WORK" "$WORK/output-1.txt" &
+first=$!
+install A2 "$WORK" "$WORK/output-2.txt" &
+second=$!
+wait "$first" "$second"
+for run in 1 2; do
+    [ "$(cat "$WORK/output-$run.txt.status")" = 0 ] ||
+        { tail -20 "$WORK/output-$run.txt" >&2; fail "run $run of two: exit status not 0"; }
+    grep -qF 'Installation complete. Press RETURN to exit.' "$WORK/output-$run.txt" ||
+        fail "run $run of two did not complete"
+    if grep -qF 'install.log' <(grep -F 'Error' "$WORK/output-$run.txt"); then
+        fail "run $run of two could not write install.log"
+    fi
+done
+
+LOG="$WORK/install.log"
+[ "$(tail -c 2 "$LOG" | od -An -c | tr -d ' ')" = '\r\n' ] || fail "install.log ends in a torn line"
+log_lines "$LOG" >"$SCRATCH/together"
+if grep -m 3 -n '^<torn>' "$SCRATCH/together" >&2; then fail "install.log holds torn lines"; fi
+for folder in A1 A2; do
+    copied=$(grep -c "^Copied file: .* -> C:\\\\$folder\\\\" "$SCRATCH/together" || true)
+    [ "$copied" -eq $((FILES + DATA_FILES)) ] ||
+        fail "install.log holds $copied 'Copied file' entries into C:\\$folder, expected $((FILES + DATA_FILES))"
+done
+if ! diff <(LC_ALL=C sort "$SCRATCH/expected") <(LC_ALL=C sort "$SCRATCH/together") >"$SCRATCH/diff"; then
+    head -20 "$SCRATCH/diff" >&2
+    fail "install.log does not hold exactly the entries of both runs"
+fi
+
+# The runs really shared the log: their copy entries alternate.
+switches=$(awk '/^Copied file: / { run = index($0, "-> C:\\A1\\") ? 1 : 2; if (last && run != last) n++; last = run }
+    END { print n + 0 }' "$SCRATCH/together")
+[ "$switches" -ge 2 ] || skip "the two runs did not overlap, so nothing shared was tested"
+echo "PASS: $TEST_NAME $BUILD: two runs at once, $((2 * (FILES + DATA_FILES))) copy entries, all whole ($switches alternations)"
