@@ -21,6 +21,7 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/platform.h"
 #include "platform/win32/console_code_page.h"
@@ -66,6 +67,13 @@ struct BarLine {
 };
 
 BarLine bar;
+
+// Line breaks written right after a bar draw (a folder's copy ends with
+// one) wait here: the next draw puts the cursor back on the bar's line, and
+// writing them would only scroll the bar away on a console full to its last
+// row. Anything else written, read or asked for first gets them.
+std::size_t waiting_breaks = 0;
+bool cursor_at_bar = false;
 
 // Cells waiting to be put on one row, from column 0 on. Cells written in
 // quick succession are gathered and put on the console at most every
@@ -226,6 +234,7 @@ void write_console(const char* text, std::size_t length, bool is_text) {
         rest += written;
         left -= written;
     }
+    cursor_at_bar = false;
     if (!read_console()) return;
     // Content only scrolls with the cursor on the last row, and after it has
     // the cursor stays there.
@@ -307,11 +316,32 @@ long long fresh_row_below_output() {
     return console.cursor.Y;
 }
 
+void write_waiting_breaks() {
+    char breaks[64];
+    std::memset(breaks, '\n', sizeof breaks);
+    while (waiting_breaks > 0) {
+        std::size_t count = waiting_breaks < sizeof breaks ? waiting_breaks : sizeof breaks;
+        waiting_breaks -= count;
+        write_console(breaks, count, false);
+    }
+}
+
+// Everything still waiting reaches the console, in order.
+void catch_up() {
+    push_pending();
+    write_waiting_breaks();
+}
+
+void catch_up_at_exit() {
+    static bool registered = std::atexit(catch_up) == 0;
+    (void)registered;
+}
+
 }  // namespace
 
 int read_input_byte() {
     use_ansi_code_page();
-    push_pending();
+    catch_up();
     HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
     unsigned char c = 0;
     DWORD got = 0;
@@ -327,6 +357,12 @@ void write_output(const char* text, std::size_t length) {
     push_pending();
     HANDLE output = output_handle();
     if (is_console(output)) {
+        if (leading_line_breaks(text, length) == length && (cursor_at_bar || waiting_breaks > 0)) {
+            waiting_breaks += length;
+            catch_up_at_exit();
+            return;
+        }
+        write_waiting_breaks();
         if (!console.cursor_known) {
             forget_written_text();
             if (!read_console()) return;
@@ -359,7 +395,7 @@ void write_output(const char* text, std::size_t length) {
 
 bool get_cursor_row(short* row) {
     use_ansi_code_page();
-    push_pending();
+    catch_up();
     bool was_known = console.cursor_known;
     COORD before = console.cursor;
     if (!read_console()) return false;
@@ -375,6 +411,7 @@ bool get_cursor_row(short* row) {
 
 void set_cursor_position(short row, short column) {
     push_pending();
+    waiting_breaks = 0;  // the move takes the cursor away from where they lead
     if (!console.cursor_known && !read_console()) return;
     long long line = line_of_row(row);
     if (line - console.scrolled < 0 && bar_cells_known() && row == bar.handle) {
@@ -384,6 +421,7 @@ void set_cursor_position(short row, short column) {
         line = line_of_row(row);
     }
     move_cursor(line - console.scrolled, column);
+    cursor_at_bar = bar.active && row == bar.handle;
 }
 
 namespace {
@@ -429,7 +467,10 @@ void push_pending() {
         line = row + console.scrolled;
         if (is_bar) bar.line = line;
     }
-    if (is_bar) bar.drawn = true;
+    if (is_bar) {
+        bar.drawn = true;
+        waiting_breaks = 0;  // the draw takes the cursor back up
+    }
     if (row < console.height && pending.width <= static_cast<std::size_t>(console.width)) {
         COORD size = {static_cast<SHORT>(pending.width), 1};
         COORD origin = {0, 0};
@@ -437,6 +478,7 @@ void push_pending() {
                              static_cast<SHORT>(row)};
         if (WriteConsoleOutputA(output_handle(), pending.cells, size, origin, &region)) {
             move_cursor(row, static_cast<long>(pending.cursor_after));
+            cursor_at_bar = is_bar;
             if (is_bar) {
                 bar.end.line = line;
                 bar.end.column = static_cast<long>(pending.width);
@@ -469,6 +511,7 @@ void push_pending() {
     // Back to where writing only the cells up to cursor_after would stop.
     long long first_row = line - console.scrolled;
     if (first_row >= 0) move_cursor(first_row, static_cast<long>(pending.cursor_after));
+    cursor_at_bar = is_bar;
 }
 
 }  // namespace
@@ -477,8 +520,7 @@ void write_cells(short row, short column, const char* text, const unsigned short
                  std::size_t count) {
     if (pending.active && pending.row != row) push_pending();
     if (!pending.active) {
-        static bool pushed_at_exit = std::atexit(push_pending) == 0;
-        (void)pushed_at_exit;
+        catch_up_at_exit();
         pending.active = true;
         pending.row = row;
         pending.width = 0;
