@@ -7,6 +7,9 @@
 #    with its message above and its closing line below;
 #  - 80 x 25 with files that cannot be copied (their targets are folders):
 #    every error line stays whole on the screen, none drawn over;
+#  - 80 x 25 with 30 failing files in one folder: the bar's line scrolls
+#    out of the console; the next draw starts a new bar line below the
+#    error lines instead of drawing over one of them;
 #  - 40 columns: the bar wraps onto a second row, as written text would.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
@@ -24,6 +27,10 @@ for level in $(seq -w 1 30); do
 done
 mkdir "$DIST/f"
 for name in a b c d e g h; do echo "$name" > "$DIST/f/$name.txt"; done
+# Between f and n01 both in name and in creation order, so the copy meets
+# it after f's files and before the nested folders' files.
+mkdir "$DIST/m"
+for number in $(seq -w 1 30); do echo "$number" > "$DIST/m/x$number.txt"; done
 
 bar_pattern='^\[[#-]{50}\] [0-9]+%+'
 
@@ -109,6 +116,24 @@ errors=$(grep -c '^Error copying file: ' "$HISTORY")
 [ "$errors" -eq 3 ] || fail "80x25 with errors: $errors error lines, expected 3"
 grep -qxF "Error: APP_HOME was not completely created: 3 errors. See install.log for details." "$HISTORY" \
     || fail "80x25 with errors: no APP_HOME summary line"
+
+# ---- 80 x 25, 30 files failing in a row: the bar's line leaves the console
+rm -rf "$DRIVE_C/XEPDB1"
+for number in $(seq -w 1 30); do mkdir -p "$HOME_HOST/m/x$number.txt/keep"; done
+install_in_console 80 25 away
+for number in $(seq -w 1 30); do
+    line="Error copying file: $DIST_WIN\\m\\x$number.txt -> C:\\XEPDB1\\QUARNDEL\\m\\x$number.txt"
+    grep -qxF "$line" "$HISTORY" || fail "scrolled away: the error line is not whole on the screen: $line"
+done
+grep -E "$bar_pattern" "$HISTORY" | grep -vqxE '\[#{50}\] 100%' \
+    && fail "scrolled away: a bar line holds more than a full bar"
+bars=$(lines_matching "$bar_pattern" | wc -l)
+[ "$bars" -eq 3 ] || fail "scrolled away: $bars bar lines, expected 3 (the APP_HOME bar's first line, its new one, DATA_HOME's)"
+last_error=$(lines_matching '^Error copying file: ' | tail -1)
+sed -n "$((last_error + 1))p" "$HISTORY" | grep -qxE '\[#{50}\] 100%' \
+    || fail "scrolled away: the new bar line is not right below the last error line"
+sed -n "$((last_error + 2))p" "$HISTORY" | grep -qF "Error: APP_HOME was not completely created: 30 errors." \
+    || fail "scrolled away: the copy's closing line is not right below the new bar line"
 
 # ---- 40 columns: the bar wraps, all 57 characters of it
 rm -rf "$DRIVE_C/XEPDB1"
