@@ -74,17 +74,25 @@ windows_path() {
     echo "Z:$1" | tr '/' '\\'
 }
 
-# Starts a command in a tmux console of 160 x 50; its exit status lands in
-# $SCRATCH/exit-status when it ends.
+# Starts a command in a tmux console of CONSOLE_COLUMNS x CONSOLE_ROWS
+# (160 x 50 unless set); its exit status lands in $SCRATCH/exit-status when
+# it ends.
 start_console() {
     local folder=$1
     shift
-    tmux -L "$TMUX_SOCKET" new-session -d -s setup -x 160 -y 50 \
+    tmux -L "$TMUX_SOCKET" new-session -d -s setup -x "${CONSOLE_COLUMNS:-160}" \
+        -y "${CONSOLE_ROWS:-50}" \
         "cd '$folder' && $*; echo \$? > '$SCRATCH/exit-status'; sleep 3600"
 }
 
 screen_text() {
     tmux -L "$TMUX_SOCKET" capture-pane -p -t setup -S -200
+}
+
+# Everything the console showed, scrollback included, with each line that
+# wrapped joined to its continuation.
+whole_history() {
+    tmux -L "$TMUX_SOCKET" capture-pane -p -J -t setup -S -
 }
 
 screen_with_colours() {
