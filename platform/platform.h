@@ -108,9 +108,16 @@ unsigned long copy_file(const char* source, const char* destination);
 
 // ---- Processes -----------------------------------------------------------
 
-// Hands the command line to the command interpreter and waits for it.
-// Returns the command's exit status, or -1 when it could not be started.
-int run_command(const char* command);
+// Hands the command line to the command interpreter and waits for it; the
+// command shares this process's console. While it runs, Ctrl+C and
+// Ctrl+Break end the command, not this process; the console's input mode
+// is put back as it was when the command ends. True when the command ran:
+// *exit_status is then its exit status. False when it could not be started.
+bool run_command(const char* command, unsigned long* exit_status);
+
+// The exit status run_command reports when the interpreter found no
+// program of the command's name (cmd's 9009; 127 on POSIX).
+extern const unsigned long COMMAND_NOT_FOUND_STATUS;
 
 // ---- The desktop shortcut ------------------------------------------------
 

@@ -1,6 +1,8 @@
 // The POSIX backend's Windows behaviour: drive mapping, the existence test,
 // directory creation, and the file copy's rules.
 #include <gtest/gtest.h>
+
+#include <csignal>
 #include <sys/stat.h>
 
 #include <cstdlib>
@@ -109,11 +111,30 @@ TEST_F(PosixBackend, CommandLinesSplitLikeWindowsWithoutAShell) {
     std::string saved_path = getenv("PATH");
     setenv("PATH", path.c_str(), 1);
     setenv("OUT", (scratch / "out").c_str(), 1);
-    int status = platform::run_command("show / as sysdba @\"C:\\My $HOME & `x`\\a.sql\"");
+    unsigned long status = 0;
+    EXPECT_TRUE(platform::run_command("show / as sysdba @\"C:\\My $HOME & `x`\\a.sql\"", &status));
     setenv("PATH", saved_path.c_str(), 1);
-    EXPECT_EQ(status, 7);
+    EXPECT_EQ(status, 7u);
     EXPECT_EQ(read_file(scratch / "out"), "</><as><sysdba><@C:\\My $HOME & `x`\\a.sql>");
-    EXPECT_NE(platform::run_command("no-such-program-here"), 0);
+    EXPECT_TRUE(platform::run_command("no-such-program-here", &status));
+    EXPECT_EQ(status, platform::COMMAND_NOT_FOUND_STATUS);
+    EXPECT_FALSE(platform::run_command("   ", &status));
+}
+
+TEST_F(PosixBackend, CommandGetsDefaultCtrlCAndOursIsBackAfterTheWait) {
+    // The program is stopped by SIGINT: it did not inherit an ignored one.
+    unsigned long status = 0;
+    ASSERT_TRUE(platform::run_command("sh -c \"kill -INT $$; sleep 5\"", &status));
+    EXPECT_EQ(status, 128u + SIGINT);
+    ASSERT_TRUE(platform::run_command("sh -c \"kill -QUIT $$; sleep 5\"", &status));
+    EXPECT_EQ(status, 128u + SIGQUIT);
+    // Afterwards the dispositions are this process's own again.
+    struct sigaction interrupt {};
+    struct sigaction quit {};
+    sigaction(SIGINT, nullptr, &interrupt);
+    sigaction(SIGQUIT, nullptr, &quit);
+    EXPECT_EQ(interrupt.sa_handler, SIG_DFL);
+    EXPECT_EQ(quit.sa_handler, SIG_DFL);
 }
 
 }  // namespace
