@@ -29,10 +29,30 @@ bool run_database_stage(const SetupParameters& p) {
     write_format("Executing: %s\n", command);
     log_event("Executing: %s", command);
 
-    unsigned long status = 0;
-    if (!platform::run_command(command, &status)) {
+    platform::CommandResult run = platform::run_command(command);
+    if (!run.started) {
         print_line("Error: The command could not be run. The database objects were not created.");
         log_event("Error: The command could not be run. The database objects were not created.");
+        return false;
+    }
+    const unsigned long status = run.exit_status;
+    // Windows reports a program stopped by an exception or by Ctrl+C with
+    // an NTSTATUS code, which reads best in hexadecimal.
+    char shown[32];
+    if (status > 0xFFFF) {
+        compose_text(shown, sizeof shown, "0x%08lX", status);
+    } else {
+        compose_text(shown, sizeof shown, "%lu", status);
+    }
+    if (run.interrupted) {
+        write_format(
+            "Error: SQL*Plus was interrupted by Ctrl+C or Ctrl+Break (exit status %s). The "
+            "database objects may not have been created.\n",
+            shown);
+        log_event(
+            "Error: SQL*Plus was interrupted by Ctrl+C or Ctrl+Break (exit status %s). The "
+            "database objects may not have been created.",
+            shown);
         return false;
     }
     if (status == 0) {
@@ -47,14 +67,6 @@ bool run_database_stage(const SetupParameters& p) {
             "Error: sqlplus (SQL*Plus) was not found. It must be on PATH; Oracle Express "
             "installs it. The database objects were not created.");
         return false;
-    }
-    // Windows reports a program stopped by an exception or by Ctrl+C with
-    // an NTSTATUS code, which reads best in hexadecimal.
-    char shown[32];
-    if (status > 0xFFFF) {
-        compose_text(shown, sizeof shown, "0x%08lX", status);
-    } else {
-        compose_text(shown, sizeof shown, "%lu", status);
     }
     write_format(
         "Error: SQL*Plus ended with exit status %s. The database objects may not have "

@@ -178,7 +178,9 @@ TEST_P(CtrlCDuringSqlplus, EndsSqlplusAndTheRunGoesOnToItsSummary) {
     terminal.type_control(GetParam().control);
 
     const std::string stopped =
-        "Error: SQL*Plus ended with exit status " + std::to_string(128 + GetParam().signal) + ".";
+        "Error: SQL*Plus was interrupted by Ctrl+C or Ctrl+Break (exit status " +
+        std::to_string(128 + GetParam().signal) +
+        "). The database objects may not have been created.";
     ASSERT_TRUE(terminal.wait_for(stopped)) << terminal.screen;
     ASSERT_TRUE(terminal.wait_for("Shortcut created on Desktop: QUARNDEL.lnk")) << terminal.screen;
     ASSERT_TRUE(terminal.wait_for("These stages failed: auto_install.sql and database objects."))

@@ -48,12 +48,13 @@ int split_command_line(char* line, char* words[], int capacity) {
 
 const unsigned long COMMAND_NOT_FOUND_STATUS = 127;
 
-bool run_command(const char* command, unsigned long* exit_status) {
+CommandResult run_command(const char* command) {
+    CommandResult result = {false, 0, false};
     char line[4096];
     if (std::snprintf(line, sizeof line, "%s", command) >= static_cast<int>(sizeof line))
-        return false;
+        return result;
     char* words[MAX_WORDS];
-    if (split_command_line(line, words, MAX_WORDS) == 0) return false;
+    if (split_command_line(line, words, MAX_WORDS) == 0) return result;
 
     // A program stopped at a hidden prompt can leave echo off.
     termios terminal{};
@@ -85,10 +86,16 @@ bool run_command(const char* command, unsigned long* exit_status) {
     sigaction(SIGQUIT, &saved_quit, nullptr);
     if (on_terminal) tcsetattr(0, TCSANOW, &terminal);
 
-    if (!waited) return false;
-    *exit_status = WIFEXITED(status) ? static_cast<unsigned long>(WEXITSTATUS(status))
-                                     : 128ul + static_cast<unsigned long>(WTERMSIG(status));
-    return true;
+    if (!waited) return result;
+    result.started = true;
+    if (WIFEXITED(status)) {
+        result.exit_status = static_cast<unsigned long>(WEXITSTATUS(status));
+    } else {
+        int signal = WTERMSIG(status);
+        result.exit_status = 128ul + static_cast<unsigned long>(signal);
+        result.interrupted = signal == SIGINT || signal == SIGQUIT;
+    }
+    return result;
 }
 
 }  // namespace platform
