@@ -16,6 +16,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -169,6 +170,10 @@ struct Key {
     int control;  // VINTR: Ctrl+C; VQUIT: Ctrl+\, the terminal's Ctrl+Break
     int signal;
 };
+
+void PrintTo(const Key& key, std::ostream* out) {
+    *out << (key.signal == SIGINT ? "Ctrl+C" : "Ctrl+\\");
+}
 
 class CtrlCDuringSqlplus : public CtrlC, public ::testing::WithParamInterface<Key> {};
 
