@@ -45,8 +45,9 @@ bool run_database_stage(const SetupParameters& p) {
         compose_text(shown, sizeof shown, "%lu", status);
     }
     if (run.interrupted) {
+        // SQL*Plus may have stopped in the middle of its prompt's line.
         write_format(
-            "Error: SQL*Plus was interrupted by Ctrl+C or Ctrl+Break (exit status %s). The "
+            "\nError: SQL*Plus was interrupted by Ctrl+C or Ctrl+Break (exit status %s). The "
             "database objects may not have been created.\n",
             shown);
         log_event(
