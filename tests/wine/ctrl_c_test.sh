@@ -4,7 +4,9 @@
 # 1. Ctrl+C typed while the stand-in SQL*Plus asks for a password ends
 #    SQL*Plus, not the setup: the run goes on to the shortcut, the summary
 #    and exit status 1, and the log is complete. Skipped, after checking,
-#    where Wine does not deliver the console's Ctrl+C to the programs.
+#    where Wine does not deliver the console's Ctrl+C to the programs, and
+#    after every other check where Wine's console then passes the final
+#    RETURN to nobody (Wine 8 does so: the ended program's read keeps it).
 # 2. sqlplus not on PATH: cmd's 9009 becomes a message that says so; exit 1.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
@@ -68,7 +70,7 @@ case "$outcome" in
 esac
 
 SCREEN="$SCRATCH/screen.txt"
-screen_text > "$SCREEN"; [ -z "${DEBUG_SCREEN:-}" ] || cp "$SCREEN" "$DEBUG_SCREEN"
+screen_text > "$SCREEN"
 grep -qE 'Error: SQL\*Plus was interrupted by Ctrl\+C or Ctrl\+Break \(exit status [^)]*\)\. The database objects may not have been created\.$' "$SCREEN" \
     || fail "SQL*Plus's stop is not reported as a failure"
 grep -qxF "Shortcut created on Desktop: QUARNDEL.lnk" "$SCREEN" || fail "the shortcut stage did not run after SQL*Plus"
