@@ -135,9 +135,21 @@ unsigned long copy_file(const char* source, const char* destination);
 
 // ---- Processes -----------------------------------------------------------
 
-// Hands the command line to the command interpreter and waits for it.
-// Returns the command's exit status, or -1 when it could not be started.
-int run_command(const char* command);
+struct CommandResult {
+    bool started;               // false when the command could not be run
+    unsigned long exit_status;  // the command's exit status, once started
+    bool interrupted;           // Ctrl+C or Ctrl+Break reached the command
+};
+
+// Hands the command line to the command interpreter and waits for it; the
+// command shares this process's console. While it runs, Ctrl+C and
+// Ctrl+Break end the command, not this process; the console's input mode
+// is put back as it was when the command ends.
+CommandResult run_command(const char* command);
+
+// The exit status run_command reports when the interpreter found no
+// program of the command's name (cmd's 9009; 127 on POSIX).
+extern const unsigned long COMMAND_NOT_FOUND_STATUS;
 
 // ---- The desktop shortcut ------------------------------------------------
 

@@ -169,8 +169,15 @@ TEST_F(Install, SqlplusExitStatusIsExamined) {
     ProgramRun absent =
         install("\n\n\n\n\n\nY\n\n", scratch / "empty", {"PATH=" + (scratch / "empty")});
     EXPECT_EQ(absent.exit_status, 1);
-    EXPECT_NE(absent.output.find("'sqlplus' could not be started"), std::string::npos)
+    EXPECT_NE(absent.output.find("\nError: sqlplus (SQL*Plus) was not found. It must be on PATH; "
+                                 "Oracle Express installs it. The database objects were not "
+                                 "created.\n"),
+              std::string::npos)
         << absent.output;
+    EXPECT_NE(log().find("\nError: sqlplus (SQL*Plus) was not found. It must be on PATH; Oracle "
+                         "Express installs it. The database objects were not created.\r\n"),
+              std::string::npos);
+    EXPECT_EQ(absent.output.find("exit status 127"), std::string::npos);
     EXPECT_EQ(log().find("Database objects created."), std::string::npos);
 }
 

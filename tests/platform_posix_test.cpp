@@ -1,6 +1,8 @@
 // The POSIX backend's Windows behaviour: drive mapping, the existence test,
 // directory creation, and the file copy's rules.
 #include <gtest/gtest.h>
+
+#include <csignal>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -173,11 +175,37 @@ TEST_F(PosixBackend, CommandLinesSplitLikeWindowsWithoutAShell) {
     std::string saved_path = getenv("PATH");
     setenv("PATH", path.c_str(), 1);
     setenv("OUT", (scratch / "out").c_str(), 1);
-    int status = platform::run_command("show / as sysdba @\"C:\\My $HOME & `x`\\a.sql\"");
+    platform::CommandResult run =
+        platform::run_command("show / as sysdba @\"C:\\My $HOME & `x`\\a.sql\"");
     setenv("PATH", saved_path.c_str(), 1);
-    EXPECT_EQ(status, 7);
+    EXPECT_TRUE(run.started);
+    EXPECT_EQ(run.exit_status, 7u);
+    EXPECT_FALSE(run.interrupted);
     EXPECT_EQ(read_file(scratch / "out"), "</><as><sysdba><@C:\\My $HOME & `x`\\a.sql>");
-    EXPECT_NE(platform::run_command("no-such-program-here"), 0);
+    run = platform::run_command("no-such-program-here");
+    EXPECT_TRUE(run.started);
+    EXPECT_EQ(run.exit_status, platform::COMMAND_NOT_FOUND_STATUS);
+    EXPECT_FALSE(platform::run_command("   ").started);
+}
+
+TEST_F(PosixBackend, CommandGetsDefaultCtrlCAndOursIsBackAfterTheWait) {
+    // The program is stopped by SIGINT: it did not inherit an ignored one.
+    platform::CommandResult run = platform::run_command("sh -c \"kill -INT $$; sleep 5\"");
+    EXPECT_EQ(run.exit_status, 128u + SIGINT);
+    EXPECT_TRUE(run.interrupted);
+    run = platform::run_command("sh -c \"kill -QUIT $$; sleep 5\"");
+    EXPECT_EQ(run.exit_status, 128u + SIGQUIT);
+    EXPECT_TRUE(run.interrupted);
+    run = platform::run_command("sh -c \"kill -TERM $$; sleep 5\"");
+    EXPECT_EQ(run.exit_status, 128u + SIGTERM);
+    EXPECT_FALSE(run.interrupted);
+    // Afterwards the dispositions are this process's own again.
+    struct sigaction interrupt {};
+    struct sigaction quit {};
+    sigaction(SIGINT, nullptr, &interrupt);
+    sigaction(SIGQUIT, nullptr, &quit);
+    EXPECT_EQ(interrupt.sa_handler, SIG_DFL);
+    EXPECT_EQ(quit.sa_handler, SIG_DFL);
 }
 
 }  // namespace

@@ -2,10 +2,14 @@
 // program splits its command line (blanks separate words, double quotes
 // group them and are removed) and the program is started directly, found
 // through PATH: no shell sees the text, so nothing in it is expanded.
+// While the program runs, this process ignores SIGINT and SIGQUIT, as the
+// C library's system() does: the terminal's Ctrl+C ends the program only.
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include "platform/platform.h"
@@ -42,25 +46,56 @@ int split_command_line(char* line, char* words[], int capacity) {
 
 }  // namespace
 
-int run_command(const char* command) {
+const unsigned long COMMAND_NOT_FOUND_STATUS = 127;
+
+CommandResult run_command(const char* command) {
+    CommandResult result = {false, 0, false};
     char line[4096];
-    if (std::snprintf(line, sizeof line, "%s", command) >= static_cast<int>(sizeof line)) return -1;
+    if (std::snprintf(line, sizeof line, "%s", command) >= static_cast<int>(sizeof line))
+        return result;
     char* words[MAX_WORDS];
-    if (split_command_line(line, words, MAX_WORDS) == 0) return -1;
+    if (split_command_line(line, words, MAX_WORDS) == 0) return result;
+
+    // A program stopped at a hidden prompt can leave echo off.
+    termios terminal{};
+    bool on_terminal = isatty(0) != 0 && tcgetattr(0, &terminal) == 0;
+
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    struct sigaction saved_interrupt {};
+    struct sigaction saved_quit {};
+    sigaction(SIGINT, &ignore, &saved_interrupt);
+    sigaction(SIGQUIT, &ignore, &saved_quit);
 
     pid_t child = fork();
-    if (child < 0) return -1;
     if (child == 0) {
+        // The program gets the dispositions this process had before.
+        sigaction(SIGINT, &saved_interrupt, nullptr);
+        sigaction(SIGQUIT, &saved_quit, nullptr);
         execvp(words[0], words);
         std::fprintf(stderr, "'%s' could not be started: %s\n", words[0], std::strerror(errno));
         _exit(127);
     }
     int status = 0;
-    while (waitpid(child, &status, 0) < 0) {
-        if (errno != EINTR) return -1;
+    bool waited = child > 0;
+    while (waited && waitpid(child, &status, 0) < 0) {
+        if (errno != EINTR) waited = false;
     }
-    if (WIFEXITED(status)) return WEXITSTATUS(status);
-    return 128 + WTERMSIG(status);
+    sigaction(SIGINT, &saved_interrupt, nullptr);
+    sigaction(SIGQUIT, &saved_quit, nullptr);
+    if (on_terminal) tcsetattr(0, TCSANOW, &terminal);
+
+    if (!waited) return result;
+    result.started = true;
+    if (WIFEXITED(status)) {
+        result.exit_status = static_cast<unsigned long>(WEXITSTATUS(status));
+    } else {
+        int signal = WTERMSIG(status);
+        result.exit_status = 128ul + static_cast<unsigned long>(signal);
+        result.interrupted = signal == SIGINT || signal == SIGQUIT;
+    }
+    return result;
 }
 
 }  // namespace platform

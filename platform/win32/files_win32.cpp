@@ -216,8 +216,4 @@ unsigned long copy_file(const char* source, const char* destination) {
     return GetLastError();
 }
 
-int run_command(const char* command) {
-    return std::system(command);
-}
-
 }  // namespace platform

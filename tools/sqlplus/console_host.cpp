@@ -60,6 +60,14 @@ class EchoOff {
     DWORD mode_ = 0;
     bool active_ = false;
 };
+
+// Ctrl+C and Ctrl+Break end the program with STATUS_CONTROL_C_EXIT, as
+// Windows' own handling does; Wine's ends it with status 0, which would
+// pass for a successful run.
+BOOL WINAPI end_on_break(DWORD event) {
+    if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) ExitProcess(0xC000013AUL);
+    return FALSE;
+}
 #else
 bool input_is_console() {
     return isatty(0) != 0;
@@ -121,6 +129,9 @@ std::FILE* open_named_file(const std::string& path, const char* mode) {
 ConsoleHost::ConsoleHost() {
     const char* name = std::getenv("SQLPLUS_TRANSCRIPT");
     transcript_path_ = (name != nullptr && name[0] != '\0') ? name : "sqlplus-transcript.log";
+#ifdef _WIN32
+    SetConsoleCtrlHandler(end_on_break, TRUE);
+#endif
 }
 
 ConsoleHost::~ConsoleHost() {
