@@ -485,19 +485,23 @@ def seconds(value: float | None) -> str:
 # Running timed processes natively
 
 
-def with_peak_rss(argv: list[str], rss_file: Path) -> list[str]:
+def with_usage(argv: list[str], usage_file: Path) -> list[str]:
     """The command run under GNU time, which writes its peak resident memory
-    in KB into the file. (A process's own peak would include what it held
-    before exec, and a child of this Python holds that much.)"""
-    return [TIME, "-f", "%M", "-o", str(rss_file)] + argv
+    in KB and its user and system seconds into the file. (The peak that
+    wait4 gives would include what the child held before exec, and a child
+    of this Python holds that much.)"""
+    return [TIME, "-f", "%M %U %S", "-o", str(usage_file)] + argv
 
 
-def read_peak_rss(rss_file: Path) -> int | None:
-    """The figure GNU time wrote; it is the last line when the command failed."""
-    if not rss_file.exists():
-        return None
-    lines = rss_file.read_text().split()
-    return int(lines[-1]) if lines and lines[-1].isdigit() else None
+def read_usage(usage_file: Path) -> tuple[int | None, float | None]:
+    """Peak RSS and CPU seconds as GNU time wrote them (on the last line,
+    after a note when the command failed)."""
+    lines = usage_file.read_text().splitlines() if usage_file.exists() else []
+    fields = lines[-1].split() if lines else []
+    try:
+        return int(fields[0]), float(fields[1]) + float(fields[2])
+    except (IndexError, ValueError):
+        return None, None
 
 
 def wait_measured(process: subprocess.Popen, timeout: float, label: str) -> tuple[int, Run, float]:
@@ -634,10 +638,10 @@ def run_native(settings: Settings, scratch: Path) -> NativeResult:
         label = f"native install ({mode}) run {run_name}"
         os.sync()
         runner = run_on_pty if mode == "pty" else run_to_file
-        rss_file = base / "out" / f"rss-{mode}-{run_name}"
-        status, run = runner(with_peak_rss([str(tree.root / "setup")], rss_file), answers, out, settings.timeout,
+        usage_file = base / "out" / f"usage-{mode}-{run_name}"
+        status, run = runner(with_usage([str(tree.root / "setup")], usage_file), answers, out, settings.timeout,
                              label, cwd=work, env=env)
-        run.rss_kb = read_peak_rss(rss_file)
+        run.rss_kb = read_usage(usage_file)[0]
         output = out.read_bytes()
         if status != 0:
             sys.stderr.write(tail(output) + "\n")
@@ -683,7 +687,6 @@ class WineConsole:
         self.socket = base / "tmux.sock"
         self.timeout = timeout
         self.runs = 0
-        self.server_started = False
         (base / "bin").mkdir(parents=True)
         (base / "home").mkdir()
         (base / "runs").mkdir()
@@ -718,7 +721,12 @@ class WineConsole:
                 desktop.mkdir()
         # A server that stays up, so no run pays for its start.
         subprocess.run([WINESERVER, "-p"], env=env, check=True)
-        self.server_started = True
+        # A session that keeps the tmux server up between runs: a server
+        # whose last session has just ended would refuse the next one.
+        subprocess.run(self.tmux() + ["new-session", "-d", "-s", "keep", "sleep 1000000"], check=True)
+
+    def tmux(self) -> list[str]:
+        return ["tmux", "-S", str(self.socket), "-f", "/dev/null"]
 
     @property
     def desktop(self) -> Path:
@@ -727,16 +735,17 @@ class WineConsole:
     def run(self, argv: list[str], work: Path, stdin: Path | None, output: Path | None) -> tuple[int, Run, bytes]:
         """Runs the command in a fresh console, in the working folder, output
         to the console or (given a file) redirected there. Gives its exit
-        status, its time as measured in the console, its peak RSS and the
+        status, its time as measured in the console, the CPU time and peak
+        RSS of its Windows process (not the Wine server's), and the
         console's text."""
         self.runs += 1
         n = self.runs
         work.mkdir(parents=True, exist_ok=True)
         runs = self.base / "runs"
-        marker, rss = runs / f"done-{n}", runs / f"rss-{n}"
+        marker, usage = runs / f"done-{n}", runs / f"usage-{n}"
         q = shlex.quote
         redirect = f" > {q(str(output))} 2>&1" if output else ""
-        command = " ".join(q(a) for a in with_peak_rss(argv, rss))
+        command = " ".join(q(a) for a in with_usage(argv, usage))
         script = "\n".join([
             "#!/bin/sh",
             "export " + " ".join(f"{k}={q(v)}" for k, v in self.env.items()),
@@ -751,7 +760,7 @@ class WineConsole:
         runner = runs / f"run-{n}.sh"
         runner.write_text(script)
         session = f"bench{n}"
-        tmux = ["tmux", "-S", str(self.socket), "-f", "/dev/null"]
+        tmux = self.tmux()
         subprocess.run(tmux + ["new-session", "-d", "-s", session, "-x", str(CONSOLE_COLUMNS),
                                "-y", str(CONSOLE_ROWS), f"sh {q(str(runner))}"], check=True)
         deadline = time.monotonic() + self.timeout
@@ -767,13 +776,14 @@ class WineConsole:
         subprocess.run(tmux + ["kill-session", "-t", session], stderr=subprocess.DEVNULL)
         (runs / f"screen-{n}").write_bytes(screen)
         status_text, start, end = marker.read_text().split()
-        return int(status_text), Run(float(end) - float(start), None, read_peak_rss(rss)), screen
+        rss_kb, cpu = read_usage(usage)
+        return int(status_text), Run(float(end) - float(start), cpu, rss_kb), screen
 
     def stop(self) -> None:
         if self.socket.exists():
-            subprocess.run(["tmux", "-S", str(self.socket), "kill-server"],
+            subprocess.run(self.tmux() + ["kill-server"],
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        if self.server_started:
+        if self.prefix.exists():  # wineboot may have left a server behind too
             env = self.environment()
             subprocess.run([WINESERVER, "-k"], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             try:
@@ -781,7 +791,6 @@ class WineConsole:
                                timeout=60)
             except subprocess.TimeoutExpired:
                 log(f"{self.build.name}: the Wine server did not stop within 60 s")
-            self.server_started = False
 
 
 @dataclasses.dataclass
@@ -821,9 +830,13 @@ def probe_robocopy(console: WineConsole, base: Path) -> str | None:
     if status < 8 and copied == 3:
         return None
     shown = screen.decode(errors="replace").strip()
-    return (f"Wine's robocopy does not work here: it ended with status {status} and copied {copied} of 3 files"
-            + (f" (it printed: {shown[:200]!r})" if shown else " and printed nothing")
-            + "; Wine 8's robocopy.exe is a stub")
+    why = f"Wine's robocopy does not work here: it ended with status {status} and copied {copied} of 3 files"
+    if shown:
+        return why + f" (it printed: {shown[:200]!r})"
+    if status == 16 and copied == 0:
+        # What the stub robocopy.exe of Wine 8 does; its only trace is a fixme message.
+        return why + " and printed nothing, as the stub robocopy.exe of this Wine does"
+    return why + " and printed nothing"
 
 
 def run_wine(settings: Settings, scratch: Path, build: WineBuild, tree_root: Path,
@@ -895,7 +908,7 @@ def run_wine(settings: Settings, scratch: Path, build: WineBuild, tree_root: Pat
             run = install(mode, str(i)) if what == "setup" else peer(what, mode, str(i))
             series[key].runs.append(run)
             log(f"{build.name} run {i}/{settings.wine_repeat}: {series[key].label}: {run.seconds:.3f} s"
-                + (f" (peak {run.rss_kb} KB)" if run.rss_kb else ""))
+                + (f" (cpu {run.cpu:.2f} s, peak {run.rss_kb} KB)" if run.rss_kb else ""))
     console.stop()
     return WineResult(build, program, version, tree, series, robocopy_problem)
 
@@ -1029,14 +1042,15 @@ def report(settings: Settings, native: NativeResult | None, wine: list[WineResul
             "for the sqlplus stand-in and writes the shortcut; all times include Wine's process start.")
         add("")
         xcopy = w.series["xcopy_console"]
-        add(row("case", "median", "best", "× xcopy, console", "best / best", "runs"))
-        add(row("---", "---:", "---:", "---:", "---:", "---"))
+        add(row("case", "median", "best", "CPU", "× xcopy, console", "best / best", "runs"))
+        add(row("---", "---:", "---:", "---:", "---:", "---:", "---"))
         for key, _ in WINE_CASES:
             series = w.series[key]
             if not series.runs:
-                add(row(series.label, "n/a", "n/a", "n/a", "n/a", "not measured"))
+                add(row(series.label, "n/a", "n/a", "n/a", "n/a", "n/a", "not measured"))
                 continue
-            add(row(series.label, seconds(series.median), seconds(series.best), ratio(series.median, xcopy.median),
+            add(row(series.label, seconds(series.median), seconds(series.best), seconds(series.cpu),
+                    ratio(series.median, xcopy.median),
                     ratio(series.best, xcopy.best), series.all_runs()))
         add("")
         setup_c, setup_f = w.series["setup_console"], w.series["setup_file"]
@@ -1110,6 +1124,9 @@ def main(argv: list[str]) -> int:
     except BenchError as error:
         log(f"FAILED: {error}")
         return 1
+    except (OSError, subprocess.SubprocessError) as error:
+        log(f"FAILED: {error}")
+        return 1
     except KeyboardInterrupt:
         log("interrupted")
         return 130
@@ -1121,7 +1138,8 @@ def main(argv: list[str]) -> int:
                 log(f"scratch kept in {scratch}")
             else:
                 log(f"removing {scratch}")
-                shutil.rmtree(scratch, ignore_errors=True)
+                if subprocess.run(["rm", "-rf", "--one-file-system", str(scratch)]).returncode != 0:
+                    log(f"could not remove all of {scratch}")
 
 
 if __name__ == "__main__":
