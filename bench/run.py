@@ -99,11 +99,16 @@ class WineBuild:
     name: str
     loader: str
     description: str
+    # The prefix's folder of Wine's own programs of the same width. The peers
+    # are started from there by host path, as setup.exe is: started by bare
+    # name, or from the other width's folder, Wine runs them through
+    # start.exe in a second process.
+    system_dir: str
 
 
 WINE_BUILDS = {
-    "win32": WineBuild("win32", "/usr/lib/wine/wine", "32-bit, the shipping exe"),
-    "win64": WineBuild("win64", "/usr/lib/wine/wine64", "64-bit"),
+    "win32": WineBuild("win32", "/usr/lib/wine/wine", "32-bit, the shipping exe", "syswow64"),
+    "win64": WineBuild("win64", "/usr/lib/wine/wine64", "64-bit", "system32"),
 }
 
 
@@ -728,6 +733,13 @@ class WineConsole:
     def tmux(self) -> list[str]:
         return ["tmux", "-S", str(self.socket), "-f", "/dev/null"]
 
+    def program(self, name: str) -> str:
+        """Host path of one of Wine's programs of the build's width."""
+        path = self.drive_c / "windows" / self.build.system_dir / name
+        if not path.is_file():
+            raise BenchError(f"{self.build.name}: no {path} in the Wine prefix")
+        return str(path)
+
     @property
     def desktop(self) -> Path:
         return self.drive_c / "users" / getpass.getuser() / "Desktop"
@@ -823,8 +835,9 @@ def probe_robocopy(console: WineConsole, base: Path) -> str | None:
     (source / "sub" / "middle.dat").write_bytes(os.urandom(3000))
     (source / "sub" / "deeper" / "bottom.sql").write_bytes(b"select 1 from dual;\r\n")
     dest = console.drive_c / "robocopy-probe"
-    status, _, screen = console.run([console.build.loader, "robocopy", wine_path(source), "C:\\robocopy-probe", "/E",
-                                     *ROBOCOPY_QUIET], base / "work-robocopy-probe", None, None)
+    status, _, screen = console.run([console.build.loader, console.program("robocopy.exe"), wine_path(source),
+                                     "C:\\robocopy-probe", "/E", *ROBOCOPY_QUIET],
+                                    base / "work-robocopy-probe", None, None)
     copied = len(list_files(dest, digests=False)) if dest.is_dir() else 0
     # robocopy's exit status is a bit mask below 8 on success.
     if status < 8 and copied == 3:
@@ -855,8 +868,8 @@ def run_wine(settings: Settings, scratch: Path, build: WineBuild, tree_root: Pat
     out.mkdir()
 
     log(f"{build.name}: warm-up")
-    status, _, _ = console.run([build.loader, "xcopy", "/E", "/I", "/Y", wine_path(tree_root / "config"), "C:\\warm"],
-                               base / "work-warm", None, base / "warm.txt")
+    status, _, _ = console.run([build.loader, console.program("xcopy.exe"), "/E", "/I", "/Y",
+                                wine_path(tree_root / "config"), "C:\\warm"], base / "work-warm", None, base / "warm.txt")
     if status != 0:
         raise BenchError(f"{build.name}: warm-up xcopy ended with status {status}")
     robocopy_problem = probe_robocopy(console, base)
@@ -869,9 +882,9 @@ def run_wine(settings: Settings, scratch: Path, build: WineBuild, tree_root: Pat
         name = f"{tool}-{mode}-{run_name}"
         source, dest = wine_path(tree_root), f"C:\\{name}"
         if tool == "xcopy":
-            argv = [build.loader, "xcopy", "/E", "/I", "/Y", source, dest]
+            argv = [build.loader, console.program("xcopy.exe"), "/E", "/I", "/Y", source, dest]
         else:
-            argv = [build.loader, "robocopy", source, dest, "/E", *ROBOCOPY_QUIET]
+            argv = [build.loader, console.program("robocopy.exe"), source, dest, "/E", *ROBOCOPY_QUIET]
         os.sync()
         status, run, _ = console.run(argv, out / f"work-{name}", None,
                                      out / f"stdout-{name}" if mode == "file" else None)
@@ -1037,8 +1050,8 @@ def report(settings: Settings, native: NativeResult | None, wine: list[WineResul
         reduced = f", reduced from {settings.files:,}" if settings.native and settings.wine_files != settings.files else ""
         add(f"Tree: {w.tree.describe()} ({w.tree.small:,} small files{reduced}, {settings.big_files} x "
             f"{settings.big_mb} MB, the program). Each run is a fresh process in a fresh tmux console "
-            f"({CONSOLE_COLUMNS}x{CONSOLE_ROWS}) on a private Wine prefix whose server stays up; the peers run "
-            f"under the same loader. The install copies {len(w.tree.files) + len(w.tree.data):,} files, starts cmd "
+            f"({CONSOLE_COLUMNS}x{CONSOLE_ROWS}) on a private Wine prefix whose server stays up; the peers are Wine's "
+            f"own {w.build.name[3:]}-bit xcopy.exe and robocopy.exe, run by the same loader. The install copies {len(w.tree.files) + len(w.tree.data):,} files, starts cmd "
             "for the sqlplus stand-in and writes the shortcut; all times include Wine's process start.")
         add("")
         xcopy = w.series["xcopy_console"]
