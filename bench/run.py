@@ -44,6 +44,7 @@ import argparse
 import dataclasses
 import datetime
 import fcntl
+import functools
 import getpass
 import hashlib
 import os
@@ -274,7 +275,8 @@ def ensure_programs(settings: Settings) -> None:
         wanted.append(("linux", settings.setup_linux))
     wanted += [(name, settings.setup_exe[name]) for name in settings.wine_builds]
     for preset, program in wanted:
-        if preset not in settings.given and (settings.build == "always" or (settings.build == "missing" and not program.is_file())):
+        wanted_build = settings.build == "always" or (settings.build == "missing" and not program.is_file())
+        if wanted_build and preset not in settings.given:
             build_preset(preset)
         if not program.is_file():
             raise BenchError(f"no program at {program}")
@@ -346,7 +348,7 @@ class Tree:
     folders: int
     small: int
 
-    @property
+    @functools.cached_property
     def data(self) -> Listing:
         return {rel[len("data/"):]: entry for rel, entry in self.files.items() if rel.startswith("data/")}
 
@@ -868,8 +870,8 @@ def run_wine(settings: Settings, scratch: Path, build: WineBuild, tree_root: Pat
     out.mkdir()
 
     log(f"{build.name}: warm-up")
-    status, _, _ = console.run([build.loader, console.program("xcopy.exe"), "/E", "/I", "/Y",
-                                wine_path(tree_root / "config"), "C:\\warm"], base / "work-warm", None, base / "warm.txt")
+    warm = [build.loader, console.program("xcopy.exe"), "/E", "/I", "/Y", wine_path(tree_root / "config"), "C:\\warm"]
+    status, _, _ = console.run(warm, base / "work-warm", None, base / "warm.txt")
     if status != 0:
         raise BenchError(f"{build.name}: warm-up xcopy ended with status {status}")
     robocopy_problem = probe_robocopy(console, base)
@@ -1047,12 +1049,15 @@ def report(settings: Settings, native: NativeResult | None, wine: list[WineResul
         add(f"### Wine ({w.version}): {program_line(w.program)}, {w.build.description}, loader `{w.build.loader}`, "
             f"{settings.wine_repeat} runs of each case, interleaved")
         add("")
-        reduced = f", reduced from {settings.files:,}" if settings.native and settings.wine_files != settings.files else ""
+        reduced = ""
+        if settings.native and settings.wine_files != settings.files:
+            reduced = f", reduced from {settings.files:,}"
         add(f"Tree: {w.tree.describe()} ({w.tree.small:,} small files{reduced}, {settings.big_files} x "
             f"{settings.big_mb} MB, the program). Each run is a fresh process in a fresh tmux console "
-            f"({CONSOLE_COLUMNS}x{CONSOLE_ROWS}) on a private Wine prefix whose server stays up; the peers are Wine's "
-            f"own {w.build.name[3:]}-bit xcopy.exe and robocopy.exe, run by the same loader. The install copies {len(w.tree.files) + len(w.tree.data):,} files, starts cmd "
-            "for the sqlplus stand-in and writes the shortcut; all times include Wine's process start.")
+            f"({CONSOLE_COLUMNS}x{CONSOLE_ROWS}) on a private Wine prefix whose server stays up; the peers are "
+            f"Wine's own {w.build.name[3:]}-bit xcopy.exe and robocopy.exe, run by the same loader. The install "
+            f"copies {len(w.tree.files) + len(w.tree.data):,} files, starts cmd for the sqlplus stand-in and writes "
+            "the shortcut; all times include Wine's process start.")
         add("")
         xcopy = w.series["xcopy_console"]
         add(row("case", "median", "best", "CPU", "× xcopy, console", "best / best", "runs"))
