@@ -433,7 +433,7 @@ def check_install(label: str, tree: Tree, drive: Path, work: Path, output: bytes
 
 
 def tail(data: bytes, lines: int = 15) -> str:
-    return "\n".join(data.decode(errors="replace").splitlines()[-lines:])
+    return "\n".join(data.decode(errors="replace").rstrip().splitlines()[-lines:])
 
 
 # ---------------------------------------------------------------------------
