@@ -75,11 +75,13 @@ class Screen {
 
     std::string text(int row) const {
         std::string out;
+        if (row < 0 || row >= row_count()) return out;
         for (const Cell& cell : lines_[static_cast<std::size_t>(row)]) out += cell.c;
         return out;
     }
     std::string colours(int row) const {
         std::string out;
+        if (row < 0 || row >= row_count()) return out;
         for (const Cell& cell : lines_[static_cast<std::size_t>(row)]) {
             out += cell.colour == 32 ? 'g' : cell.colour == 31 ? 'r' : '.';
         }
@@ -284,6 +286,79 @@ TEST(ProgressBar, NothingIsDrawnWhenOutputIsNoTerminal) {
     close(pipe_ends[0]);
     waitpid(child, nullptr, 0);
     EXPECT_EQ(bytes, "no row\nplain text\n");
+}
+
+// The bar's row as the copy stage takes it: two line breaks below the
+// cursor, made by writing them.
+short bar_row_as_the_stage_takes_it() {
+    short row = 0;
+    platform::get_cursor_row(&row);
+    write_text("\n\n");
+    platform::get_cursor_row(&row);
+    return row;
+}
+
+TEST(ProgressBar, TextAfterARedrawStartsBelowTheLastTextWritten) {
+    Screen screen(24);
+    screen.play(on_terminal([] {
+        write_text("Copying...\n");
+        short row = bar_row_as_the_stage_takes_it();
+        // On the bar's row before its first draw: it goes below.
+        write_text("Error: Could not create directory C:\\x (Error Code: 80)\n");
+        show_progress_bar(50, row);
+        write_text("\nError copying file: a\n");
+        show_progress_bar(60, row);
+        // No leading line break, and the cursor on the bar's row.
+        write_text("Error: Could not create directory C:\\y (Error Code: 80)\n");
+        show_progress_bar(70, row);
+        write_text("\nError copying file: b\n");
+        write_text("\n");  // a level's closing line break
+        show_progress_bar(80, row);
+        write_text("\n");
+    }));
+    EXPECT_EQ(screen.text(0), "Copying...");
+    EXPECT_EQ(screen.text(1), "");
+    EXPECT_EQ(screen.text(2), "");
+    EXPECT_EQ(screen.text(3), bar(40, "] 80%"));
+    EXPECT_EQ(screen.colours(3), bar_colours(40, 5));
+    EXPECT_EQ(screen.text(4), "Error: Could not create directory C:\\x (Error Code: 80)");
+    EXPECT_EQ(screen.text(5), "Error copying file: a");
+    EXPECT_EQ(screen.text(6), "Error: Could not create directory C:\\y (Error Code: 80)");
+    EXPECT_EQ(screen.text(7), "Error copying file: b");
+    for (int row = 8; row < screen.row_count(); ++row)
+        EXPECT_EQ(screen.text(row), "") << "nothing written below the last error";
+    EXPECT_EQ(screen.cursor_row(), 4) << "the closing line break stands right below the bar";
+}
+
+TEST(ProgressBar, ALineBreakRightAfterADrawDoesNotScrollTheBarAway) {
+    // The bar on the last row of a full screen: each level's closing line
+    // break would scroll it up a row, leaving an empty row below it.
+    auto copy_levels = [](bool then_more_text) {
+        setenv("SETUP_CONSOLE_PUSH_MS", "0", 1);  // every draw reaches the terminal
+        for (int i = 0; i < 6; ++i) write_text("filler line\n");
+        write_text("Copying...\n");
+        short row = bar_row_as_the_stage_takes_it();
+        for (int percent : {10, 20, 30}) {
+            show_progress_bar(percent, row);
+            write_text("\n");
+        }
+        show_progress_bar(40, row);
+        if (!then_more_text) _exit(0);  // the screen as it stands during the copy
+        write_text("\n");
+        write_text("Done.\n");
+    };
+    Screen during(10);
+    during.play(on_terminal([&] { copy_levels(false); }, 10));
+    EXPECT_EQ(during.text(9), bar(20, "] 40%")) << "the bar's row is the screen's last";
+    EXPECT_EQ(during.top(), 0) << "nothing scrolled";
+    EXPECT_EQ(during.row_count(), 10);
+
+    // What is written next gets the line break that waited.
+    Screen after(10);
+    after.play(on_terminal([&] { copy_levels(true); }, 10));
+    EXPECT_EQ(after.text(9), bar(20, "] 40%"));
+    EXPECT_EQ(after.text(10), "Done.");
+    EXPECT_EQ(after.top(), 2);
 }
 
 // ---- Copies with failing files ---------------------------------------------
