@@ -117,10 +117,11 @@ class Screen {
 };
 
 // Runs the work in a child whose standard output is a pseudo-terminal of
-// 80 columns and the given rows, and returns every byte it wrote there.
-std::string on_terminal(const std::function<void()>& work, unsigned short rows = 24) {
+// the given size, and returns every byte it wrote there.
+std::string on_terminal(const std::function<void()>& work, unsigned short rows = 24,
+                        unsigned short columns = 80) {
     int master = -1;
-    struct winsize size = {rows, 80, 0, 0};
+    struct winsize size = {rows, columns, 0, 0};
     pid_t child = forkpty(&master, nullptr, nullptr, &size);
     if (child == 0) {
         work();
@@ -359,6 +360,30 @@ TEST(ProgressBar, ALineBreakRightAfterADrawDoesNotScrollTheBarAway) {
     EXPECT_EQ(after.text(9), bar(20, "] 40%"));
     EXPECT_EQ(after.text(10), "Done.");
     EXPECT_EQ(after.top(), 2);
+}
+
+TEST(ProgressBar, OnANarrowTerminalTheWrappedBarCoversNoText) {
+    // 40 columns: the bar's cells take two rows, the error lines two each.
+    Screen screen(24, 40);
+    screen.play(on_terminal(
+        [] {
+            write_text("Copying...\n");
+            short row = bar_row_as_the_stage_takes_it();
+            write_text("\nError copying file: C:\\source\\a -> C:\\target\\a\n");
+            show_progress_bar(50, row);  // the first draw, below that error
+            write_text("\nError copying file: C:\\source\\b -> C:\\target\\b\n");
+            show_progress_bar(100, row);
+            write_text("\n");
+        },
+        24, 40));
+    EXPECT_EQ(screen.text(3), "") << "the bar's first row, left for it";
+    EXPECT_EQ(screen.text(4) + screen.text(5),
+              "Error copying file: C:\\source\\a -> C:\\target\\a");
+    EXPECT_EQ(screen.text(6) + screen.text(7), bar(50, "] 100%"));
+    EXPECT_EQ(screen.colours(6) + screen.colours(7), bar_colours(50, 6));
+    EXPECT_EQ(screen.text(8) + screen.text(9),
+              "Error copying file: C:\\source\\b -> C:\\target\\b");
+    EXPECT_EQ(screen.cursor_row(), 8) << "the closing line break stands right below the bar";
 }
 
 // ---- Copies with failing files ---------------------------------------------

@@ -277,9 +277,14 @@ void push_pending() {
         bar.row = row_of(pending.row);
         bar.handle = pending.row;
     }
+    // Its line has left the screen, or the cells would wrap (on a narrow
+    // terminal) onto rows that text written below the bar holds: a new line
+    // below the output.
+    long last_row_held = bar.drawn ? bar.end.row : bar.row;
+    bool covers_text = after_cells(bar.row, pending.width).row > last_row_held &&
+                       terminal.text_written && terminal.text_end.row > last_row_held;
+    if (!is_reachable(bar.row) || covers_text) bar.row = fresh_row_below_output();
     std::string out;
-    // Its line has left the screen: a new one below the output.
-    if (!is_reachable(bar.row)) bar.row = fresh_row_below_output();
     unsigned short in_force = terminal.attribute;
     append_move(out, bar.row, 0);
     for (std::size_t i = 0; i < pending.width; ++i) {
