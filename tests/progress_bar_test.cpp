@@ -1,6 +1,7 @@
 // The progress bar on a terminal: the bytes the program writes to a
-// pseudo-terminal are played on a small screen model (24 rows that scroll,
-// cursor moves, colours), and the screen is checked cell by cell.
+// pseudo-terminal are played on a small screen model (80 columns that wrap,
+// rows that scroll, cursor moves, colours), and the screen is checked cell
+// by cell.
 #include <gtest/gtest.h>
 #include <pty.h>
 #include <sys/wait.h>
@@ -8,12 +9,17 @@
 
 #include <cstdlib>
 #include <functional>
+#include <regex>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "deploy/copy_directory.h"
+#include "deploy/copy_stage.h"
 #include "deploy/show_progress_bar.h"
 #include "platform/platform.h"
+#include "setup/bounded_text.h"
 #include "setup/console_output.h"
 #include "tests/test_support.h"
 
@@ -25,10 +31,12 @@ struct Cell {
 };
 
 // A terminal of the given height: rows scroll away at the bottom, the cursor
-// cannot move above the top of the screen.
+// cannot move above the top of the screen. A character written past the
+// last column goes on at the start of the next row (the cursor waits in the
+// last column until then, as on xterm).
 class Screen {
   public:
-    explicit Screen(int height) : height_(height) {
+    explicit Screen(int height, int width = 80) : height_(height), width_(width) {
         lines_.emplace_back();
     }
 
@@ -43,15 +51,18 @@ class Screen {
                 char command = bytes[end];
                 ++sequences;
                 if (command == 'A') row_ = std::max(top(), row_ - (n == 0 ? 1 : n));
-                if (command == 'C') column_ += n == 0 ? 1 : n;
+                if (command == 'C') column_ = std::min(width_ - 1, column_ + (n == 0 ? 1 : n));
                 if (command == 'm') colour_ = n;
                 i = end;
             } else if (c == '\n') {
-                ++row_;
-                if (row_ >= static_cast<int>(lines_.size())) lines_.emplace_back();
+                next_row();
             } else if (c == '\r') {
                 column_ = 0;
             } else {
+                if (column_ >= width_) {
+                    next_row();
+                    column_ = 0;
+                }
                 std::vector<Cell>& line = lines_[static_cast<std::size_t>(row_)];
                 if (static_cast<int>(line.size()) <= column_)
                     line.resize(static_cast<std::size_t>(column_) + 1);
@@ -64,11 +75,13 @@ class Screen {
 
     std::string text(int row) const {
         std::string out;
+        if (row < 0 || row >= row_count()) return out;
         for (const Cell& cell : lines_[static_cast<std::size_t>(row)]) out += cell.c;
         return out;
     }
     std::string colours(int row) const {
         std::string out;
+        if (row < 0 || row >= row_count()) return out;
         for (const Cell& cell : lines_[static_cast<std::size_t>(row)]) {
             out += cell.colour == 32 ? 'g' : cell.colour == 31 ? 'r' : '.';
         }
@@ -83,13 +96,19 @@ class Screen {
     int cursor_column() const {
         return column_;
     }
-    int sequences = 0;
-
-  private:
+    // The first row still on the screen; the rows above it have scrolled off.
     int top() const {
         return std::max(0, lowest_ - height_ + 1);
     }
+    int sequences = 0;
+
+  private:
+    void next_row() {
+        ++row_;
+        if (row_ >= static_cast<int>(lines_.size())) lines_.emplace_back();
+    }
     int height_;
+    int width_;
     std::vector<std::vector<Cell>> lines_;
     int row_ = 0;
     int column_ = 0;
@@ -98,10 +117,11 @@ class Screen {
 };
 
 // Runs the work in a child whose standard output is a pseudo-terminal of
-// 80 columns and 24 rows, and returns every byte it wrote there.
-std::string on_terminal(const std::function<void()>& work) {
+// the given size, and returns every byte it wrote there.
+std::string on_terminal(const std::function<void()>& work, unsigned short rows = 24,
+                        unsigned short columns = 80) {
     int master = -1;
-    struct winsize size = {24, 80, 0, 0};
+    struct winsize size = {rows, columns, 0, 0};
     pid_t child = forkpty(&master, nullptr, nullptr, &size);
     if (child == 0) {
         work();
@@ -267,6 +287,291 @@ TEST(ProgressBar, NothingIsDrawnWhenOutputIsNoTerminal) {
     close(pipe_ends[0]);
     waitpid(child, nullptr, 0);
     EXPECT_EQ(bytes, "no row\nplain text\n");
+}
+
+// The bar's row as the copy stage takes it: two line breaks below the
+// cursor, made by writing them.
+short bar_row_as_the_stage_takes_it() {
+    short row = 0;
+    platform::get_cursor_row(&row);
+    write_text("\n\n");
+    platform::get_cursor_row(&row);
+    return row;
+}
+
+TEST(ProgressBar, TextAfterARedrawStartsBelowTheLastTextWritten) {
+    Screen screen(24);
+    screen.play(on_terminal([] {
+        write_text("Copying...\n");
+        short row = bar_row_as_the_stage_takes_it();
+        // On the bar's row before its first draw: it goes below.
+        write_text("Error: Could not create directory C:\\x (Error Code: 80)\n");
+        show_progress_bar(50, row);
+        write_text("\nError copying file: a\n");
+        show_progress_bar(60, row);
+        // No leading line break, and the cursor on the bar's row.
+        write_text("Error: Could not create directory C:\\y (Error Code: 80)\n");
+        show_progress_bar(70, row);
+        write_text("\nError copying file: b\n");
+        write_text("\n");  // a level's closing line break
+        show_progress_bar(80, row);
+        write_text("\n");
+    }));
+    EXPECT_EQ(screen.text(0), "Copying...");
+    EXPECT_EQ(screen.text(1), "");
+    EXPECT_EQ(screen.text(2), "");
+    EXPECT_EQ(screen.text(3), bar(40, "] 80%"));
+    EXPECT_EQ(screen.colours(3), bar_colours(40, 5));
+    EXPECT_EQ(screen.text(4), "Error: Could not create directory C:\\x (Error Code: 80)");
+    EXPECT_EQ(screen.text(5), "Error copying file: a");
+    EXPECT_EQ(screen.text(6), "Error: Could not create directory C:\\y (Error Code: 80)");
+    EXPECT_EQ(screen.text(7), "Error copying file: b");
+    for (int row = 8; row < screen.row_count(); ++row)
+        EXPECT_EQ(screen.text(row), "") << "nothing written below the last error";
+    EXPECT_EQ(screen.cursor_row(), 4) << "the closing line break stands right below the bar";
+}
+
+TEST(ProgressBar, ALineBreakRightAfterADrawDoesNotScrollTheBarAway) {
+    // The bar on the last row of a full screen: each level's closing line
+    // break would scroll it up a row, leaving an empty row below it.
+    auto copy_levels = [](bool then_more_text) {
+        setenv("SETUP_CONSOLE_PUSH_MS", "0", 1);  // every draw reaches the terminal
+        for (int i = 0; i < 6; ++i) write_text("filler line\n");
+        write_text("Copying...\n");
+        short row = bar_row_as_the_stage_takes_it();
+        for (int percent : {10, 20, 30}) {
+            show_progress_bar(percent, row);
+            write_text("\n");
+        }
+        show_progress_bar(40, row);
+        if (!then_more_text) _exit(0);  // the screen as it stands during the copy
+        write_text("\n");
+        write_text("Done.\n");
+    };
+    Screen during(10);
+    during.play(on_terminal([&] { copy_levels(false); }, 10));
+    EXPECT_EQ(during.text(9), bar(20, "] 40%")) << "the bar's row is the screen's last";
+    EXPECT_EQ(during.top(), 0) << "nothing scrolled";
+    EXPECT_EQ(during.row_count(), 10);
+
+    // What is written next gets the line break that waited.
+    Screen after(10);
+    after.play(on_terminal([&] { copy_levels(true); }, 10));
+    EXPECT_EQ(after.text(9), bar(20, "] 40%"));
+    EXPECT_EQ(after.text(10), "Done.");
+    EXPECT_EQ(after.top(), 2);
+}
+
+TEST(ProgressBar, OnANarrowTerminalTheWrappedBarCoversNoText) {
+    // 40 columns: the bar's cells take two rows, the error lines two each.
+    Screen screen(24, 40);
+    screen.play(on_terminal(
+        [] {
+            write_text("Copying...\n");
+            short row = bar_row_as_the_stage_takes_it();
+            write_text("\nError copying file: C:\\source\\a -> C:\\target\\a\n");
+            show_progress_bar(50, row);  // the first draw, below that error
+            write_text("\nError copying file: C:\\source\\b -> C:\\target\\b\n");
+            show_progress_bar(100, row);
+            write_text("\n");
+        },
+        24, 40));
+    EXPECT_EQ(screen.text(3), "") << "the bar's first row, left for it";
+    EXPECT_EQ(screen.text(4) + screen.text(5),
+              "Error copying file: C:\\source\\a -> C:\\target\\a");
+    EXPECT_EQ(screen.text(6) + screen.text(7), bar(50, "] 100%"));
+    EXPECT_EQ(screen.colours(6) + screen.colours(7), bar_colours(50, 6));
+    EXPECT_EQ(screen.text(8) + screen.text(9),
+              "Error copying file: C:\\source\\b -> C:\\target\\b");
+    EXPECT_EQ(screen.cursor_row(), 8) << "the closing line break stands right below the bar";
+}
+
+// ---- Copies with failing files ---------------------------------------------
+
+// Files prefix01..prefixNN in the source folder; the even-numbered ones meet
+// a folder of their name at the target, so copying them fails.
+void make_half_failing_files(const std::string& source, const std::string& target,
+                             const std::string& prefix, int count) {
+    make_folders(source);
+    for (int i = 1; i <= count; ++i) {
+        std::string name = prefix + (i < 10 ? "0" : "") + std::to_string(i);
+        write_file(source + "/" + name, name);
+        if (i % 2 == 0) make_folders(target + "/" + name);
+    }
+}
+
+struct StageRun {
+    std::string bytes;             // what reached the terminal
+    std::vector<std::string> log;  // install.log, line by line
+};
+
+// Runs the copy stage (C:\src into C:\app, C:\data into C:\app_data) on a
+// terminal of the given rows, in the scratch folder.
+StageRun run_copy_stage_on_terminal(const ScratchFolder& scratch, unsigned short rows) {
+    setenv("SETUP_DRIVE_C", (scratch / "c").c_str(), 1);
+    std::string folder = scratch.path();
+    StageRun run;
+    run.bytes = on_terminal(
+        [&] {
+            if (chdir(folder.c_str()) != 0) _exit(1);
+            setenv("SETUP_CONSOLE_PUSH_MS", "0", 1);  // every draw reaches the terminal
+            SetupParameters p;
+            copy_text(p.SOURCE_DIR, sizeof p.SOURCE_DIR, "C:\\src");
+            copy_text(p.APP_HOME, sizeof p.APP_HOME, "C:\\app");
+            copy_text(p.SOURCE_DATA_DIR, sizeof p.SOURCE_DATA_DIR, "C:\\data");
+            copy_text(p.DATA_HOME, sizeof p.DATA_HOME, "C:\\app_data");
+            run_copy_stage(p);
+        },
+        rows);
+    unsetenv("SETUP_DRIVE_C");
+    std::istringstream log(read_file(scratch / "install.log"));
+    for (std::string line; std::getline(log, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        run.log.push_back(line);
+    }
+    return run;
+}
+
+std::set<std::string> copy_errors_logged(const std::vector<std::string>& log) {
+    std::set<std::string> errors;
+    for (const std::string& line : log)
+        if (line.rfind("Error copying file: ", 0) == 0) errors.insert(line);
+    return errors;
+}
+
+// Whether the log has a failed copy, then a copied file, then another failed
+// copy: a bar redraw between two error messages.
+bool redraw_between_errors(const std::vector<std::string>& log) {
+    int stage = 0;
+    for (const std::string& line : log) {
+        bool error = line.rfind("Error copying file: ", 0) == 0;
+        bool copied = line.rfind("Copied file: ", 0) == 0;
+        if ((stage == 0 && error) || (stage == 1 && copied)) ++stage;
+        if (stage == 2 && error) return true;
+    }
+    return false;
+}
+
+bool is_bar_line(const std::string& line) {
+    static const std::regex bar_text(R"(\[[#-]{50}\] [0-9]+%+)");
+    return std::regex_match(line, bar_text);
+}
+
+// A line as the program wrote it: rows filled to the last column go on in
+// the next one.
+struct LogicalLine {
+    int row;  // its first row on the screen model
+    std::string text;
+};
+
+std::vector<LogicalLine> logical_lines(const Screen& screen) {
+    std::vector<LogicalLine> lines;
+    bool continued = false;
+    for (int row = 0; row < screen.row_count(); ++row) {
+        std::string text = screen.text(row);
+        if (continued) {
+            lines.back().text += text;
+        } else {
+            lines.push_back({row, text});
+        }
+        continued = text.size() == 80;
+    }
+    return lines;
+}
+
+// Every line of the terminal's history is empty, a whole bar, a whole error
+// line the log names, or one of the stage's own messages; every error the
+// log names is on a line of its own. Returns the bar lines of each copy, in
+// order, as the rows they stand on.
+std::vector<std::vector<int>> check_every_line(const Screen& screen,
+                                               const std::vector<std::string>& log) {
+    static const std::regex stage_message(
+        R"(Creating (APP|DATA)_HOME\. Copying files from .*\.\.\.|(APP|DATA)_HOME created\.|)"
+        R"(Error: (APP|DATA)_HOME was not completely created: [0-9]+ errors\. See install\.log )"
+        R"(for details\.)");
+    std::set<std::string> errors = copy_errors_logged(log);
+    std::set<std::string> shown;
+    std::vector<std::vector<int>> bars;
+    for (const LogicalLine& line : logical_lines(screen)) {
+        if (line.text.rfind("Creating ", 0) == 0) bars.emplace_back();
+        if (line.text.empty() || std::regex_match(line.text, stage_message)) continue;
+        if (is_bar_line(line.text)) {
+            if (bars.empty()) {
+                ADD_FAILURE() << "a bar before any copy began, row " << line.row;
+            } else {
+                bars.back().push_back(line.row);
+            }
+            continue;
+        }
+        if (errors.count(line.text) != 0) {
+            shown.insert(line.text);
+            continue;
+        }
+        ADD_FAILURE() << "row " << line.row
+                      << " holds neither a whole bar, a whole error nor a message: \"" << line.text
+                      << "\"";
+    }
+    for (const std::string& error : errors)
+        EXPECT_EQ(shown.count(error), 1u) << "not whole on any line: " << error;
+    return bars;
+}
+
+TEST(ProgressBar, EveryErrorLineStaysWholeBetweenRedraws) {
+    // Failing files between copied ones, at two levels and in both copies:
+    // each error message follows a redraw that put the cursor back on the
+    // bar's line, above the error lines already there.
+    ScratchFolder scratch;
+    make_half_failing_files(scratch / "c/src", scratch / "c/app", "a", 12);
+    make_half_failing_files(scratch / "c/src/s", scratch / "c/app/s", "s", 6);
+    make_half_failing_files(scratch / "c/data", scratch / "c/app_data", "d", 6);
+    StageRun run = run_copy_stage_on_terminal(scratch, 100);  // nothing scrolls
+    ASSERT_TRUE(redraw_between_errors(run.log)) << "the copy never redrew between two errors";
+    ASSERT_EQ(copy_errors_logged(run.log).size(), 6u + 3u + 3u);
+    Screen screen(100);
+    screen.play(run.bytes);
+
+    std::vector<std::vector<int>> bars = check_every_line(screen, run.log);
+    ASSERT_EQ(bars.size(), 2u);
+    for (std::size_t copy = 0; copy < bars.size(); ++copy) {
+        ASSERT_EQ(bars[copy].size(), 1u) << "copy " << copy << " left more than one bar line";
+        // Its own line, two below the line after the copy's message.
+        int bar_row = bars[copy][0];
+        EXPECT_EQ(screen.text(bar_row - 3).rfind("Creating ", 0), 0u);
+        EXPECT_EQ(screen.text(bar_row - 2), "");
+        EXPECT_EQ(screen.text(bar_row - 1), "");
+    }
+    // The data copy's only level ends at 3 of 6 files copied.
+    EXPECT_EQ(screen.text(bars[1][0]), bar(25, "] 50%"));
+    EXPECT_EQ(screen.colours(bars[1][0]), bar_colours(25, 5));
+}
+
+TEST(ProgressBar, OnAShortTerminalTheBarKeepsALineOfItsOwn) {
+    // 10 rows: the error lines below the bar push its line off the top of
+    // the screen, where no cursor move reaches it any more.
+    ScratchFolder scratch;
+    make_half_failing_files(scratch / "c/src", scratch / "c/app", "x", 30);
+    make_folders(scratch / "c/data");
+    write_file(scratch / "c/data/d1", "d1");
+    write_file(scratch / "c/data/d2", "d2");
+    StageRun run = run_copy_stage_on_terminal(scratch, 10);
+    ASSERT_TRUE(redraw_between_errors(run.log)) << "the copy never redrew between two errors";
+    ASSERT_EQ(copy_errors_logged(run.log).size(), 15u);
+    Screen screen(10);
+    screen.play(run.bytes);
+
+    std::vector<std::vector<int>> bars = check_every_line(screen, run.log);
+    ASSERT_EQ(bars.size(), 2u);
+    for (const std::vector<int>& rows : bars) {
+        ASSERT_FALSE(rows.empty());
+        // A line the bar left behind has scrolled off: the screen shows one.
+        for (std::size_t i = 0; i + 1 < rows.size(); ++i)
+            EXPECT_LT(rows[i], screen.top()) << "an old bar line still on the screen";
+    }
+    // Each copy's bar ends with its last draw: 15 of 30 files, then 2 of 2.
+    EXPECT_EQ(screen.text(bars[0].back()), bar(25, "] 50%"));
+    EXPECT_EQ(screen.text(bars[1].back()), bar(50, "] 100%"));
+    EXPECT_EQ(screen.colours(bars[1].back()), bar_colours(50, 6));
+    EXPECT_GE(bars[1].back(), screen.top());
 }
 
 }  // namespace
