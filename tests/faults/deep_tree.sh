@@ -14,7 +14,7 @@ source "$(dirname "$0")/lib.bash"
 LIMIT=259  # characters in a path, the terminator not counted
 
 start_scratch
-make_dist "$SCRATCH/dist"
+make_distribution "$SCRATCH/dist"
 folder="$SCRATCH/dist/deep"
 for level in $(seq -w 1 12); do
     folder="$folder/level${level}_nested_folder_name_x"

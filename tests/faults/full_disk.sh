@@ -10,7 +10,7 @@ source "$(dirname "$0")/lib.bash"
 [ "$(id -u)" -eq 0 ] || skip "mounting a tmpfs needs root"
 
 start_scratch
-make_dist "$SCRATCH/dist"
+make_distribution "$SCRATCH/dist"
 head -c $((3 * 1024 * 1024)) /dev/urandom >"$SCRATCH/dist/big.bin"
 mkdir "$SCRATCH/dist/filler"
 head -c $((640 * 4096)) /dev/urandom | (cd "$SCRATCH/dist/filler" && split -b 4096 -a 3 -d - page)

@@ -8,7 +8,7 @@ source "$(dirname "$0")/lib.bash"
 
 [ "$(id -u)" -eq 0 ] || skip "mounting the small drive needs root"
 start_scratch
-make_dist "$SCRATCH/dist"
+make_distribution "$SCRATCH/dist"
 # Enough files that their log entries outgrow one page.
 mkdir -p "$SCRATCH/dist/extra"
 for i in $(seq 1 80); do echo "file $i" >"$SCRATCH/dist/extra/file-$i.txt"; done

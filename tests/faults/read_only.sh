@@ -9,7 +9,7 @@ set -u
 source "$(dirname "$0")/lib.bash"
 
 start_scratch
-make_dist "$SCRATCH/dist"
+make_distribution "$SCRATCH/dist"
 snapshot "$SCRATCH/dist" >"$SCRATCH/source.before"
 SRC=$(windows_path "$SCRATCH/dist")
 APP='C:\XEPDB1\QUARNDEL'

@@ -9,7 +9,7 @@ set -u
 source "$(dirname "$0")/lib.bash"
 
 start_scratch
-make_dist "$SCRATCH/dist"
+make_distribution "$SCRATCH/dist"
 mkdir "$SCRATCH/dist/secret"
 echo "not for this user" >"$SCRATCH/dist/secret/key.txt"
 echo "id,name" >"$SCRATCH/dist/data/private.csv"

@@ -86,4 +86,4 @@ wait_for_exit >/dev/null
 wait_for_second_chcp
 check_code_page_restored "abandoned run"
 
-echo "PASS: the console uses the ANSI code page while the program runs ($BUILD)"
+pass "the console uses the ANSI code page while the program runs"

@@ -119,4 +119,4 @@ else
     grep -aqF "outer\\ł" "$OUTPUT" || fail "the setup folder is not named ł"
     echo "started from the folder ł"
 fi
-echo "PASS: names outside the code page are never copied under another name ($BUILD)"
+pass "names outside the code page are never copied under another name"

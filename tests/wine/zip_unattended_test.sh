@@ -44,4 +44,4 @@ if grep -rlaE 'Owner-Zip-1|Connect-Zip-2|Sys-Zip-3' "$HOME_HOST" "$SCRATCH/work/
     fail "a password was written to a file"
 fi
 grep -qF "Installation completed." "$SCRATCH/work/install.log" || fail "log incomplete"
-echo "PASS: operator zip installs unattended under Wine ($BUILD)"
+pass "operator zip installs unattended under Wine"
