@@ -14,7 +14,6 @@
 
 #include <chrono>
 #include <csignal>
-#include <cstdlib>
 #include <cstring>
 #include <ostream>
 #include <string>
@@ -127,22 +126,16 @@ const char* const PROMPTS[] = {
     "Enter the data directory path",
 };
 
-class CtrlC : public ::testing::Test {
+class CtrlC : public ScratchDrives {
   protected:
     void SetUp() override {
-        drive_c = scratch / "c";
-        make_folders(desktop_folder(drive_c));
+        drive_c = make_drive_c();
         make_folders(scratch / "work");
-        dist = scratch / "dist";
-        ASSERT_EQ(std::system(("cp -r '" SOURCE_ROOT "/dist' '" + dist + "'").c_str()), 0);
-        write_file(dist + "/setup", read_file(SETUP_EXE));
-        chmod((dist + "/setup").c_str(), 0755);
+        dist = make_install_distribution();
     }
 
     std::vector<std::string> environment() {
-        std::string standin = SQLPLUS_STANDIN_EXE;
-        return {"SETUP_DRIVE_C=" + drive_c,
-                "PATH=" + standin.substr(0, standin.rfind('/')) + ":" + std::getenv("PATH")};
+        return {path_starting_with(sqlplus_standin_folder())};
     }
 
     // Answers every question with its default and confirms; stops at
@@ -162,7 +155,6 @@ class CtrlC : public ::testing::Test {
         return read_file(scratch / "work/install.log");
     }
 
-    ScratchFolder scratch;
     std::string drive_c, dist;
 };
 
