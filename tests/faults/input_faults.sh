@@ -12,7 +12,6 @@ set -u
 source "$(dirname "$0")/lib.bash"
 
 start_scratch
-make_distribution "$SCRATCH/dist"
 snapshot "$SCRATCH/dist" >"$SCRATCH/source.before"
 
 PROMPTS=("Enter the pluggable database service name" "Enter the application owner username"

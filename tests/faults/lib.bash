@@ -3,7 +3,7 @@
 # and a few variables only.
 #
 # Each test works in a scratch folder of its own under /tmp:
-#   $SCRATCH/dist   the distribution: a copy of dist/ with the setup program in it
+#   $SCRATCH/dist   the distribution: a copy of dist/ with the setup program in it ($SRC)
 #   $SCRATCH/c      the host folder of drive C: (unless a test mounts another)
 #   $SCRATCH/bin    a stand-in sqlplus that exits 0 and notes that it ran
 #   $SCRATCH/work   the working folder of the run (install.log goes there)
@@ -23,11 +23,27 @@ show_last_output() {
 }
 on_failure show_last_output
 
+# The scratch folder with the stand-in sqlplus, the working folder and the
+# distribution; SRC is the distribution's Windows path.
 start_scratch() {
     [ -x "$SETUP_EXE" ] || fail "$SETUP_EXE is missing; build the linux preset first"
     make_scratch fault
     mkdir -p "$SCRATCH/bin" "$SCRATCH/work"
     make_fake_sqlplus "$SCRATCH/bin" "$SCRATCH/bin/sqlplus-ran"
+    make_distribution "$SCRATCH/dist"
+    SRC=$(windows_path "$SCRATCH/dist")
+}
+
+# The APP_HOME of the default answers.
+APP='C:\XEPDB1\QUARNDEL'
+
+# mount_tmpfs FOLDER SIZE: a tmpfs of SIZE mounted on FOLDER (made here) and
+# unmounted at exit. Mounting needs root; where it cannot be done, the test
+# is skipped.
+mount_tmpfs() {
+    mkdir -p "$1"
+    mount -t tmpfs -o "size=$2,mode=0755" "setup-fault-$TEST_NAME" "$1" || skip "could not mount a tmpfs on $1 here"
+    on_exit "umount '$1'"
 }
 
 # make_drive FOLDER: a drive C: with the current user's Desktop folder.

@@ -6,10 +6,7 @@ set -u
 source "$(dirname "$0")/lib.bash"
 
 start_scratch
-make_distribution "$SCRATCH/dist"
 snapshot "$SCRATCH/dist" >"$SCRATCH/source.before"
-SRC=$(windows_path "$SCRATCH/dist")
-APP='C:\XEPDB1\QUARNDEL'
 default_yes_input "$SCRATCH/input"
 LOG="$SCRATCH/work/install.log"
 

@@ -12,10 +12,7 @@ source "$(dirname "$0")/lib.bash"
 [ "$(id -u)" -eq 0 ] || skip "a read-only mount needs root"
 
 start_scratch
-make_distribution "$SCRATCH/dist"
 snapshot "$SCRATCH/dist" >"$SCRATCH/source.before"
-SRC=$(windows_path "$SCRATCH/dist")
-APP='C:\XEPDB1\QUARNDEL'
 default_yes_input "$SCRATCH/input"
 LOG="$SCRATCH/work/install.log"
 ALL_STAGES="APP_HOME and DATA_HOME copy, set_env.sql, set_env.bat, auto_install.sql and database objects, desktop shortcut"
@@ -46,9 +43,7 @@ check_nothing_written() {
 }
 
 DRIVE="$SCRATCH/ro"
-mkdir "$DRIVE"
-mount -t tmpfs -o size=4m,mode=0755 setup-fault-ro "$DRIVE" || skip "could not mount a tmpfs on $DRIVE here"
-on_exit "umount '$DRIVE'"
+mount_tmpfs "$DRIVE" 4m
 
 # a1: nothing but the Desktop on the drive.
 make_drive "$DRIVE"
