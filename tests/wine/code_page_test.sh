@@ -12,8 +12,7 @@ use_build "${1:-}"
 export LANG=C.UTF-8  # tmux and Wine's console in UTF-8
 start_scratch
 make_wine_distribution
-WORK="$SCRATCH/work"
-mkdir -p "$WORK" "$DRIVE_C/Café"
+mkdir -p "$DRIVE_C/Café"
 DIST_WIN=$(windows_path "$DIST")
 
 # Runs setup between two chcp in one cmd, answers the prompts with the

@@ -34,10 +34,12 @@ show_screen() {
 }
 on_failure show_screen
 
-# A scratch folder and a Wine prefix of its own; both go away at exit,
-# with the console and the prefix's wineserver.
+# A scratch folder with a working folder, WORK, and a Wine prefix of its
+# own; all go away at exit, with the console and the prefix's wineserver.
 start_scratch() {
     make_scratch wine
+    WORK="$SCRATCH/work"
+    mkdir -p "$WORK"
     export WINEPREFIX="$SCRATCH/prefix"
     export WINEDEBUG=-all
     # Wine links the prefix's Desktop to $HOME's: keep the desktop private too.
@@ -128,6 +130,18 @@ answer_defaults_and_confirm() {
     done
     wait_for_text "Do you want to continue with the installation (Y or N)?"
     type_line "Y"
+}
+
+# The distribution (DIST) started in the console from WORK, with the
+# stand-in SQL*Plus in $SCRATCH/bin on its WINEPATH; the questions answered
+# with their defaults and Y, up to SQL*Plus's first password prompt.
+install_in_console_up_to_sqlplus() {
+    make_wine_distribution
+    mkdir -p "$SCRATCH/bin"
+    cp "$SQLPLUS_EXE" "$SCRATCH/bin/"
+    start_console "$WORK" "WINEPATH='$(windows_path "$SCRATCH/bin")' '$WINE' '$DIST/setup.exe'"
+    answer_defaults_and_confirm
+    wait_for_text "Enter the password for QUARNDEL:" 120
 }
 
 # A distribution folder: the demo distribution with setup.exe at its root.

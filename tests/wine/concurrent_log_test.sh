@@ -45,8 +45,6 @@ for folder in A1 A2; do
     log_lines "$SCRATCH/alone-$folder/install.log" >>"$SCRATCH/expected"
 done
 
-WORK="$SCRATCH/work"
-mkdir -p "$WORK"
 install A1 "$WORK" "$WORK/output-1.txt" &
 first=$!
 install A2 "$WORK" "$WORK/output-2.txt" &

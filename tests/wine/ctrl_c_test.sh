@@ -12,14 +12,7 @@ source "$(dirname "$0")/common.sh"
 use_build "${1:-}"
 
 start_scratch
-make_wine_distribution
-mkdir -p "$SCRATCH/bin" "$SCRATCH/work"
-cp "$SQLPLUS_EXE" "$SCRATCH/bin/"
-WINE_BIN=$(windows_path "$SCRATCH/bin")
-
-start_console "$SCRATCH/work" "WINEPATH='$WINE_BIN' '$WINE' '$DIST/setup.exe'"
-answer_defaults_and_confirm
-wait_for_text "Enter the password for QUARNDEL:" 120
+install_in_console_up_to_sqlplus
 sleep 1
 tmux -L "$TMUX_SOCKET" send-keys -t setup C-c
 

@@ -8,15 +8,7 @@ source "$(dirname "$0")/common.sh"
 use_build "${1:-}"
 
 start_scratch
-make_wine_distribution
-WORK="$SCRATCH/work"
-mkdir -p "$WORK" "$SCRATCH/bin"
-cp "$SQLPLUS_EXE" "$SCRATCH/bin/"
-WINE_BIN=$(windows_path "$SCRATCH/bin")
-
-start_console "$WORK" "WINEPATH='$WINE_BIN' '$WINE' '$DIST/setup.exe'"
-answer_defaults_and_confirm
-wait_for_text "Enter the password for QUARNDEL:" 120
+install_in_console_up_to_sqlplus
 type_line "Owner-Secret-1"
 wait_for_text "Enter the password for the database connection user DEMO_CONNECT:"
 type_line "Connect-Secret-2"

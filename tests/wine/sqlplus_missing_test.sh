@@ -9,8 +9,6 @@ use_build "${1:-}"
 
 start_scratch
 make_wine_distribution
-WORK="$SCRATCH/work"
-mkdir -p "$WORK"
 DIST_WIN=$(windows_path "$DIST")
 
 printf '\r\n\r\n\r\n\r\n\r\n\r\nY\r\n\r\n' > "$WORK/answers.txt"
