@@ -70,12 +70,10 @@ PipedRun run_into_pipe(const std::string& program, const std::string& input_file
     return run;
 }
 
-class ClosedOutput : public ScratchDrives {
+class ClosedOutput : public ScratchInstall {
   protected:
     void SetUp() override {
-        drive_c = make_drive_c();
-        make_folders(scratch / "work");
-        dist = make_install_distribution();
+        ScratchInstall::SetUp();
         write_file(scratch / "answers.txt",
                    "\n\n\n\n\n\nY\nOwner-Pw-1\nConnect-Pw-2\nSys-Pw-3\n\n");
     }
@@ -102,8 +100,6 @@ class ClosedOutput : public ScratchDrives {
         EXPECT_NE(log.find("Database objects created.\r\n"), std::string::npos) << log;
         EXPECT_NE(log.find("Installation completed.\r\n"), std::string::npos) << log;
     }
-
-    std::string drive_c, dist;
 };
 
 TEST_F(ClosedOutput, NoReaderFromTheStart) {

@@ -126,14 +126,8 @@ const char* const PROMPTS[] = {
     "Enter the data directory path",
 };
 
-class CtrlC : public ScratchDrives {
+class CtrlC : public ScratchInstall {
   protected:
-    void SetUp() override {
-        drive_c = make_drive_c();
-        make_folders(scratch / "work");
-        dist = make_install_distribution();
-    }
-
     std::vector<std::string> environment() {
         return {path_starting_with(sqlplus_standin_folder())};
     }
@@ -154,8 +148,6 @@ class CtrlC : public ScratchDrives {
     std::string log() {
         return read_file(scratch / "work/install.log");
     }
-
-    std::string drive_c, dist;
 };
 
 struct Key {

@@ -27,13 +27,11 @@ std::string lnkinfo_field(const std::string& link, const std::string& field) {
     return output.substr(colon + 2, end - colon - 2);
 }
 
-class Install : public ScratchDrives {
+class Install : public ScratchInstall {
   protected:
     void SetUp() override {
-        drive_c = make_drive_c();
+        ScratchInstall::SetUp();
         desktop = desktop_folder(drive_c);
-        make_folders(scratch / "work");
-        dist = make_install_distribution();
     }
 
     // The run finds sqlplus in the folder first; the extra environment
@@ -48,7 +46,7 @@ class Install : public ScratchDrives {
         return read_file(scratch / "work/install.log");
     }
 
-    std::string drive_c, desktop, dist;
+    std::string desktop;
 };
 
 TEST_F(Install, UnattendedFromOneFileWithTheStandIn) {

@@ -44,12 +44,10 @@ std::size_t entries_before_summary(const std::string& log) {
     return entries;
 }
 
-class FaultRun : public ScratchDrives {
+class FaultRun : public ScratchInstall {
   protected:
     void SetUp() override {
-        drive_c = make_drive_c();
-        make_folders(scratch / "work");
-        dist = make_install_distribution();
+        ScratchInstall::SetUp();
         // The setup runs in the test's child: the program's own file is
         // only copied with the rest, so an empty one will do.
         write_file(dist + "/setup", "");
@@ -119,7 +117,7 @@ class FaultRun : public ScratchDrives {
         EXPECT_NE(text.find("\r\nInstallation completed with errors.\r\n"), std::string::npos);
     }
 
-    std::string drive_c, dist, sqlplus_folder;
+    std::string sqlplus_folder;
     std::size_t dist_files = 0, data_files = 0;
 };
 

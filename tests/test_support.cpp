@@ -278,3 +278,10 @@ std::string ScratchDrives::make_fake_sqlplus(const std::string& body) {
     write_executable(scratch / "bin/sqlplus", "#!/bin/sh\n" + body + "\n");
     return scratch / "bin";
 }
+
+void ScratchInstall::SetUp() {
+    drive_c = make_drive_c();
+    work = scratch / "work";
+    make_folders(work);
+    dist = make_install_distribution();
+}

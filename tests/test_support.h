@@ -106,3 +106,12 @@ class ScratchDrives : public ::testing::Test {
     std::vector<std::pair<std::string, std::optional<std::string>>> saved_environment_;
     std::optional<std::string> saved_folder_;
 };
+
+// ScratchDrives with what a whole install needs: drive C: with the desktop,
+// the working folder scratch/work and the distribution.
+class ScratchInstall : public ScratchDrives {
+  protected:
+    void SetUp() override;
+
+    std::string drive_c, work, dist;
+};
