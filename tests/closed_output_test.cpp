@@ -3,13 +3,11 @@
 // to the end and exits as usual, as on Windows.
 #include <gtest/gtest.h>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <csignal>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -72,27 +70,18 @@ PipedRun run_into_pipe(const std::string& program, const std::string& input_file
     return run;
 }
 
-class ClosedOutput : public ::testing::Test {
+class ClosedOutput : public ScratchInstall {
   protected:
     void SetUp() override {
-        drive_c = scratch / "c";
-        make_folders(desktop_folder(drive_c));
-        make_folders(scratch / "work");
-        dist = scratch / "dist";
-        ASSERT_EQ(std::system(("cp -r '" SOURCE_ROOT "/dist' '" + dist + "'").c_str()), 0);
-        write_file(dist + "/setup", read_file(SETUP_EXE));
-        chmod((dist + "/setup").c_str(), 0755);
+        ScratchInstall::SetUp();
         write_file(scratch / "answers.txt",
                    "\n\n\n\n\n\nY\nOwner-Pw-1\nConnect-Pw-2\nSys-Pw-3\n\n");
     }
 
     PipedRun install(Reader reader) {
-        std::string standin = SQLPLUS_STANDIN_EXE;
-        std::vector<std::string> environment = {
-            "SETUP_DRIVE_C=" + drive_c,
-            "PATH=" + standin.substr(0, standin.rfind('/')) + ":" + std::getenv("PATH")};
         return run_into_pipe(dist + "/setup", scratch / "answers.txt", scratch / "errors.txt",
-                             scratch / "work", environment, reader);
+                             scratch / "work", {path_starting_with(sqlplus_standin_folder())},
+                             reader);
     }
 
     // Every file of the distribution arrived whole, and the run logged
@@ -111,9 +100,6 @@ class ClosedOutput : public ::testing::Test {
         EXPECT_NE(log.find("Database objects created.\r\n"), std::string::npos) << log;
         EXPECT_NE(log.find("Installation completed.\r\n"), std::string::npos) << log;
     }
-
-    ScratchFolder scratch;
-    std::string drive_c, dist;
 };
 
 TEST_F(ClosedOutput, NoReaderFromTheStart) {

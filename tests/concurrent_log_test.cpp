@@ -1,10 +1,8 @@
 // Two installs started at once from one working folder share install.log:
 // every entry of both must be in it, whole, each on a line of its own.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
@@ -15,35 +13,12 @@ namespace {
 
 constexpr int FILES_PER_RUN = 1500;
 
-// The lines of a log without their CR LF; a line without CR, or a last
-// line without a line feed, is marked so that it matches no entry.
-std::vector<std::string> log_lines(const std::string& log) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < log.size()) {
-        std::size_t end = log.find('\n', start);
-        if (end == std::string::npos) {
-            lines.push_back("<torn>" + log.substr(start));
-            break;
-        }
-        std::string line = log.substr(start, end - start);
-        if (line.empty() || line.back() != '\r')
-            lines.push_back("<torn>" + line);
-        else
-            lines.push_back(line.substr(0, line.size() - 1));
-        start = end + 1;
-    }
-    return lines;
-}
-
-class ConcurrentRuns : public ::testing::Test {
+class ConcurrentRuns : public ScratchDrives {
   protected:
     void SetUp() override {
-        drive_c = scratch / "c";
-        make_folders(desktop_folder(drive_c));
+        drive_c = make_drive_c();
         make_folders(drive_c + "/A1");
         make_folders(drive_c + "/A2");
-        make_folders(scratch / "bin");
         dist = make_distribution(scratch.path());
         make_folders(dist + "/extra");
         int files = static_cast<int>(list_files_recursively(dist).size());
@@ -51,20 +26,16 @@ class ConcurrentRuns : public ::testing::Test {
             write_file(dist + "/extra/file-" + std::to_string(i) + ".txt", std::to_string(i));
         ASSERT_EQ(list_files_recursively(dist).size(), static_cast<std::size_t>(FILES_PER_RUN));
         data_files = list_files_recursively(dist + "/data").size();
-        write_file(scratch / "bin/sqlplus", "#!/bin/sh\nexit 0\n");
-        chmod((scratch / "bin/sqlplus").c_str(), 0755);
+        sqlplus_folder = make_fake_sqlplus();
     }
 
     // One install into the folder (A1 or A2) from the working folder.
     ProgramRun install(const std::string& folder, const std::string& work) {
         std::string answers = "\n\n\n\nC:\\" + folder + "\nC:\\" + folder + "\nY\n\n";
-        return run_program(
-            {dist + "/setup"}, answers, work,
-            {"SETUP_DRIVE_C=" + drive_c, "PATH=" + (scratch / "bin") + ":" + std::getenv("PATH")});
+        return run_program({dist + "/setup"}, answers, work, {path_starting_with(sqlplus_folder)});
     }
 
-    ScratchFolder scratch;
-    std::string drive_c, dist;
+    std::string drive_c, dist, sqlplus_folder;
     std::size_t data_files = 0;
 };
 

@@ -2,10 +2,9 @@
 // faults it must survive without losing or inventing data.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cstdlib>
+#include <cstdio>
 #include <string>
 
 #include "deploy/copy_directory.h"
@@ -27,29 +26,20 @@ int count_lines_starting(const std::string& text, const std::string& start) {
     return count;
 }
 
-class TreeCopy : public ::testing::Test {
+class TreeCopy : public ScratchDrives {
   protected:
     void SetUp() override {
         make_folders(scratch / "c/src/s");
-        setenv("SETUP_DRIVE_C", (scratch / "c").c_str(), 1);
-        char here[4096];
-        saved_folder = getcwd(here, sizeof here);
-        ASSERT_EQ(chdir(scratch.path().c_str()), 0);
+        map_drive('C', scratch / "c");
+        work_in(scratch.path());
         for (const char* name : {"a", "b", "c", "s/x", "s/y"}) {
             write_file(scratch / ("c/src/" + std::string(name)),
                        std::string("contents of ") + name);
         }
     }
-    void TearDown() override {
-        unsetenv("SETUP_DRIVE_C");
-        ASSERT_EQ(chdir(saved_folder.c_str()), 0);
-    }
     std::string log() {
         return read_file(scratch / "install.log");
     }
-
-    ScratchFolder scratch;
-    std::string saved_folder;
 };
 
 TEST_F(TreeCopy, CopiesEveryFileAndLogsEachOnce) {

@@ -14,7 +14,6 @@
 
 #include <chrono>
 #include <csignal>
-#include <cstdlib>
 #include <cstring>
 #include <ostream>
 #include <string>
@@ -127,22 +126,10 @@ const char* const PROMPTS[] = {
     "Enter the data directory path",
 };
 
-class CtrlC : public ::testing::Test {
+class CtrlC : public ScratchInstall {
   protected:
-    void SetUp() override {
-        drive_c = scratch / "c";
-        make_folders(desktop_folder(drive_c));
-        make_folders(scratch / "work");
-        dist = scratch / "dist";
-        ASSERT_EQ(std::system(("cp -r '" SOURCE_ROOT "/dist' '" + dist + "'").c_str()), 0);
-        write_file(dist + "/setup", read_file(SETUP_EXE));
-        chmod((dist + "/setup").c_str(), 0755);
-    }
-
     std::vector<std::string> environment() {
-        std::string standin = SQLPLUS_STANDIN_EXE;
-        return {"SETUP_DRIVE_C=" + drive_c,
-                "PATH=" + standin.substr(0, standin.rfind('/')) + ":" + std::getenv("PATH")};
+        return {path_starting_with(sqlplus_standin_folder())};
     }
 
     // Answers every question with its default and confirms; stops at
@@ -161,9 +148,6 @@ class CtrlC : public ::testing::Test {
     std::string log() {
         return read_file(scratch / "work/install.log");
     }
-
-    ScratchFolder scratch;
-    std::string drive_c, dist;
 };
 
 struct Key {

@@ -13,40 +13,20 @@
 
 namespace {
 
-std::string windows_form(const std::string& host_path) {
-    std::string path = "Z:" + host_path;
-    for (char& c : path) {
-        if (c == '/') c = '\\';
-    }
-    return path;
-}
-
-int occurrences(const std::string& text, const std::string& piece) {
-    int count = 0;
-    for (std::size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1))
-        ++count;
-    return count;
-}
-
 const char* const DEFAULTS = "\n\n\n\n\n\n";
 
-class Dialogue : public ::testing::Test {
+class Dialogue : public ScratchDrives {
   protected:
     void SetUp() override {
-        drive_c = scratch / "c";
-        make_folders(drive_c);
-        make_folders(desktop_folder(drive_c));
+        drive_c = make_drive_c();
         dist = make_distribution(scratch.path());
-        make_folders(scratch / "bin");
         // A SQL*Plus that succeeds silently: the database is not what these tests check.
-        write_file(scratch / "bin/sqlplus", "#!/bin/sh\nexit 0\n");
-        chmod((scratch / "bin/sqlplus").c_str(), 0755);
+        sqlplus_folder = make_fake_sqlplus();
     }
 
     ProgramRun run(const std::string& input, const std::string& folder = "") {
         return run_program({dist + "/setup"}, input, folder.empty() ? scratch.path() : folder,
-                           {"SETUP_DRIVE_C=" + drive_c,
-                            "PATH=" + scratch.path() + "/bin:" + std::string(getenv("PATH"))});
+                           {path_starting_with(sqlplus_folder)});
     }
 
     std::string log() {
@@ -95,7 +75,7 @@ class Dialogue : public ::testing::Test {
     }
 
     std::string echo_lines() {
-        return "Source files extracted to: " + windows_form(dist) +
+        return "Source files extracted to: " + windows_path(dist) +
                "\n"
                "DBSERVICE = XEPDB1\n"
                "Listener port = 1521\n"
@@ -111,7 +91,7 @@ class Dialogue : public ::testing::Test {
     std::string log_until_confirmation() {
         std::string echo = echo_lines();
         return "ORACLE QUARNDEL INSTALLATION LOG\nSetup started from directory: " +
-               windows_form(dist) + "\n" + echo;
+               windows_path(dist) + "\n" + echo;
     }
 
     // The banner's third line, checked for its frame.
@@ -124,9 +104,9 @@ class Dialogue : public ::testing::Test {
         return line;
     }
 
-    ScratchFolder scratch;
     std::string drive_c;
     std::string dist;
+    std::string sqlplus_folder;
 };
 
 TEST_F(Dialogue, DefaultRunPrintsAndLogsExactly) {
@@ -134,12 +114,12 @@ TEST_F(Dialogue, DefaultRunPrintsAndLogsExactly) {
     ASSERT_EQ(result.exit_status, 0) << result.output;
     std::string expected =
         dialogue_until_confirmation(banner_line(result.output)) +
-        "Creating APP_HOME. Copying files from " + windows_form(dist) +
+        "Creating APP_HOME. Copying files from " + windows_path(dist) +
         " to C:\\XEPDB1\\QUARNDEL...\n"
         "\n\n\n\n\n"  // one line break as each of the five folders ends
         "APP_HOME created.\n\n"
         "Creating DATA_HOME. Copying files from " +
-        windows_form(dist) +
+        windows_path(dist) +
         "\\data to C:\\XEPDB1\\QUARNDEL\\data...\n"
         "\n"
         "DATA_HOME created.\n\n"
@@ -203,7 +183,7 @@ TEST_F(Dialogue, DefaultRunPrintsAndLogsExactly) {
             "Data Home         : C:\\XEPDB1\\QUARNDEL\\data\n\n"
             "Setup Log         : install.log\n\n"
             "Installation completed.\n");
-    std::string dist_windows = windows_form(dist);
+    std::string dist_windows = windows_path(dist);
     // The data files twice: into APP_HOME\data with the distribution, then
     // again into DATA_HOME, which with default answers is the same folder.
     std::vector<std::string> expected_copies = {
@@ -242,7 +222,7 @@ TEST_F(Dialogue, ConfirmationTakesOneCharacterPerAttempt) {
 
     ProgramRun xn = run(std::string(DEFAULTS) + "xn\n");
     EXPECT_EQ(xn.exit_status, 255);
-    EXPECT_EQ(occurrences(xn.output, invalid), 1);
+    EXPECT_EQ(count_occurrences(xn.output, invalid), 1u);
     EXPECT_NE(xn.output.find("(Y or N)?" + invalid +
                              "Do you want to continue with the installation (Y or N)?"
                              "Installation abandoned."),
@@ -252,7 +232,7 @@ TEST_F(Dialogue, ConfirmationTakesOneCharacterPerAttempt) {
     // which the final wait discards before waiting for one more RETURN.
     ProgramRun yes = run(std::string(DEFAULTS) + "yes\n\n");
     EXPECT_EQ(yes.exit_status, 0);
-    EXPECT_EQ(occurrences(yes.output, invalid), 0);
+    EXPECT_EQ(count_occurrences(yes.output, invalid), 0u);
 }
 
 TEST_F(Dialogue, OverlongAnswersAreRefusedWholeAndAskedAgain) {
@@ -260,13 +240,15 @@ TEST_F(Dialogue, OverlongAnswersAreRefusedWholeAndAskedAgain) {
     const std::string nineteen(19, 'O');
     ProgramRun result = run(twenty + "REST\nMYSERVICE\n" + nineteen + "\n\n123456\n12345\n\n\nN\n");
     EXPECT_EQ(result.exit_status, 255);
-    EXPECT_EQ(occurrences(result.output,
+    EXPECT_EQ(
+        count_occurrences(result.output,
                           "Error: The answer is too long: at most 19 characters are allowed.\n"),
-              1);
-    EXPECT_EQ(occurrences(result.output,
+        1u);
+    EXPECT_EQ(
+        count_occurrences(result.output,
                           "Error: The answer is too long: at most 5 characters are allowed.\n"),
-              1);
-    EXPECT_EQ(occurrences(result.output, "Enter the pluggable database service name"), 2);
+        1u);
+    EXPECT_EQ(count_occurrences(result.output, "Enter the pluggable database service name"), 2u);
     EXPECT_NE(result.output.find("DBSERVICE = MYSERVICE\n"), std::string::npos);
     EXPECT_NE(result.output.find("APP_OWNER = " + nineteen + "\n"), std::string::npos);
     EXPECT_NE(result.output.find("Listener port = 12345\n"), std::string::npos);
@@ -278,7 +260,7 @@ TEST_F(Dialogue, OverlongAnswersAreRefusedWholeAndAskedAgain) {
     ProgramRun paths =
         run("\n\n\n\n" + huge + "\nC:\\missing\n" + huge + "\n\n" + huge + "\nC:\\\n\nN\n");
     EXPECT_EQ(paths.exit_status, 255);
-    EXPECT_EQ(occurrences(paths.output, "at most 259 characters are allowed."), 3);
+    EXPECT_EQ(count_occurrences(paths.output, "at most 259 characters are allowed."), 3u);
     EXPECT_NE(paths.output.find("APP_HOME directory = C:\\XEPDB1\\QUARNDEL\n"), std::string::npos);
 }
 
@@ -342,22 +324,22 @@ TEST_F(Dialogue, CharactersTheScriptsCannotCarryAreRefused) {
     EXPECT_EQ(result.exit_status, 255);
     // The port keeps the shorter list; the three names, which name folders
     // and files, also refuse what Windows refuses in file names.
-    EXPECT_EQ(
-        occurrences(result.output, "Error: The answer must not contain blanks & | < > ^ % \" '.\n"),
-        1);
-    EXPECT_EQ(
-        occurrences(result.output,
-                    "Error: The answer must not contain blanks & | < > ^ % \" ' \\ / : * ?.\n"),
-        3);
-    EXPECT_EQ(occurrences(
+    EXPECT_EQ(count_occurrences(result.output,
+                                "Error: The answer must not contain blanks & | < > ^ % \" '.\n"),
+              1u);
+    EXPECT_EQ(count_occurrences(
+                  result.output,
+                  "Error: The answer must not contain blanks & | < > ^ % \" ' \\ / : * ?.\n"),
+              3u);
+    EXPECT_EQ(count_occurrences(
                   result.output,
                   "\nERROR: The directory path must not contain any of these characters: \" % '."),
-              2);
+              2u);
     EXPECT_EQ(
-        occurrences(
+        count_occurrences(
             result.output,
             "\nERROR: The directory path must not contain any of these characters: \" % ^ | < >."),
-        1);
+        1u);
     EXPECT_NE(result.output.find("Database connection string = //localhost:15x/SVC\n"),
               std::string::npos);
     EXPECT_NE(result.output.find("APP_HOME directory = C:\\SVC\\OWNER\n"), std::string::npos);
@@ -376,10 +358,10 @@ TEST_F(Dialogue, PathsThatWouldNotFitAreRefused) {
     EXPECT_EQ(result.exit_status, 255);
     // C:\ + 19 tens = 211 characters of APP_HOME with XEPDB1\QUARNDEL: too long.
     EXPECT_EQ(
-        occurrences(
+        count_occurrences(
             result.output,
             "\nERROR: The directory path is too long for the installation paths built from it."),
-        1);
+        1u);
     EXPECT_NE(result.output.find("APP_HOME directory = C:\\XEPDB1\\QUARNDEL\n"), std::string::npos);
     // DATA_HOME only needs "\data" and its SQL form: the same answer fits.
     EXPECT_NE(result.output.find("DATA_HOME directory = " + answer + "\\XEPDB1\\QUARNDEL\\data\n"),
@@ -406,10 +388,8 @@ TEST_F(Dialogue, WindowsLineEndsInAnAnswersFile) {
 }
 
 TEST_F(Dialogue, ExecutableInADriveRoot) {
-    ProgramRun result =
-        run_program({dist + "/setup"}, std::string(DEFAULTS) + "Y\n\n", scratch.path(),
-                    {"SETUP_DRIVE_C=" + drive_c, "SETUP_DRIVE_E=" + dist,
-                     "PATH=" + scratch.path() + "/bin:" + std::string(getenv("PATH"))});
+    map_drive('E', dist);
+    ProgramRun result = run(std::string(DEFAULTS) + "Y\n\n");
     EXPECT_EQ(result.exit_status, 0) << result.output;
     EXPECT_NE(result.output.find("Source files extracted to: E:\n"), std::string::npos);
     EXPECT_NE(result.output.find("Copying files from E:\\data to C:\\XEPDB1\\QUARNDEL\\data...\n"),
@@ -422,7 +402,7 @@ TEST_F(Dialogue, SetupFolderTooDeepForItsDataFolderIsRefused) {
     // 255 characters of folder: the program (named "s") fits a path, the
     // data folder ("\\data" more) does not.
     std::string deep = scratch / "deep";
-    std::string windows = windows_form(deep);
+    std::string windows = windows_path(deep);
     while (windows.size() < 245) {
         deep += "/abcdefghi";
         windows += "\\abcdefghi";
@@ -433,8 +413,7 @@ TEST_F(Dialogue, SetupFolderTooDeepForItsDataFolderIsRefused) {
     make_folders(deep);
     write_file(deep + "/s", read_file(SETUP_EXE));
     chmod((deep + "/s").c_str(), 0755);
-    ProgramRun result = run_program({deep + "/s"}, std::string(DEFAULTS) + "Y\n\n", scratch.path(),
-                                    {"SETUP_DRIVE_C=" + drive_c});
+    ProgramRun result = run_program({deep + "/s"}, std::string(DEFAULTS) + "Y\n\n", scratch.path());
     EXPECT_EQ(result.exit_status, 255);
     EXPECT_NE(result.output.find(
                   "Error: The path of the setup folder is too long to name its data folder."),
@@ -495,7 +474,8 @@ TEST_F(Dialogue, NamesThatCannotNameAFolderAreRefused) {
         ProgramRun result = run(input);
         const std::string shown = "name " + ::testing::PrintToString(c.name);
         EXPECT_EQ(result.exit_status, 255) << shown;
-        EXPECT_EQ(occurrences(result.output, c.message), 3) << shown << "\n" << result.output;
+        EXPECT_EQ(count_occurrences(result.output, c.message), 3u) << shown << "\n"
+                                                                   << result.output;
         for (const char* question :
              {"Enter the pluggable database service name (Press Enter for default: 'XEPDB1'): ",
               "Enter the application owner username (Press Enter for default: 'QUARNDEL'): ",
@@ -512,7 +492,7 @@ TEST_F(Dialogue, NamesThatCannotNameAFolderAreRefused) {
 TEST_F(Dialogue, NamesThatDoNameAFolderStayAccepted) {
     ProgramRun first = run("CONSOLE\nCOM10\nA.B\n15x\n\n\nN\n");
     EXPECT_EQ(first.exit_status, 255);
-    EXPECT_EQ(occurrences(first.output, "Error: "), 0) << first.output;
+    EXPECT_EQ(count_occurrences(first.output, "Error: "), 0u) << first.output;
     EXPECT_NE(first.output.find("DBSERVICE = CONSOLE\n"), std::string::npos);
     EXPECT_NE(first.output.find("APP_OWNER = COM10\n"), std::string::npos);
     EXPECT_NE(first.output.find("CONNECT_USER = A.B\n"), std::string::npos);
@@ -524,7 +504,7 @@ TEST_F(Dialogue, NamesThatDoNameAFolderStayAccepted) {
     // typed; the port keeps its own rules.
     ProgramRun second = run("LPT0\nCON1\n.hidden\nNUL.\n\n\nN\n");
     EXPECT_EQ(second.exit_status, 255);
-    EXPECT_EQ(occurrences(second.output, "Error: "), 0) << second.output;
+    EXPECT_EQ(count_occurrences(second.output, "Error: "), 0u) << second.output;
     EXPECT_NE(second.output.find("APP_HOME directory = C:\\LPT0\\CON1\n"), std::string::npos);
     EXPECT_NE(second.output.find("CONNECT_USER = .hidden\n"), std::string::npos);
     EXPECT_NE(second.output.find("Listener port = NUL.\n"), std::string::npos);
@@ -554,18 +534,20 @@ TEST_F(Dialogue, DirectoriesTheDistributionWouldNotFitUnderAreRefused) {
     ProgramRun result = run("\n\n\n\nC:\\" + app_long + "\nC:\\" + app_fits + "\nC:\\" + data_long +
                             "\nC:\\" + data_fits + "\nY\n\n");
     ASSERT_EQ(result.exit_status, 0) << result.output;
-    EXPECT_EQ(occurrences(result.output,
+    EXPECT_EQ(
+        count_occurrences(result.output,
                           "(Press Enter for default: 'C:\\'): "
                           "\nERROR: The directory path is too long for the files of the "
                           "distribution: APP_HOME would be 152 characters long, and may be at "
                           "most 151. Please enter a shorter path: "),
-              1);
-    EXPECT_EQ(occurrences(result.output,
+        1u);
+    EXPECT_EQ(
+        count_occurrences(result.output,
                           "(Press Enter for default: 'C:\\'): "
                           "\nERROR: The directory path is too long for the files of the "
                           "distribution: DATA_HOME would be 177 characters long, and may be at "
                           "most 176. Please enter a shorter path: "),
-              1);
+        1u);
     EXPECT_NE(result.output.find("APP_HOME directory = C:\\" + app_fits + "\\XEPDB1\\QUARNDEL\n"),
               std::string::npos);
     EXPECT_NE(
@@ -590,14 +572,14 @@ TEST_F(Dialogue, DistributionThatCannotBeMeasuredIsAbandonedAtStart) {
     write_file(dist + "/install/" + folder_name + "/" + file_name, "unreachable\r\n");
     ProgramRun result = run(std::string(DEFAULTS) + "Y\n\n");
     EXPECT_EQ(result.exit_status, 255);
-    const std::string message = "Error: The path " + windows_form(dist) + "\\install\\" +
+    const std::string message = "Error: The path " + windows_path(dist) + "\\install\\" +
                                 folder_name + "\\" + file_name +
                                 " is longer than 259 characters, so the paths of the "
                                 "distribution cannot be measured.";
     EXPECT_EQ(result.output,
               intro(banner_line(result.output)) + message + "\nInstallation abandoned.\n");
     EXPECT_EQ(log(), crlf("ORACLE QUARNDEL INSTALLATION LOG\nSetup started from directory: " +
-                          windows_form(dist) + "\n" + message + "\nInstallation abandoned.\n"));
+                          windows_path(dist) + "\n" + message + "\nInstallation abandoned.\n"));
     EXPECT_FALSE(file_exists(drive_c + "/XEPDB1"));
 }
 
@@ -610,7 +592,7 @@ TEST_F(Dialogue, UnreadableFolderInTheDistributionIsAbandonedAtStart) {
     chmod((dist + "/data/locked").c_str(), 0);
     ProgramRun result = run(std::string(DEFAULTS) + "Y\n\n");
     EXPECT_EQ(result.exit_status, 255);
-    EXPECT_NE(result.output.find("Error: Could not read the folder " + windows_form(dist) +
+    EXPECT_NE(result.output.find("Error: Could not read the folder " + windows_path(dist) +
                                  "\\data\\locked, so the paths of the distribution cannot be "
                                  "measured.\nInstallation abandoned.\n"),
               std::string::npos);
@@ -637,14 +619,12 @@ TEST_F(Dialogue, IncompleteDistributionIsRefusedBeforeTheQuestions) {
             ASSERT_EQ(std::system(("rm -r '" + partial + "/" + folder + "'").c_str()), 0);
         }
         std::remove((scratch / "install.log").c_str());
-        ProgramRun result =
-            run_program({partial + "/setup"}, std::string(DEFAULTS) + "Y\n\n", scratch.path(),
-                        {"SETUP_DRIVE_C=" + drive_c,
-                         "PATH=" + scratch.path() + "/bin:" + std::string(getenv("PATH"))});
+        ProgramRun result = run_program({partial + "/setup"}, std::string(DEFAULTS) + "Y\n\n",
+                                        scratch.path(), {path_starting_with(sqlplus_folder)});
         const std::string shown = "without " + c.listed;
         EXPECT_EQ(result.exit_status, 255) << shown;
         const std::string message = "Error: The distribution is not complete: the setup folder " +
-                                    windows_form(partial) + " lacks these folders: " + c.listed +
+                                    windows_path(partial) + " lacks these folders: " + c.listed +
                                     ".\n"
                                     "Extract the whole zip file first, then start setup.exe from "
                                     "the extracted folder.\n";
@@ -652,7 +632,7 @@ TEST_F(Dialogue, IncompleteDistributionIsRefusedBeforeTheQuestions) {
                   intro(banner_line(result.output)) + message + "Installation abandoned.\n")
             << shown;
         EXPECT_EQ(log(), crlf("ORACLE QUARNDEL INSTALLATION LOG\nSetup started from directory: " +
-                              windows_form(partial) + "\n" + message + "Installation abandoned.\n"))
+                              windows_path(partial) + "\n" + message + "Installation abandoned.\n"))
             << shown;
         EXPECT_FALSE(file_exists(drive_c + "/XEPDB1")) << shown;
         EXPECT_TRUE(list_files_recursively(drive_c).empty()) << shown;

@@ -2,7 +2,6 @@
 // PATH, every answer and password from one file, the shortcut read back by
 // lnkinfo, and the stages' failures reported as failures.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -11,10 +10,6 @@
 #include "tests/test_support.h"
 
 namespace {
-
-std::string folder_of(const std::string& path) {
-    return path.substr(0, path.rfind('/'));
-}
 
 // lnkinfo's "Name : value" for a field, or "" when it has none.
 std::string lnkinfo_field(const std::string& link, const std::string& field) {
@@ -32,46 +27,31 @@ std::string lnkinfo_field(const std::string& link, const std::string& field) {
     return output.substr(colon + 2, end - colon - 2);
 }
 
-class Install : public ::testing::Test {
+class Install : public ScratchInstall {
   protected:
     void SetUp() override {
-        drive_c = scratch / "c";
+        ScratchInstall::SetUp();
         desktop = desktop_folder(drive_c);
-        make_folders(desktop);
-        make_folders(scratch / "work");
-        make_folders(scratch / "fake");
-        dist = scratch / "dist";
-        ASSERT_EQ(std::system(("cp -r '" SOURCE_ROOT "/dist' '" + dist + "'").c_str()), 0);
-        write_file(dist + "/setup", read_file(SETUP_EXE));
-        chmod((dist + "/setup").c_str(), 0755);
     }
 
+    // The run finds sqlplus in the folder first; the extra environment
+    // entries come last and may replace PATH.
     ProgramRun install(const std::string& input, const std::string& sqlplus_folder,
                        const std::vector<std::string>& more = {}) {
-        std::vector<std::string> environment = {
-            "SETUP_DRIVE_C=" + drive_c,
-            "PATH=" + sqlplus_folder + ":" + std::string(getenv("PATH"))};
+        std::vector<std::string> environment = {path_starting_with(sqlplus_folder)};
         environment.insert(environment.end(), more.begin(), more.end());
         return run_program({dist + "/setup"}, input, scratch / "work", environment);
-    }
-    std::string standin_folder() {
-        return folder_of(SQLPLUS_STANDIN_EXE);
     }
     std::string log() {
         return read_file(scratch / "work/install.log");
     }
-    void fake_sqlplus(const std::string& body) {
-        write_file(scratch / "fake/sqlplus", "#!/bin/sh\n" + body + "\n");
-        chmod((scratch / "fake/sqlplus").c_str(), 0755);
-    }
 
-    ScratchFolder scratch;
-    std::string drive_c, desktop, dist;
+    std::string desktop;
 };
 
 TEST_F(Install, UnattendedFromOneFileWithTheStandIn) {
     ProgramRun run =
-        install("\n\n\n\n\n\nY\nOwner-Pw-1\nConnect-Pw-2\nSys-Pw-3\n\n", standin_folder());
+        install("\n\n\n\n\n\nY\nOwner-Pw-1\nConnect-Pw-2\nSys-Pw-3\n\n", sqlplus_standin_folder());
     ASSERT_EQ(run.exit_status, 0) << run.output;
 
     std::string transcript = read_file(scratch / "work/sqlplus-transcript.log");
@@ -113,8 +93,8 @@ TEST_F(Install, UnattendedFromOneFileWithTheStandIn) {
 }
 
 TEST_F(Install, ShortcutIsAShellLinkThatLnkinfoReads) {
-    fake_sqlplus("exit 0");
-    ProgramRun run = install("\n\n\n\n\n\nY\n\n", scratch / "fake");
+    std::string fake = make_fake_sqlplus("exit 0");
+    ProgramRun run = install("\n\n\n\n\n\nY\n\n", fake);
     ASSERT_EQ(run.exit_status, 0) << run.output;
     std::string link = desktop + "/QUARNDEL.lnk";
     EXPECT_EQ(lnkinfo_field(link, "Local path"), "C:\\XEPDB1\\QUARNDEL\\com\\startora.bat");
@@ -123,18 +103,18 @@ TEST_F(Install, ShortcutIsAShellLinkThatLnkinfoReads) {
 
     // A second run elsewhere, typed with a lower-case drive letter, replaces it.
     make_folders(scratch / "d/apps");
-    ProgramRun again = install("\n\n\n\nd:\\apps\n\nY\n\n", scratch / "fake",
-                               {"SETUP_DRIVE_D=" + (scratch / "d")});
+    map_drive('D', scratch / "d");
+    ProgramRun again = install("\n\n\n\nd:\\apps\n\nY\n\n", fake);
     ASSERT_EQ(again.exit_status, 0) << again.output;
     EXPECT_EQ(lnkinfo_field(link, "Local path"), "D:\\apps\\XEPDB1\\QUARNDEL\\com\\startora.bat");
     EXPECT_EQ(lnkinfo_field(link, "Working directory"), "D:\\apps\\XEPDB1\\QUARNDEL\\com");
 }
 
 TEST_F(Install, ShortcutFailuresAreNeverReportedAsCreated) {
-    fake_sqlplus("exit 0");
+    std::string fake = make_fake_sqlplus("exit 0");
     // The save fails: a folder stands where the link should go.
     make_folders(desktop + "/QUARNDEL.lnk");
-    ProgramRun blocked = install("\n\n\n\n\n\nY\n\n", scratch / "fake");
+    ProgramRun blocked = install("\n\n\n\n\n\nY\n\n", fake);
     EXPECT_EQ(blocked.exit_status, 1);
     EXPECT_EQ(blocked.output.find("Shortcut created on Desktop"), std::string::npos);
     EXPECT_NE(blocked.output.find("Error: Could not save the shortcut C:\\users\\"),
@@ -148,15 +128,14 @@ TEST_F(Install, ShortcutFailuresAreNeverReportedAsCreated) {
 
     // No desktop at all.
     ASSERT_EQ(std::system(("rm -rf '" + desktop + "'").c_str()), 0);
-    ProgramRun missing = install("\n\n\n\n\n\nY\n\n", scratch / "fake");
+    ProgramRun missing = install("\n\n\n\n\n\nY\n\n", fake);
     EXPECT_EQ(missing.exit_status, 1);
     EXPECT_NE(missing.output.find("Error: Could not retrieve desktop path.\n"), std::string::npos);
     EXPECT_EQ(missing.output.find("Shortcut created on Desktop"), std::string::npos);
 }
 
 TEST_F(Install, SqlplusExitStatusIsExamined) {
-    fake_sqlplus("exit 3");
-    ProgramRun run = install("\n\n\n\n\n\nY\n\n", scratch / "fake");
+    ProgramRun run = install("\n\n\n\n\n\nY\n\n", make_fake_sqlplus("exit 3"));
     EXPECT_EQ(run.exit_status, 1);
     EXPECT_NE(run.output.find("Error: SQL*Plus ended with exit status 3."), std::string::npos);
     EXPECT_EQ(log().find("Database objects created."), std::string::npos);
@@ -193,8 +172,9 @@ TEST_F(Install, CommandLineAtItsLengthLimitArrivesWhole) {
     host += "/" + pad;
     answer += "\\" + pad;
     make_folders(host);
-    fake_sqlplus("printf '%s|' \"$@\" > \"" + scratch.path() + "/arguments\"\nexit 0");
-    ProgramRun run = install("\n\n\n\n" + answer + "\n\nY\n\n", scratch / "fake");
+    std::string fake =
+        make_fake_sqlplus("printf '%s|' \"$@\" > \"" + scratch.path() + "/arguments\"\nexit 0");
+    ProgramRun run = install("\n\n\n\n" + answer + "\n\nY\n\n", fake);
     std::string app_home = answer + "\\XEPDB1\\QUARNDEL";
     ASSERT_EQ(app_home.size(), 211u);
     std::string command = "sqlplus / as sysdba @\"" + app_home + "\\install\\auto_install.sql\"";

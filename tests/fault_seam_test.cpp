@@ -6,9 +6,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -36,41 +34,6 @@ const char* const SCRIPTS_NOT_WRITTEN[] = {
 const std::string LOG_OPEN_ERROR = "Error: Could not open install.log for writing.";
 const std::string LOG_WRITE_ERROR = "Error: Could not write to install.log.";
 
-std::string windows_path(const std::string& host) {
-    std::string path = "Z:" + host;
-    for (char& c : path)
-        if (c == '/') c = '\\';
-    return path;
-}
-
-std::size_t count(const std::string& text, const std::string& part) {
-    std::size_t found = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-        ++found;
-    return found;
-}
-
-// The lines of a log, each without its CR LF; a line without CR is kept
-// with a marker so that it fails any comparison.
-std::vector<std::string> log_lines(const std::string& log) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < log.size()) {
-        std::size_t end = log.find('\n', start);
-        if (end == std::string::npos) {
-            lines.push_back("<unterminated>" + log.substr(start));
-            break;
-        }
-        std::string line = log.substr(start, end - start);
-        if (line.empty() || line.back() != '\r')
-            lines.push_back("<no CR>" + line);
-        else
-            lines.push_back(line.substr(0, line.size() - 1));
-        start = end + 1;
-    }
-    return lines;
-}
-
 // The entries before the summary: every non-empty line before it.
 std::size_t entries_before_summary(const std::string& log) {
     std::size_t entries = 0;
@@ -81,20 +44,16 @@ std::size_t entries_before_summary(const std::string& log) {
     return entries;
 }
 
-class FaultRun : public ::testing::Test {
+class FaultRun : public ScratchInstall {
   protected:
     void SetUp() override {
-        drive_c = scratch / "c";
-        make_folders(desktop_folder(drive_c));
-        make_folders(scratch / "work");
-        make_folders(scratch / "bin");
-        dist = scratch / "dist";
-        ASSERT_EQ(std::system(("cp -r '" SOURCE_ROOT "/dist' '" + dist + "'").c_str()), 0);
-        write_file(dist + "/setup", "");  // the program's own file, copied with the rest
+        ScratchInstall::SetUp();
+        // The setup runs in the test's child: the program's own file is
+        // only copied with the rest, so an empty one will do.
+        write_file(dist + "/setup", "");
         dist_files = list_files_recursively(dist).size();
         data_files = list_files_recursively(dist + "/data").size();
-        write_file(scratch / "bin/sqlplus", "#!/bin/sh\nexit 0\n");
-        chmod((scratch / "bin/sqlplus").c_str(), 0755);
+        sqlplus_folder = make_fake_sqlplus();
     }
 
     // The whole setup with default answers and Y, the faults set first.
@@ -107,9 +66,8 @@ class FaultRun : public ::testing::Test {
             faults();
             return run_setup();
         };
-        return run_in_child(
-            body, "\n\n\n\n\n\nY\n\n", scratch / work_folder,
-            {"SETUP_DRIVE_C=" + drive_c, "PATH=" + (scratch / "bin") + ":" + std::getenv("PATH")});
+        return run_in_child(body, "\n\n\n\n\n\nY\n\n", scratch / work_folder,
+                            {path_starting_with(sqlplus_folder)});
     }
 
     std::string log() {
@@ -142,11 +100,11 @@ class FaultRun : public ::testing::Test {
         ASSERT_EQ(failed.size(), 1u) << text;
         std::string line = text.substr(text.find("Error copying file: "));
         line = line.substr(0, line.find("\r\n"));
-        EXPECT_EQ(count(run.output, "\n" + line + "\n"), 1u) << run.output;
-        EXPECT_EQ(count(run.output, "Error copying file: "), 1u);
+        EXPECT_EQ(count_occurrences(run.output, "\n" + line + "\n"), 1u) << run.output;
+        EXPECT_EQ(count_occurrences(run.output, "Error copying file: "), 1u);
         EXPECT_EQ(failed[0].rfind(APP + "\\", 0), 0u) << failed[0];
         EXPECT_FALSE(file_exists(on_drive(failed[0]))) << failed[0];
-        EXPECT_EQ(count(text, "Copied file: "), dist_files + data_files - 1);
+        EXPECT_EQ(count_occurrences(text, "Copied file: "), dist_files + data_files - 1);
         EXPECT_NE(run.output.find("Error: APP_HOME was not completely created: 1 errors. See "
                                   "install.log for details.\n"),
                   std::string::npos)
@@ -159,8 +117,7 @@ class FaultRun : public ::testing::Test {
         EXPECT_NE(text.find("\r\nInstallation completed with errors.\r\n"), std::string::npos);
     }
 
-    ScratchFolder scratch;
-    std::string drive_c, dist;
+    std::string sqlplus_folder;
     std::size_t dist_files = 0, data_files = 0;
 };
 
@@ -173,10 +130,10 @@ TEST_F(FaultRun, DiskFullDuringTheCopy) {
     });
     EXPECT_EQ(run.exit_status, 1) << run.output;
     std::string text = log();
-    EXPECT_EQ(count(text, "\r\nCopied file: "), 3u);
+    EXPECT_EQ(count_occurrences(text, "\r\nCopied file: "), 3u);
     std::size_t failures = dist_files + data_files - 3;
-    EXPECT_EQ(count(text, "\r\nError copying file: "), failures);
-    EXPECT_EQ(count(run.output, "\nError copying file: "), failures);
+    EXPECT_EQ(count_occurrences(text, "\r\nError copying file: "), failures);
+    EXPECT_EQ(count_occurrences(run.output, "\nError copying file: "), failures);
     for (const std::string& destination : failed_destinations(text))
         EXPECT_FALSE(file_exists(on_drive(destination))) << destination;
     EXPECT_NE(
@@ -233,8 +190,8 @@ TEST_F(FaultRun, ReadOnlyTarget) {
     EXPECT_NE(run.output.find("Error: DATA_HOME was not completely created: 1 errors. See "
                               "install.log for details.\n"),
               std::string::npos);
-    EXPECT_EQ(count(text, "Copied file: "), 0u);
-    EXPECT_EQ(count(run.output, "Error: Cannot open file for writing!\n"), 3u);
+    EXPECT_EQ(count_occurrences(text, "Copied file: "), 0u);
+    EXPECT_EQ(count_occurrences(run.output, "Error: Cannot open file for writing!\n"), 3u);
     for (const char* not_written : SCRIPTS_NOT_WRITTEN)
         EXPECT_NE(text.find(std::string("\r\n") + not_written + "\r\n"), std::string::npos);
     EXPECT_NE(run.output.find("Error: SQL*Plus was not started because auto_install.sql is "
@@ -276,9 +233,13 @@ TEST_F(FaultRun, VanishedSourceFolder) {
     EXPECT_EQ(run.exit_status, 1) << run.output;
     std::string text = log();
     for (const std::string& folder : {windows_path(dist), windows_path(dist) + "\\data"}) {
-        EXPECT_EQ(count(run.output, "Error: Could not open source directory " + folder + "\n"), 1u)
+        EXPECT_EQ(count_occurrences(run.output,
+                                    "Error: Could not open source directory " + folder + "\n"),
+                  1u)
             << run.output;
-        EXPECT_EQ(count(text, "\r\nError: Could not open source directory " + folder + "\r\n"), 1u);
+        EXPECT_EQ(count_occurrences(
+                      text, "\r\nError: Could not open source directory " + folder + "\r\n"),
+                  1u);
     }
     EXPECT_NE(run.output.find("Error: APP_HOME was not completely created: 1 errors. See "
                               "install.log for details.\n"),
@@ -287,9 +248,9 @@ TEST_F(FaultRun, VanishedSourceFolder) {
     EXPECT_NE(run.output.find("Error: DATA_HOME was not completely created: 1 errors. See "
                               "install.log for details.\n"),
               std::string::npos);
-    EXPECT_EQ(count(text, "Copied file: "), 0u);
+    EXPECT_EQ(count_occurrences(text, "Copied file: "), 0u);
     // Without the config folder no script can be written.
-    EXPECT_EQ(count(run.output, "Error: Cannot open file for writing!\n"), 3u);
+    EXPECT_EQ(count_occurrences(run.output, "Error: Cannot open file for writing!\n"), 3u);
     EXPECT_NE(run.output.find("\nThese stages failed: " + ALL_STAGES), std::string::npos);
 }
 
@@ -308,9 +269,10 @@ TEST_F(FaultRun, UnwritableLog) {
     // lost before it; it cannot send the operator to the log.
     std::size_t summary = run.output.find("\nINSTALLATION SUMMARY:\n");
     ASSERT_NE(summary, std::string::npos) << run.output;
-    EXPECT_EQ(count(run.output.substr(0, summary), LOG_OPEN_ERROR + "\n"), entries);
-    EXPECT_EQ(count(run.output, LOG_OPEN_ERROR), count(run.output, LOG_OPEN_ERROR + "\n"));
-    EXPECT_GT(count(run.output, LOG_OPEN_ERROR), entries);
+    EXPECT_EQ(count_occurrences(run.output.substr(0, summary), LOG_OPEN_ERROR + "\n"), entries);
+    EXPECT_EQ(count_occurrences(run.output, LOG_OPEN_ERROR),
+              count_occurrences(run.output, LOG_OPEN_ERROR + "\n"));
+    EXPECT_GT(count_occurrences(run.output, LOG_OPEN_ERROR), entries);
     EXPECT_NE(run.output.find("\nThese stages failed: install.log (" + std::to_string(entries) +
                               " entries lost). See the messages above for details: install.log "
                               "could not be written.\n"),
@@ -336,7 +298,7 @@ TEST_F(FaultRun, LogEntriesLostDuringTheCopy) {
         inject_fault(Operation::copy_file, 6, 1, 32);
     });
     EXPECT_EQ(run.exit_status, 1) << run.output;
-    EXPECT_EQ(count(run.output, "\n" + LOG_WRITE_ERROR + "\n"), 3u) << run.output;
+    EXPECT_EQ(count_occurrences(run.output, "\n" + LOG_WRITE_ERROR + "\n"), 3u) << run.output;
     std::vector<std::string> written = log_lines(log());
     // The failed copy's entry takes a copied file's place; the summary adds one.
     EXPECT_EQ(written.size(), complete.size() - 3 + 1);

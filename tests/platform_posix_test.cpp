@@ -16,27 +16,18 @@
 
 namespace {
 
-class PosixBackend : public ::testing::Test {
+class PosixBackend : public ScratchDrives {
   protected:
     void SetUp() override {
         make_folders(scratch / "c/apps");
-        setenv("SETUP_DRIVE_C", (scratch / "c").c_str(), 1);
-        setenv("SETUP_DRIVE_D", (scratch / "d").c_str(), 1);
-    }
-    void TearDown() override {
-        unsetenv("SETUP_DRIVE_C");
-        unsetenv("SETUP_DRIVE_D");
-        EXPECT_EQ(chdir(saved_cwd.c_str()), 0);
-    }
-    void change_directory(const std::string& host_folder) {
-        ASSERT_EQ(chdir(host_folder.c_str()), 0) << host_folder;
+        map_drive('C', scratch / "c");
+        map_drive('D', scratch / "d");
     }
     std::string host(const char* windows_path) {
         char out[4096];
         if (!host_path::to_host(windows_path, out, sizeof out)) return "<none>";
         return out;
     }
-    ScratchFolder scratch;
     std::string saved_cwd = current_directory();
 
   private:
@@ -87,7 +78,7 @@ TEST_F(PosixBackend, DotDotNeverClimbsAboveTheDriveRoot) {
 
     // Relative paths are resolved from the working directory, and stop at
     // the root of its drive too.
-    change_directory(scratch / "c/apps");
+    work_in(scratch / "c/apps");
     EXPECT_EQ(host("..\\..\\..\\x.txt"), scratch / "c/x.txt");
     EXPECT_EQ(host("sub\\..\\x.txt"), scratch / "c/apps/x.txt");
     EXPECT_EQ(host("."), scratch / "c/apps");
@@ -95,7 +86,7 @@ TEST_F(PosixBackend, DotDotNeverClimbsAboveTheDriveRoot) {
 
 TEST_F(PosixBackend, LeadingBackslashIsRootedOnTheWorkingDirectorysDrive) {
     make_folders(scratch / "d/work");
-    change_directory(scratch / "c/apps");
+    work_in(scratch / "c/apps");
     EXPECT_EQ(host("\\apps\\x.txt"), scratch / "c/apps/x.txt");
     EXPECT_EQ(host("\\..\\x.txt"), scratch / "c/x.txt");
     EXPECT_EQ(host("\\"), scratch / "c/");
@@ -107,7 +98,7 @@ TEST_F(PosixBackend, LeadingBackslashIsRootedOnTheWorkingDirectorysDrive) {
     EXPECT_EQ(platform::create_directories("C:beside"), 0u);
     EXPECT_TRUE(file_exists(scratch / "c/apps/beside"));
 
-    change_directory(scratch / "d/work");
+    work_in(scratch / "d/work");
     EXPECT_EQ(host("\\x.txt"), scratch / "d/x.txt");
     EXPECT_EQ(host("C:x.txt"), scratch / "c/x.txt");
     write_file(scratch / "d/x.txt", "on D");
@@ -171,13 +162,10 @@ TEST_F(PosixBackend, CommandLinesSplitLikeWindowsWithoutAShell) {
     write_file(scratch / "bin/show",
                "#!/bin/sh\nfor a in \"$@\"; do printf '<%s>' \"$a\"; done > \"$OUT\"\nexit 7\n");
     chmod((scratch / "bin/show").c_str(), 0755);
-    std::string path = scratch.path() + "/bin:" + getenv("PATH");
-    std::string saved_path = getenv("PATH");
-    setenv("PATH", path.c_str(), 1);
-    setenv("OUT", (scratch / "out").c_str(), 1);
+    set_environment("PATH", scratch.path() + "/bin:" + getenv("PATH"));
+    set_environment("OUT", scratch / "out");
     platform::CommandResult run =
         platform::run_command("show / as sysdba @\"C:\\My $HOME & `x`\\a.sql\"");
-    setenv("PATH", saved_path.c_str(), 1);
     EXPECT_TRUE(run.started);
     EXPECT_EQ(run.exit_status, 7u);
     EXPECT_FALSE(run.interrupted);

@@ -1,10 +1,8 @@
 // The generated scripts, byte for byte, and their failures.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
 #include "scripts/generate_auto_install_sql.h"
@@ -25,18 +23,12 @@ std::string replace_all(std::string text, const std::string& from, const std::st
     return text;
 }
 
-class Scripts : public ::testing::Test {
+class Scripts : public ScratchDrives {
   protected:
     void SetUp() override {
-        setenv("SETUP_DRIVE_C", (scratch / "c").c_str(), 1);
-        char here[4096];
-        saved_folder = getcwd(here, sizeof here);
-        ASSERT_EQ(chdir(scratch.path().c_str()), 0);
+        map_drive('C', scratch / "c");
+        work_in(scratch.path());
         use_app_home("C:\\XEPDB1\\QUARNDEL");
-    }
-    void TearDown() override {
-        unsetenv("SETUP_DRIVE_C");
-        ASSERT_EQ(chdir(saved_folder.c_str()), 0);
     }
     void use_app_home(const char* app_home) {
         std::snprintf(p.DBSERVICE, sizeof p.DBSERVICE, "XEPDB1");
@@ -53,8 +45,6 @@ class Scripts : public ::testing::Test {
         return scratch / "c/XEPDB1/QUARNDEL";
     }
 
-    ScratchFolder scratch;
-    std::string saved_folder;
     SetupParameters p;
 };
 
@@ -140,12 +130,11 @@ TEST_F(Scripts, AWriteFailureIsNotReportedAsCreated) {
     // holding a link to it in the place of the script.
     make_folders(scratch / "full/config");
     ASSERT_EQ(symlink("/dev/full", (scratch / "full/config/set_env.sql").c_str()), 0);
-    setenv("SETUP_DRIVE_F", (scratch / "full").c_str(), 1);
+    map_drive('F', scratch / "full");
     std::snprintf(p.APP_HOME, sizeof p.APP_HOME, "F:");
     testing::internal::CaptureStdout();
     EXPECT_FALSE(run_set_env_sql_stage(p));
     std::string output = testing::internal::GetCapturedStdout();
-    unsetenv("SETUP_DRIVE_F");
     EXPECT_EQ(output.find("set_env.sql created."), std::string::npos) << output;
     EXPECT_NE(output.find("Error: Could not write F:\\config\\set_env.sql completely"),
               std::string::npos);

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -156,6 +157,13 @@ std::string crlf(const std::string& text) {
     return out;
 }
 
+namespace {
+void write_executable(const std::string& path, const std::string& content) {
+    write_file(path, content);
+    if (chmod(path.c_str(), 0755) != 0) throw std::runtime_error("cannot chmod " + path);
+}
+}  // namespace
+
 std::string make_distribution(const std::string& parent) {
     std::string dist = parent + "/dist";
     for (const char* folder : {"config", "install", "com", "data"})
@@ -164,8 +172,7 @@ std::string make_distribution(const std::string& parent) {
     write_file(dist + "/com/startora.bat", "@ECHO OFF\r\n");
     write_file(dist + "/data/one.csv", "1,2\r\n");
     write_file(dist + "/data/two.csv", "3,4\r\n");
-    write_file(dist + "/setup", read_file(SETUP_EXE));
-    chmod((dist + "/setup").c_str(), 0755);
+    write_executable(dist + "/setup", read_file(SETUP_EXE));
     return dist;
 }
 
@@ -173,4 +180,108 @@ std::string desktop_folder(const std::string& drive_c) {
     const char* user = std::getenv("USER");
     std::string name = user != nullptr && user[0] != '\0' ? user : getpwuid(getuid())->pw_name;
     return drive_c + "/users/" + name + "/Desktop";
+}
+
+std::string windows_path(const std::string& host_path) {
+    std::string path = "Z:" + host_path;
+    for (char& c : path) {
+        if (c == '/') c = '\\';
+    }
+    return path;
+}
+
+std::size_t count_occurrences(const std::string& text, const std::string& piece) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1))
+        ++count;
+    return count;
+}
+
+std::vector<std::string> log_lines(const std::string& log) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < log.size()) {
+        std::size_t end = log.find('\n', start);
+        if (end == std::string::npos) {
+            lines.push_back("<torn>" + log.substr(start));
+            break;
+        }
+        std::string line = log.substr(start, end - start);
+        if (line.empty() || line.back() != '\r')
+            lines.push_back("<torn>" + line);
+        else
+            lines.push_back(line.substr(0, line.size() - 1));
+        start = end + 1;
+    }
+    return lines;
+}
+
+std::string path_starting_with(const std::string& folder) {
+    const char* path = std::getenv("PATH");
+    return "PATH=" + folder + ":" + (path != nullptr ? path : "/usr/bin:/bin");
+}
+
+std::string sqlplus_standin_folder() {
+    std::string standin = SQLPLUS_STANDIN_EXE;
+    return standin.substr(0, standin.rfind('/'));
+}
+
+void ScratchDrives::TearDown() {
+    for (auto entry = saved_environment_.rbegin(); entry != saved_environment_.rend(); ++entry) {
+        if (entry->second)
+            setenv(entry->first.c_str(), entry->second->c_str(), 1);
+        else
+            unsetenv(entry->first.c_str());
+    }
+    saved_environment_.clear();
+    if (saved_folder_) {
+        EXPECT_EQ(chdir(saved_folder_->c_str()), 0) << *saved_folder_;
+        saved_folder_.reset();
+    }
+}
+
+void ScratchDrives::set_environment(const std::string& name, const std::string& value) {
+    const char* before = std::getenv(name.c_str());
+    saved_environment_.emplace_back(
+        name, before != nullptr ? std::optional<std::string>(before) : std::nullopt);
+    setenv(name.c_str(), value.c_str(), 1);
+}
+
+void ScratchDrives::map_drive(char letter, const std::string& folder) {
+    set_environment(std::string("SETUP_DRIVE_") + letter, folder);
+}
+
+void ScratchDrives::work_in(const std::string& folder) {
+    if (!saved_folder_) {
+        char here[4096];
+        saved_folder_ = getcwd(here, sizeof here) != nullptr ? here : "/";
+    }
+    ASSERT_EQ(chdir(folder.c_str()), 0) << folder;
+}
+
+std::string ScratchDrives::make_drive_c() {
+    std::string drive_c = scratch / "c";
+    make_folders(desktop_folder(drive_c));
+    map_drive('C', drive_c);
+    return drive_c;
+}
+
+std::string ScratchDrives::make_install_distribution() {
+    std::string dist = scratch / "dist";
+    std::filesystem::copy(SOURCE_ROOT "/dist", dist, std::filesystem::copy_options::recursive);
+    write_executable(dist + "/setup", read_file(SETUP_EXE));
+    return dist;
+}
+
+std::string ScratchDrives::make_fake_sqlplus(const std::string& body) {
+    make_folders(scratch / "bin");
+    write_executable(scratch / "bin/sqlplus", "#!/bin/sh\n" + body + "\n");
+    return scratch / "bin";
+}
+
+void ScratchInstall::SetUp() {
+    drive_c = make_drive_c();
+    work = scratch / "work";
+    make_folders(work);
+    dist = make_install_distribution();
 }

@@ -2,8 +2,12 @@
 // the built program with a given standard input, reading files back.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <functional>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 // A scratch folder removed with everything in it when the test ends.
@@ -57,3 +61,57 @@ std::string make_distribution(const std::string& parent);
 
 // The current user's desktop folder on the drive C: mapped to drive_c.
 std::string desktop_folder(const std::string& drive_c);
+
+// The Windows form of a host path as the program sees it (Z: is the host root).
+std::string windows_path(const std::string& host_path);
+
+// How often the piece occurs in the text (overlapping occurrences counted).
+std::size_t count_occurrences(const std::string& text, const std::string& piece);
+
+// The lines of a log, each without its CR LF. A line that lacks its CR, or a
+// last line that lacks its line feed, starts with "<torn>", so that it
+// matches no entry.
+std::vector<std::string> log_lines(const std::string& log);
+
+// The environment entry PATH=FOLDER:<this process's PATH>, for a run that
+// finds its programs in the folder first.
+std::string path_starting_with(const std::string& folder);
+
+// The folder of the stand-in SQL*Plus that the build makes.
+std::string sqlplus_standin_folder();
+
+// A test with a scratch folder and drives mapped onto folders in it. What
+// it changes in this process (the environment, the working folder), and so
+// in the programs it starts, is given back at TearDown.
+class ScratchDrives : public ::testing::Test {
+  protected:
+    void TearDown() override;
+
+    // Maps the drive letter to the host folder (SETUP_DRIVE_X).
+    void map_drive(char letter, const std::string& folder);
+    void set_environment(const std::string& name, const std::string& value);
+    void work_in(const std::string& folder);
+
+    // scratch/c with the current user's Desktop, mapped as drive C:.
+    std::string make_drive_c();
+    // scratch/dist: a copy of the repository's dist/ with the built program
+    // at its root as "setup".
+    std::string make_install_distribution();
+    // scratch/bin/sqlplus, a shell script with the body; returns scratch/bin.
+    std::string make_fake_sqlplus(const std::string& body = "exit 0");
+
+    ScratchFolder scratch;
+
+  private:
+    std::vector<std::pair<std::string, std::optional<std::string>>> saved_environment_;
+    std::optional<std::string> saved_folder_;
+};
+
+// ScratchDrives with what a whole install needs: drive C: with the desktop,
+// the working folder scratch/work and the distribution.
+class ScratchInstall : public ScratchDrives {
+  protected:
+    void SetUp() override;
+
+    std::string drive_c, work, dist;
+};

@@ -8,7 +8,6 @@ set -u
 source "$(dirname "$0")/lib.bash"
 
 start_scratch
-make_dist "$SCRATCH/dist"
 snapshot "$SCRATCH/dist" >"$SCRATCH/source.before"
 make_garbage "$SCRATCH/garbage"
 tr 'yYnN' 'xXmM' <"$SCRATCH/garbage" >"$SCRATCH/garbage-no-yn"

@@ -14,7 +14,6 @@ source "$(dirname "$0")/lib.bash"
 LIMIT=259  # characters in a path, the terminator not counted
 
 start_scratch
-make_dist "$SCRATCH/dist"
 folder="$SCRATCH/dist/deep"
 for level in $(seq -w 1 12); do
     folder="$folder/level${level}_nested_folder_name_x"
@@ -24,7 +23,6 @@ for level in $(seq -w 1 12); do
 done
 long_name=$(printf 'n%.0s' $(seq 1 230)).txt
 echo "long name" >"$SCRATCH/dist/$long_name"
-SRC=$(windows_path "$SCRATCH/dist")
 # At the limit exactly: files whose source paths are 259 and 260 characters
 # long, and a folder of 258 characters, whose search pattern (\*) is too long.
 mkdir "$SCRATCH/dist/edge"

@@ -10,7 +10,6 @@ source "$(dirname "$0")/lib.bash"
 [ "$(id -u)" -eq 0 ] || skip "mounting a tmpfs needs root"
 
 start_scratch
-make_dist "$SCRATCH/dist"
 head -c $((3 * 1024 * 1024)) /dev/urandom >"$SCRATCH/dist/big.bin"
 mkdir "$SCRATCH/dist/filler"
 head -c $((640 * 4096)) /dev/urandom | (cd "$SCRATCH/dist/filler" && split -b 4096 -a 3 -d - page)
@@ -22,9 +21,7 @@ rm -f "$SCRATCH/bin/sqlplus-ran"
 check_unchanged "$SCRATCH/dist" "$SCRATCH/source.before"
 
 DRIVE="$SCRATCH/c"
-mkdir "$DRIVE"
-mount -t tmpfs -o size=2m,mode=0755 setup-fault-full "$DRIVE" || skip "could not mount a tmpfs on $DRIVE here"
-on_exit "umount '$DRIVE'"
+mount_tmpfs "$DRIVE" 2m
 make_drive "$DRIVE"
 
 default_yes_input "$SCRATCH/input"
@@ -40,8 +37,6 @@ available=$(df --output=avail -B1 "$DRIVE" | tail -1 | tr -d ' ')
 expect_status 1
 check_unchanged "$SCRATCH/dist" "$SCRATCH/source.before"
 
-SRC=$(windows_path "$SCRATCH/dist")
-APP='C:\XEPDB1\QUARNDEL'
 
 # The 3 MB file: reported, logged, and no partial copy left.
 expect_output "$OUT" "Error copying file: $SRC\\big.bin -> $APP\\big.bin"

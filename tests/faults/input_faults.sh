@@ -12,7 +12,6 @@ set -u
 source "$(dirname "$0")/lib.bash"
 
 start_scratch
-make_dist "$SCRATCH/dist"
 snapshot "$SCRATCH/dist" >"$SCRATCH/source.before"
 
 PROMPTS=("Enter the pluggable database service name" "Enter the application owner username"
@@ -105,6 +104,16 @@ too_long_message() {
     echo "Error: The answer is too long: at most $1 characters are allowed."
 }
 
+# check_garbage_refused NAME LIMIT: abandoned, the garbage not echoed, and
+# refused once as longer than LIMIT.
+check_garbage_refused() {
+    check_case "$1"
+    check_abandoned "$1"
+    check_not_echoed "$1"
+    [ "$(count_lines "$OUT" "$(too_long_message "$2")")" -eq 1 ] ||
+        fail "$1: expected the message '$(too_long_message "$2")' once"
+}
+
 for k in 0 1 2 3 4 5 6; do
     name="eof-at-prompt-$((k + 1))"
     check_case "$name"
@@ -131,20 +140,12 @@ check_prompts_seen eof-inside-first-answer 2
 
 for k in 0 1 2 3 4 5; do
     name="garbage-eof-at-prompt-$((k + 1))"
-    check_case "$name"
-    check_abandoned "$name"
-    check_not_echoed "$name"
-    [ "$(count_lines "$OUT" "$(too_long_message "${LIMITS[$k]}")")" -eq 1 ] ||
-        fail "$name: expected the message '$(too_long_message "${LIMITS[$k]}")' once"
+    check_garbage_refused "$name" "${LIMITS[$k]}"
     check_prompts_seen "$name" $((k + 1))
     [ "$(count_lines "$OUT" "${PROMPTS[$k]}")" -eq 2 ] || fail "$name: the prompt was not asked again after the garbage"
 
     name="garbage-then-answers-at-prompt-$((k + 1))"
-    check_case "$name"
-    check_abandoned "$name"
-    check_not_echoed "$name"
-    [ "$(count_lines "$OUT" "$(too_long_message "${LIMITS[$k]}")")" -eq 1 ] ||
-        fail "$name: expected the message '$(too_long_message "${LIMITS[$k]}")' once"
+    check_garbage_refused "$name" "${LIMITS[$k]}"
     for line in "${DEFAULT_ECHO[@]}"; do expect_output "$OUT" "$line" "$name"; done
     for line in "${DEFAULT_ECHO[@]}"; do expect_log "$LOG" "$line" "$name"; done
 done

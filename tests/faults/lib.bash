@@ -1,85 +1,54 @@
-# Shared by the fault tests in this folder. Source it; it defines functions
-# and a few variables only. Named .bash so the runner does not take it for a test.
+# Shared by the fault tests in this folder, on top of tests/lib/common.bash
+# (fail, skip, pass, on_exit, windows_path). Source it; it defines functions
+# and a few variables only.
 #
 # Each test works in a scratch folder of its own under /tmp:
-#   $SCRATCH/dist   the distribution: a copy of dist/ with the setup program in it
+#   $SCRATCH/dist   the distribution: a copy of dist/ with the setup program in it ($SRC)
 #   $SCRATCH/c      the host folder of drive C: (unless a test mounts another)
 #   $SCRATCH/bin    a stand-in sqlplus that exits 0 and notes that it ran
 #   $SCRATCH/work   the working folder of the run (install.log goes there)
 
-ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+source "$(dirname "${BASH_SOURCE[0]}")/../lib/common.bash"
+
 SETUP_EXE="$ROOT/build/linux/setup"
 RUN_USER=$(id -un)
-TEST_NAME=$(basename "$0" .sh)
-CLEANUP_COMMANDS=()
 
-fail() {
-    echo "FAIL: $TEST_NAME: $*" >&2
+# On failure, the end of the console output of the last run.
+show_last_output() {
     if [ -n "${LAST_OUTPUT:-}" ] && [ -f "$LAST_OUTPUT" ]; then
-        echo "---- last console output (tail) ----" >&2
-        tail -c 3000 "$LAST_OUTPUT" | tr -c '[:print:]\n' '?' >&2
-        echo >&2
-    fi
-    exit 1
-}
-
-pass() {
-    echo "PASS: $TEST_NAME: $*"
-    exit 0
-}
-
-# A test that cannot run here says so and why, and exits 77 (skipped).
-skip() {
-    echo "SKIPPED: $TEST_NAME: $*"
-    exit 77
-}
-
-# Commands run at exit, last registered first (unmounts before the removal).
-on_exit() {
-    CLEANUP_COMMANDS+=("$1")
-}
-
-run_cleanup() {
-    local i
-    for ((i = ${#CLEANUP_COMMANDS[@]} - 1; i >= 0; i--)); do
-        eval "${CLEANUP_COMMANDS[$i]}" || true
-    done
-    if [ -n "${SCRATCH:-}" ] && [ -d "$SCRATCH" ]; then
-        chmod -R u+rwx "$SCRATCH" 2>/dev/null || true
-        rm -rf "$SCRATCH"
+        echo "---- last console output (tail) ----"
+        tail -c 3000 "$LAST_OUTPUT" | tr -c '[:print:]\n' '?'
+        echo
     fi
 }
+on_failure show_last_output
 
+# The scratch folder with the stand-in sqlplus, the working folder and the
+# distribution; SRC is the distribution's Windows path.
 start_scratch() {
-    [ -x "$SETUP_EXE" ] || { echo "FAIL: $TEST_NAME: $SETUP_EXE is missing; build the linux preset first" >&2; exit 1; }
-    SCRATCH=$(mktemp -d "/tmp/setup-fault-$TEST_NAME-XXXXXX")
-    trap run_cleanup EXIT
-    trap 'exit 130' INT TERM
-    chmod 0755 "$SCRATCH"
+    [ -x "$SETUP_EXE" ] || fail "$SETUP_EXE is missing; build the linux preset first"
+    make_scratch fault
     mkdir -p "$SCRATCH/bin" "$SCRATCH/work"
-    cat >"$SCRATCH/bin/sqlplus" <<EOF
-#!/bin/sh
-echo "\$*" >>"$SCRATCH/bin/sqlplus-ran"
-exit 0
-EOF
-    chmod 0755 "$SCRATCH/bin/sqlplus"
+    make_fake_sqlplus "$SCRATCH/bin" "$SCRATCH/bin/sqlplus-ran"
+    make_distribution "$SCRATCH/dist"
+    SRC=$(windows_path "$SCRATCH/dist")
 }
 
-# make_dist FOLDER: the repository's dist/ with the setup program in it.
-make_dist() {
-    local folder=$1
-    cp -r "$ROOT/dist" "$folder"
-    cp "$SETUP_EXE" "$folder/setup"
+# The APP_HOME of the default answers.
+APP='C:\XEPDB1\QUARNDEL'
+
+# mount_tmpfs FOLDER SIZE: a tmpfs of SIZE mounted on FOLDER (made here) and
+# unmounted at exit. Mounting needs root; where it cannot be done, the test
+# is skipped.
+mount_tmpfs() {
+    mkdir -p "$1"
+    mount -t tmpfs -o "size=$2,mode=0755" "setup-fault-$TEST_NAME" "$1" || skip "could not mount a tmpfs on $1 here"
+    on_exit "umount '$1'"
 }
 
 # make_drive FOLDER: a drive C: with the current user's Desktop folder.
 make_drive() {
     mkdir -p "$1/users/${2:-$RUN_USER}/Desktop"
-}
-
-# The Windows form of a host path as the program sees it (Z: is the host root).
-windows_path() {
-    echo "Z:$1" | tr '/' '\\'
 }
 
 # snapshot FOLDER: every entry with its type and mode, and every file's hash.

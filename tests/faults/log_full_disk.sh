@@ -8,7 +8,6 @@ source "$(dirname "$0")/lib.bash"
 
 [ "$(id -u)" -eq 0 ] || skip "mounting the small drive needs root"
 start_scratch
-make_dist "$SCRATCH/dist"
 # Enough files that their log entries outgrow one page.
 mkdir -p "$SCRATCH/dist/extra"
 for i in $(seq 1 80); do echo "file $i" >"$SCRATCH/dist/extra/file-$i.txt"; done
@@ -16,9 +15,7 @@ snapshot "$SCRATCH/dist" >"$SCRATCH/before"
 make_drive "$SCRATCH/c"
 
 # Two pages: one filled at once, the other taken by the log as it grows.
-mkdir -p "$SCRATCH/logdrive"
-mount -t tmpfs -o size=8k tmpfs "$SCRATCH/logdrive" || skip "cannot mount a tmpfs here"
-on_exit "umount '$SCRATCH/logdrive'"
+mount_tmpfs "$SCRATCH/logdrive" 8k
 head -c 4096 /dev/zero >"$SCRATCH/logdrive/filler" || fail "cannot fill the drive"
 
 default_yes_input "$SCRATCH/input"

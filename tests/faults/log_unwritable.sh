@@ -7,7 +7,6 @@ set -u
 source "$(dirname "$0")/lib.bash"
 
 start_scratch
-make_dist "$SCRATCH/dist"
 snapshot "$SCRATCH/dist" >"$SCRATCH/source.before"
 
 # An ordinary run, for the scripts and the entries a complete log holds.

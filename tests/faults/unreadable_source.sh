@@ -9,7 +9,6 @@ set -u
 source "$(dirname "$0")/lib.bash"
 
 start_scratch
-make_dist "$SCRATCH/dist"
 mkdir "$SCRATCH/dist/secret"
 echo "not for this user" >"$SCRATCH/dist/secret/key.txt"
 echo "id,name" >"$SCRATCH/dist/data/private.csv"
@@ -50,8 +49,6 @@ done
 chmod u+rw,go+r "${UNREADABLE[@]}"
 check_unchanged "$SCRATCH/dist" "$SCRATCH/source.before"
 
-SRC=$(windows_path "$SCRATCH/dist")
-APP='C:\XEPDB1\QUARNDEL'
 HOME_DIR="$DRIVE/XEPDB1/QUARNDEL"
 for line in "Error copying file: $SRC\\install\\seed_data.sql -> $APP\\install\\seed_data.sql" \
     "Error copying file: $SRC\\data\\private.csv -> $APP\\data\\private.csv"; do

@@ -2,15 +2,14 @@
 # A short run of the dialogue fuzzer from the seed corpus, in a scratch
 # corpus folder. Fails when the fuzzer finds a crash, leak or timeout.
 set -uo pipefail
-ROOT=$(cd "$(dirname "$0")/../.." && pwd)
+source "$(dirname "$0")/../lib/common.bash"
 fuzzer=$1
 seconds=${2:-30}
-[ -x "$fuzzer" ] || { echo "FAIL: $fuzzer is missing; build the sanitize preset first" >&2; exit 1; }
-scratch=$(mktemp -d /tmp/setup-fuzz-XXXXXX)
-trap 'rm -rf "$scratch"' EXIT
-mkdir -p "$scratch/corpus" "$scratch/work" "$ROOT/build/fuzz-artifacts"
-cd "$scratch/work"  # the dialogue's install.log goes here
+[ -x "$fuzzer" ] || fail "$fuzzer is missing; build the sanitize preset first"
+make_scratch fuzz
+mkdir -p "$SCRATCH/corpus" "$SCRATCH/work" "$ROOT/build/fuzz-artifacts"
+cd "$SCRATCH/work"  # the dialogue's install.log goes here
 "$fuzzer" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=8192 \
     -artifact_prefix="$ROOT/build/fuzz-artifacts/" -print_final_stats=1 \
-    "$scratch/corpus" "$ROOT/tests/fuzz/corpus" 2>&1 | tail -12
+    "$SCRATCH/corpus" "$ROOT/tests/fuzz/corpus" 2>&1 | tail -12
 exit "${PIPESTATUS[0]}"

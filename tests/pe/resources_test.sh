@@ -5,14 +5,14 @@
 # architecture), the version information (the version of the root
 # CMakeLists.txt) and an icon group with 16x16 and 32x32 images.
 set -euo pipefail
-ROOT=$(cd "$(dirname "$0")/../.." && pwd)
+source "$(dirname "$0")/../lib/common.bash"
 BUILD=${1:-}
 case "$BUILD" in
     win32 | win64) ;;
     *) echo "usage: $0 win32|win64 [setup.exe]" >&2; exit 2 ;;
 esac
 EXE=${2:-$ROOT/build/$BUILD/setup.exe}
-[ -f "$EXE" ] || { echo "FAIL: resources_test $BUILD: $EXE is missing; build the $BUILD preset first" >&2; exit 1; }
+[ -f "$EXE" ] || fail "$EXE is missing; build the $BUILD preset first"
 
 # The first Python that has pefile (a Python from elsewhere may shadow the
 # system's on PATH).
@@ -23,13 +23,10 @@ for candidate in python3 /usr/bin/python3; do
         break
     fi
 done
-if [ -z "$PYTHON" ]; then
-    echo "SKIPPED: resources_test $BUILD: python3-pefile is not installed"
-    exit 77
-fi
+[ -n "$PYTHON" ] || skip "python3-pefile is not installed"
 
 VERSION=$(sed -n 's/^project(quarndel_setup VERSION \([0-9]*\.[0-9]*\.[0-9]*\).*/\1/p' "$ROOT/CMakeLists.txt")
-[ -n "$VERSION" ] || { echo "FAIL: resources_test $BUILD: no project VERSION in CMakeLists.txt" >&2; exit 1; }
+[ -n "$VERSION" ] || fail "no project VERSION in CMakeLists.txt"
 
 "$PYTHON" - "$BUILD" "$EXE" "$VERSION" <<'PY'
 import struct

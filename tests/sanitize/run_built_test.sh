@@ -2,6 +2,7 @@
 # Runs one test program of the sanitize preset's build (ASan and UBSan): any
 # report of theirs ends the program with a failure.
 set -uo pipefail
+source "$(dirname "$0")/../lib/common.bash"
 binary=$1
-[ -x "$binary" ] || { echo "FAIL: $binary is missing; build the sanitize preset first" >&2; exit 1; }
+[ -x "$binary" ] || fail "$binary is missing; build the sanitize preset first"
 exec "$binary" --gtest_brief=1

@@ -3,11 +3,12 @@
 # without STARTORA, and checks that it sets exactly its variables.
 # Needs WINEPREFIX and WINEDEBUG set by the caller.
 set -euo pipefail
+source "$(dirname "$0")/../lib/common.bash"
 BAT=$1
 WINE=${WINE:-/usr/lib/wine/wine64}
-PROBE=$(mktemp -d /tmp/set-env-probe-XXXXXX)
-trap 'rm -rf "$PROBE"' EXIT
-PROBE_WIN=$(echo "Z:$PROBE" | tr '/' '\\')
+make_scratch set-env-probe
+PROBE=$SCRATCH
+PROBE_WIN=$(windows_path "$PROBE")
 
 run_probe() {  # $1: argument for set_env.bat; standard input goes to SET /P
     printf '@echo off\r\nset > "%s\\before.txt"\r\ncall "%s" %s\r\nset > "%s\\after.txt"\r\n' \

@@ -12,8 +12,7 @@ use_build "${1:-}"
 export LANG=C.UTF-8  # tmux and Wine's console in UTF-8
 start_scratch
 make_wine_distribution
-WORK="$SCRATCH/work"
-mkdir -p "$WORK" "$DRIVE_C/Café"
+mkdir -p "$DRIVE_C/Café"
 DIST_WIN=$(windows_path "$DIST")
 
 # Runs setup between two chcp in one cmd, answers the prompts with the
@@ -86,4 +85,4 @@ wait_for_exit >/dev/null
 wait_for_second_chcp
 check_code_page_restored "abandoned run"
 
-echo "PASS: the console uses the ANSI code page while the program runs ($BUILD)"
+pass "the console uses the ANSI code page while the program runs"

@@ -1,15 +1,9 @@
-# Shared by the Wine tests: a private Wine prefix, a tmux console, waiting
-# for text on the screen. Source it; it defines functions only.
+# Shared by the Wine tests, on top of tests/lib/common.bash (fail, skip,
+# pass, on_exit, windows_path, make_fake_sqlplus): a private Wine prefix, a
+# tmux console, waiting for text on the screen. Source it; it defines
+# functions only.
 
-ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-TEST_NAME=$(basename "$0" .sh)
-
-# A test that cannot run here says why and exits 77, which CTest reports as
-# skipped, never as passed.
-skip() {
-    echo "SKIPPED: $TEST_NAME ${BUILD:-}: $*"
-    exit 77
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../lib/common.bash"
 
 # Chooses the Windows build under test (win32, the shipping exe, or win64):
 # sets BUILD, WINE (its loader), SETUP_EXE and SQLPLUS_EXE. Skips when this
@@ -31,25 +25,29 @@ use_build() {
     fi
 }
 
-fail() {
-    echo "FAIL: $TEST_NAME ${BUILD:-}: $*" >&2
+# On failure, the console's screen (when a test has one).
+show_screen() {
     if [ -n "${TMUX_SOCKET:-}" ]; then
-        echo "---- screen ----" >&2
-        tmux -L "$TMUX_SOCKET" capture-pane -p -t setup 2>/dev/null >&2 || true
+        echo "---- screen ----"
+        tmux -L "$TMUX_SOCKET" capture-pane -p -t setup 2>/dev/null || true
     fi
-    exit 1
 }
+on_failure show_screen
 
-# A scratch folder and a Wine prefix of its own; both go away at exit.
+# A scratch folder with a working folder, WORK, and a Wine prefix of its
+# own; all go away at exit, with the console and the prefix's wineserver.
 start_scratch() {
-    SCRATCH=$(mktemp -d /tmp/setup-wine-XXXXXX)
+    make_scratch wine
+    WORK="$SCRATCH/work"
+    mkdir -p "$WORK"
     export WINEPREFIX="$SCRATCH/prefix"
     export WINEDEBUG=-all
     # Wine links the prefix's Desktop to $HOME's: keep the desktop private too.
     export HOME="$SCRATCH/home"
     mkdir -p "$HOME"
     TMUX_SOCKET="setup-wine-$$"
-    trap 'cleanup_scratch' EXIT
+    on_exit wineserver_stop
+    on_exit 'tmux -L "$TMUX_SOCKET" kill-server'
     "$WINE" cmd /c exit >/dev/null 2>&1 || true  # creates the prefix
     DRIVE_C="$WINEPREFIX/drive_c"
     [ -d "$DRIVE_C" ] || fail "the Wine prefix was not created"
@@ -58,20 +56,6 @@ start_scratch() {
 wineserver_stop() {
     WINEPREFIX="$WINEPREFIX" /usr/lib/wine/wineserver -k 2>/dev/null || true
     WINEPREFIX="$WINEPREFIX" /usr/lib/wine/wineserver -w 2>/dev/null || true
-}
-
-# Keeps the test's own exit status: nothing here may fail the run.
-cleanup_scratch() {
-    local status=$?
-    tmux -L "$TMUX_SOCKET" kill-server 2>/dev/null || true
-    wineserver_stop
-    rm -rf "$SCRATCH" 2>/dev/null || true
-    exit "$status"
-}
-
-# The Windows form of a host path: Wine's Z: drive is the host root.
-windows_path() {
-    echo "Z:$1" | tr '/' '\\'
 }
 
 # Starts a command in a tmux console of CONSOLE_COLUMNS x CONSOLE_ROWS
@@ -135,9 +119,33 @@ wait_for_exit() {
     cat "$SCRATCH/exit-status"
 }
 
+# Answers the six questions with their defaults and the confirmation with Y.
+answer_defaults_and_confirm() {
+    local prompt
+    for prompt in "Enter the pluggable database service name" "Enter the application owner username" \
+                  "Enter the connection username" "Enter the listener port" \
+                  "Enter the app installation directory path" "Enter the data directory path"; do
+        wait_for_text "$prompt" 90
+        type_line ""
+    done
+    wait_for_text "Do you want to continue with the installation (Y or N)?"
+    type_line "Y"
+}
+
+# The distribution (DIST) started in the console from WORK, with the
+# stand-in SQL*Plus in $SCRATCH/bin on its WINEPATH; the questions answered
+# with their defaults and Y, up to SQL*Plus's first password prompt.
+install_in_console_up_to_sqlplus() {
+    make_wine_distribution
+    mkdir -p "$SCRATCH/bin"
+    cp "$SQLPLUS_EXE" "$SCRATCH/bin/"
+    start_console "$WORK" "WINEPATH='$(windows_path "$SCRATCH/bin")' '$WINE' '$DIST/setup.exe'"
+    answer_defaults_and_confirm
+    wait_for_text "Enter the password for QUARNDEL:" 120
+}
+
 # A distribution folder: the demo distribution with setup.exe at its root.
 make_wine_distribution() {
     DIST="$SCRATCH/dist"
-    cp -r "$ROOT/dist" "$DIST"
-    cp "$SETUP_EXE" "$DIST/setup.exe"
+    make_distribution "$DIST"
 }

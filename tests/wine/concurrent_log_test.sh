@@ -11,13 +11,13 @@ use_build "${1:-}"
 FILES=1500
 start_scratch
 make_wine_distribution
-mkdir -p "$DIST/extra" "$DRIVE_C/A1" "$DRIVE_C/A2" "$SCRATCH/bin"
+mkdir -p "$DIST/extra" "$DRIVE_C/A1" "$DRIVE_C/A2"
 have=$(find "$DIST" -type f | wc -l)
 for ((i = have; i < FILES; i++)); do echo "file $i" >"$DIST/extra/file-$i.txt"; done
 [ "$(find "$DIST" -type f | wc -l)" -eq "$FILES" ] || fail "test setup: the distribution does not hold $FILES files"
 DATA_FILES=$(find "$DIST/data" -type f | wc -l)
 # SQL*Plus is not what this test is about: a stand-in that succeeds at once.
-printf '@exit /b 0\r\n' >"$SCRATCH/bin/sqlplus.bat"
+make_fake_sqlplus "$SCRATCH/bin"
 export WINEPATH=$(windows_path "$SCRATCH/bin")
 SETUP=$(windows_path "$DIST/setup.exe")
 
@@ -45,8 +45,6 @@ for folder in A1 A2; do
     log_lines "$SCRATCH/alone-$folder/install.log" >>"$SCRATCH/expected"
 done
 
-WORK="$SCRATCH/work"
-mkdir -p "$WORK"
 install A1 "$WORK" "$WORK/output-1.txt" &
 first=$!
 install A2 "$WORK" "$WORK/output-2.txt" &
@@ -80,4 +78,4 @@ fi
 switches=$(awk '/^Copied file: / { run = index($0, "-> C:\\A1\\") ? 1 : 2; if (last && run != last) n++; last = run }
     END { print n + 0 }' "$SCRATCH/together")
 [ "$switches" -ge 2 ] || skip "the two runs did not overlap, so nothing shared was tested"
-echo "PASS: $TEST_NAME $BUILD: two runs at once, $((2 * (FILES + DATA_FILES))) copy entries, all whole ($switches alternations)"
+pass "two runs at once, $((2 * (FILES + DATA_FILES))) copy entries, all whole ($switches alternations)"

@@ -146,4 +146,4 @@ tmux -L "$TMUX_SOCKET" capture-pane -p -t setup -S - > "$unwrapped"
 grep -qxF -- "${full_bar:0:40}" "$unwrapped" || fail "40 columns: the bar's first row is not its first 40 characters"
 grep -qxF -- "${full_bar:40}" "$unwrapped" || fail "40 columns: the bar's second row is not its last 17 characters"
 
-echo "PASS: the bar keeps its line on scrolling consoles ($BUILD)"
+pass "the bar keeps its line on scrolling consoles"

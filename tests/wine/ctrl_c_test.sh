@@ -1,54 +1,18 @@
 #!/usr/bin/env bash
 # build/win32/setup.exe or build/win64/setup.exe (the first argument) under
-# Wine in a console (tmux):
-# 1. Ctrl+C typed while the stand-in SQL*Plus asks for a password ends
-#    SQL*Plus, not the setup: the run goes on to the shortcut, the summary
-#    and exit status 1, and the log is complete. Skipped, after checking,
-#    where Wine does not deliver the console's Ctrl+C to the programs, and
-#    after every other check where Wine's console then passes the final
-#    RETURN to nobody (Wine 8 does so: the ended program's read keeps it).
-# 2. sqlplus not on PATH: cmd's 9009 becomes a message that says so; exit 1.
+# Wine in a console (tmux): Ctrl+C typed while the stand-in SQL*Plus asks for
+# a password ends SQL*Plus, not the setup: the run goes on to the shortcut,
+# the summary and exit status 1, and the log is complete. Skipped, after
+# checking, where Wine does not deliver the console's Ctrl+C to the
+# programs, and after every other check where Wine's console then passes the
+# final RETURN to nobody (Wine 8 does so: the ended program's read keeps it).
+# sqlplus missing from PATH has a test of its own, sqlplus_missing_test.sh.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 use_build "${1:-}"
 
 start_scratch
-make_wine_distribution
-mkdir -p "$SCRATCH/bin" "$SCRATCH/work" "$SCRATCH/nosqlplus"
-cp "$SQLPLUS_EXE" "$SCRATCH/bin/"
-WINE_BIN=$(windows_path "$SCRATCH/bin")
-DIST_WIN=$(windows_path "$DIST")
-
-answer_dialogue() {
-    for prompt in "Enter the pluggable database service name" "Enter the application owner username" \
-                  "Enter the connection username" "Enter the listener port" \
-                  "Enter the app installation directory path" "Enter the data directory path"; do
-        wait_for_text "$prompt" 90
-        type_line ""
-    done
-    wait_for_text "Do you want to continue with the installation (Y or N)?"
-    type_line "Y"
-}
-
-# ---- 2. sqlplus missing: answers from a file through cmd, no console ----
-# Run first: it needs no console, and it runs even where case 1 skips.
-printf '\r\n\r\n\r\n\r\n\r\n\r\nY\r\n\r\n' > "$SCRATCH/nosqlplus/answers.txt"
-status=0
-(cd "$SCRATCH/nosqlplus" && "$WINE" cmd /c "$DIST_WIN\\setup.exe < answers.txt > output.txt 2>&1") || status=$?
-OUTPUT="$SCRATCH/nosqlplus/output.txt"
-NOT_FOUND="Error: sqlplus (SQL*Plus) was not found. It must be on PATH; Oracle Express installs it. The database objects were not created."
-[ "$status" = 1 ] || { cat "$OUTPUT" >&2; fail "sqlplus missing: exit status $status, expected 1"; }
-tr -d '\r' < "$OUTPUT" | grep -qxF "$NOT_FOUND" || { cat "$OUTPUT" >&2; fail "sqlplus missing: no message saying so"; }
-tr -d '\r' < "$OUTPUT" | grep -qF "exit status 9009" && fail "sqlplus missing: reported as a bare exit status"
-tr -d '\r' < "$SCRATCH/nosqlplus/install.log" | grep -qxF "$NOT_FOUND" || fail "sqlplus missing: not logged"
-tr -d '\r' < "$SCRATCH/nosqlplus/install.log" | tail -1 | grep -qxF "Installation completed with errors." \
-    || fail "sqlplus missing: the log does not end with the run's end"
-rm -rf "$DRIVE_C/XEPDB1" "$DRIVE_C"/users/*/Desktop/QUARNDEL.lnk
-
-# ---- 1. Ctrl+C at SQL*Plus's password prompt ----
-start_console "$SCRATCH/work" "WINEPATH='$WINE_BIN' '$WINE' '$DIST/setup.exe'"
-answer_dialogue
-wait_for_text "Enter the password for QUARNDEL:" 120
+install_in_console_up_to_sqlplus
 sleep 1
 tmux -L "$TMUX_SOCKET" send-keys -t setup C-c
 
@@ -90,7 +54,7 @@ if grep -qxF "Database objects created." "$SCRATCH/log.txt"; then fail "the log 
 grep -qxF "Shortcut created on Desktop: QUARNDEL.lnk" "$SCRATCH/log.txt" || fail "the shortcut is not logged"
 [ "$(tail -1 "$SCRATCH/log.txt")" = "$SUMMARY_END" ] || fail "the log does not end with the summary"
 [ "$(tail -c 2 "$LOG" | od -An -c | tr -d ' ')" = '\r\n' ] || fail "the log's last entry is cut"
-echo "checked: Ctrl+C during SQL*Plus ends SQL*Plus only; sqlplus missing is said in words ($BUILD)"
+echo "checked: Ctrl+C during SQL*Plus ends SQL*Plus only ($BUILD)"
 
 # RETURN ends the run with exit status 1. Wine's console passes no more
 # input once Ctrl+C has ended a program that was reading (the dead read
@@ -106,4 +70,4 @@ fi
 status=$(cat "$SCRATCH/exit-status")
 [ "$status" = 1 ] || fail "exit status $status, expected 1"
 [ "$(tr -d '\r' < "$LOG" | tail -1)" = "Installation completed with errors." ] || fail "the log does not end with the run's end"
-echo "PASS: RETURN after the summary ends the run with exit status 1 ($BUILD)"
+pass "Ctrl+C during SQL*Plus ends SQL*Plus only; RETURN after the summary ends the run with exit status 1"

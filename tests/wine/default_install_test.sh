@@ -8,22 +8,7 @@ source "$(dirname "$0")/common.sh"
 use_build "${1:-}"
 
 start_scratch
-make_wine_distribution
-WORK="$SCRATCH/work"
-mkdir -p "$WORK" "$SCRATCH/bin"
-cp "$SQLPLUS_EXE" "$SCRATCH/bin/"
-WINE_BIN=$(windows_path "$SCRATCH/bin")
-
-start_console "$WORK" "WINEPATH='$WINE_BIN' '$WINE' '$DIST/setup.exe'"
-for prompt in "Enter the pluggable database service name" "Enter the application owner username" \
-              "Enter the connection username" "Enter the listener port" \
-              "Enter the app installation directory path" "Enter the data directory path"; do
-    wait_for_text "$prompt" 90
-    type_line ""
-done
-wait_for_text "Do you want to continue with the installation (Y or N)?"
-type_line "Y"
-wait_for_text "Enter the password for QUARNDEL:" 120
+install_in_console_up_to_sqlplus
 type_line "Owner-Secret-1"
 wait_for_text "Enter the password for the database connection user DEMO_CONNECT:"
 type_line "Connect-Secret-2"
@@ -123,4 +108,4 @@ fi
 # set_env.bat under Wine's cmd sets exactly its variables.
 "$ROOT/tests/wine/check_set_env_bat.sh" 'C:\XEPDB1\QUARNDEL\config\set_env.bat' || fail "set_env.bat"
 
-echo "PASS: default install under Wine ($BUILD)"
+pass "default install under Wine"

@@ -21,7 +21,7 @@ export LANG=C.UTF-8
 unset LC_ALL LC_CTYPE
 start_scratch
 make_wine_distribution
-mkdir -p "$SCRATCH/bin" "$SCRATCH/work" "$DIST/l" "$DIST/ł"
+mkdir -p "$SCRATCH/bin" "$DIST/l" "$DIST/ł"
 cp "$SQLPLUS_EXE" "$SCRATCH/bin/"
 export WINEPATH=$(windows_path "$SCRATCH/bin")
 printf 'plain l\r\n' > "$DIST/l.txt"
@@ -119,4 +119,4 @@ else
     grep -aqF "outer\\ł" "$OUTPUT" || fail "the setup folder is not named ł"
     echo "started from the folder ł"
 fi
-echo "PASS: names outside the code page are never copied under another name ($BUILD)"
+pass "names outside the code page are never copied under another name"

@@ -21,9 +21,8 @@ for desktop in "$DRIVE_C"/users/*/Desktop; do
 done
 ls -d "$DRIVE_C"/users/*/Desktop >/dev/null 2>&1 || fail "test setup: the prefix has no desktop folder"
 [ -z "$(find "$DRIVE_C"/users/*/Desktop -mindepth 1 | head -1)" ] || fail "test setup: the desktop is not empty"
-mkdir -p "$SCRATCH/bin"
 # A SQL*Plus that notes it ran: none of these runs may start it.
-printf '@echo ran>> "%s"\r\n@exit /b 0\r\n' "$(windows_path "$SCRATCH/sqlplus-ran")" >"$SCRATCH/bin/sqlplus.bat"
+make_fake_sqlplus "$SCRATCH/bin" "$SCRATCH/sqlplus-ran"
 export WINEPATH=$(windows_path "$SCRATCH/bin")
 # Every answer and the confirmation, as an operator's answers file would have them.
 printf '\r\n\r\n\r\n\r\n\r\n\r\nY\r\n\r\n' >"$SCRATCH/answers.txt"
@@ -90,4 +89,4 @@ mkdir "$SCRATCH/alone"
 cp "$SETUP_EXE" "$SCRATCH/alone/setup.exe"
 check_refused alone "$SCRATCH/alone" "config, install, com, data"
 
-echo "PASS: incomplete distributions refused before the first question under Wine ($BUILD): exit 255 from Wine, ERRORLEVEL -1 in cmd"
+pass "incomplete distributions refused before the first question under Wine: exit 255 from Wine, ERRORLEVEL -1 in cmd"

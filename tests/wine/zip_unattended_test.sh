@@ -11,7 +11,7 @@ use_build "${1:-}"
 ZIP="$ROOT/build/package/quarndel-setup-$BUILD.zip"
 [ -f "$ZIP" ] || bash "$ROOT/tools/package.sh" >/dev/null
 start_scratch
-mkdir -p "$DRIVE_C/Downloads" "$SCRATCH/bin" "$SCRATCH/work"
+mkdir -p "$DRIVE_C/Downloads" "$SCRATCH/bin"
 unzip -q "$ZIP" -d "$DRIVE_C/Downloads"
 UNPACKED="$DRIVE_C/Downloads/quarndel-setup"
 [ -f "$UNPACKED/setup.exe" ] || fail "no setup.exe at the root of the unpacked zip"
@@ -44,4 +44,4 @@ if grep -rlaE 'Owner-Zip-1|Connect-Zip-2|Sys-Zip-3' "$HOME_HOST" "$SCRATCH/work/
     fail "a password was written to a file"
 fi
 grep -qF "Installation completed." "$SCRATCH/work/install.log" || fail "log incomplete"
-echo "PASS: operator zip installs unattended under Wine ($BUILD)"
+pass "operator zip installs unattended under Wine"
