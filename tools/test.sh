@@ -28,7 +28,13 @@ if [ -z "$total" ]; then
 fi
 if [ "$skipped" -gt 0 ]; then
     echo "Skipped, and why:"
-    grep -hE '^SKIPPED: ' build/linux/Testing/Temporary/LastTest*.log 2>/dev/null | sort -u | sed 's/^/  /'
+    # Shell tests say "SKIPPED: reason"; GoogleTest prints "file:line: Skipped"
+    # with the reason on the next line.
+    {
+        grep -hE '^SKIPPED: ' build/linux/Testing/Temporary/LastTest*.log
+        grep -hA1 -E '^/.*: Skipped$' build/linux/Testing/Temporary/LastTest*.log |
+            grep -vE ': Skipped$|^--$' | sed 's/^/SKIPPED: /'
+    } 2>/dev/null | sort -u | sed 's/^/  /'
 fi
 echo "$((total - failed - skipped)) passed, $failed failed, $skipped skipped"
 [ "$status" -eq 0 ] && [ "$failed" -eq 0 ]
