@@ -15,6 +15,7 @@ use_build() {
         win64) WINE=/usr/lib/wine/wine64 ;;
         *) echo "usage: $0 win32|win64" >&2; exit 2 ;;
     esac
+    export WINE  # the helper scripts run set_env.bat with the same loader
     SETUP_EXE="$ROOT/build/$BUILD/setup.exe"
     SQLPLUS_EXE="$ROOT/build/$BUILD/tools/sqlplus/sqlplus.exe"
     [ -x "$WINE" ] || skip "no Wine loader $WINE (install wine32:i386 for win32, wine64 for win64)"
