@@ -19,14 +19,6 @@ short bar_row() {
     return row;
 }
 
-// Where the operator finds each error: install.log, unless entries of it
-// were lost, when the console is the only complete record.
-const char* where_to_find_details() {
-    return count_lost_log_entries() > 0
-               ? "See the messages above for details: install.log could not be written."
-               : "See install.log for details.";
-}
-
 bool copy_home(const char* label, const char* source, const char* destination) {
     write_format("Creating %s. Copying files from %s to %s...\n", label, source, destination);
     int errors = copy_directory(source, destination, bar_row());

@@ -61,3 +61,9 @@ bool log_event(const char* format, ...) {
 int count_lost_log_entries() {
     return lost_entries;
 }
+
+const char* where_to_find_details() {
+    return lost_entries > 0
+               ? "See the messages above for details: install.log could not be written."
+               : "See install.log for details.";
+}

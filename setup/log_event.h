@@ -8,3 +8,7 @@ bool log_event(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // How many entries this run could not write to install.log.
 int count_lost_log_entries();
+
+// Where the operator finds the details of an error: install.log, unless
+// entries of it were lost, when the console is the only complete record.
+const char* where_to_find_details();

@@ -35,11 +35,7 @@ void notify_complete(const char* APP_HOME, const char* DATA_HOME, const char* DB
     print_line("Setup Log         : install.log");
     bool failed = failed_stages[0] != '\0';
     if (failed) {
-        // Lost log entries leave the console as the only complete record.
-        write_format("\nThese stages failed: %s. %s\n", failed_stages,
-                     count_lost_log_entries() > 0
-                         ? "See the messages above for details: install.log could not be written."
-                         : "See install.log for details.");
+        write_format("\nThese stages failed: %s. %s\n", failed_stages, where_to_find_details());
         print_line("\n\nInstallation finished with errors. Press RETURN to exit.");
     } else {
         print_line("\n\nInstallation complete. Press RETURN to exit.");
