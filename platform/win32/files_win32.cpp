@@ -3,7 +3,6 @@
 #include <shlobj.h>
 #include <sys/stat.h>
 #include <sys/types.h>
-#include <io.h>
 
 #include <cstdio>
 #include <cstring>
