@@ -61,25 +61,7 @@ TEST_F(Install, UnattendedFromOneFileWithTheStandIn) {
         std::size_t end = transcript.find_first_of("\r\n", at);
         scripts += transcript.substr(at, end - at) + "\n";
     }
-    const std::string h = "C:\\XEPDB1\\QUARNDEL";
-    const std::string c = "\"XEPDB1\" \"//localhost:1521/XEPDB1\" \"QUARNDEL\"";
-    EXPECT_EQ(scripts, "SCRIPT " + h +
-                           "\\install\\auto_install.sql\n"
-                           "SCRIPT " +
-                           h +
-                           "\\config\\set_env.sql\n"
-                           "SCRIPT " +
-                           h + "\\install\\install_schema.sql " + c +
-                           " \"********\" \"DEMO_CONNECT\" \"********\" \"" + h + "\" \"" + h +
-                           "\\data\"\n"
-                           "SCRIPT " +
-                           h + "\\install\\seed_data.sql " + c +
-                           " \"********\"\n"
-                           "SCRIPT " +
-                           h + "\\install\\compile_packages.sql " + c + " \"********\" \"" + h +
-                           "\" \"DEMO_CONNECT\" \"********\"\n"
-                           "SCRIPT " +
-                           h + "\\install\\lock_schema.sql " + c + " \"********\"\n");
+    EXPECT_EQ(scripts, read_file(SOURCE_ROOT "/tests/golden/default_install_scripts.txt"));
     EXPECT_EQ(transcript.find("ORA-"), std::string::npos) << transcript;
     EXPECT_NE(log().find("Database objects created.\r\n"), std::string::npos);
 
@@ -182,6 +164,19 @@ TEST_F(Install, CommandLineAtItsLengthLimitArrivesWhole) {
     EXPECT_NE(run.output.find("Executing: " + command + "\n"), std::string::npos) << run.output;
     EXPECT_EQ(read_file(scratch / "arguments"),
               "/|as|sysdba|@" + app_home + "\\install\\auto_install.sql|");
+}
+
+// The demo distribution as it ships: Windows text in every file.
+TEST(DemoDistribution, EveryFileHasWindowsLineEnds) {
+    const std::vector<std::string> files = list_files_recursively(SOURCE_ROOT "/dist");
+    EXPECT_GE(files.size(), 7u);
+    for (const std::string& file : files) {
+        const std::string text = read_file(SOURCE_ROOT "/dist/" + file);
+        EXPECT_TRUE(text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0) << file;
+        for (std::size_t at = text.find('\n'); at != std::string::npos;
+             at = text.find('\n', at + 1))
+            ASSERT_TRUE(at > 0 && text[at - 1] == '\r') << file << " byte " << at;
+    }
 }
 
 }  // namespace

@@ -31,8 +31,8 @@ if [ "$skipped" -gt 0 ]; then
     # Shell tests say "SKIPPED: reason"; GoogleTest prints "file:line: Skipped"
     # with the reason on the next line.
     {
-        grep -hE '^SKIPPED: ' build/linux/Testing/Temporary/LastTest*.log
-        grep -hA1 -E '^/.*: Skipped$' build/linux/Testing/Temporary/LastTest*.log |
+        grep -hE '^SKIPPED: ' build/ci/Testing/Temporary/LastTest*.log
+        grep -hA1 -E '^/.*: Skipped$' build/ci/Testing/Temporary/LastTest*.log |
             grep -vE ': Skipped$|^--$' | sed 's/^/SKIPPED: /'
     } 2>/dev/null | sort -u | sed 's/^/  /'
 fi
