@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: installs the Debian packages that
-# are missing, then runs the `ci` workflow (the linux, win32, win64 and
-# sanitize builds, the operator's zips, and every CTest test: unit, pty,
-# faults, sanitize, fuzz, PE checks, Wine on both Windows builds).
+# are missing, then runs the `ci` workflow in build/ci (the native build
+# there, the win32, win64 and sanitize builds in their own trees, the
+# operator's zips, and every CTest test: unit, pty, faults, sanitize, fuzz,
+# PE checks, Wine on both Windows builds).
 # Tests that cannot run here are reported as skipped, with their reason.
 set -uo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
