@@ -223,13 +223,3 @@ check_error_count() {
         fail "$label copy reported $reported errors, but $logged error entries were logged for it"
     ERROR_COUNT=$reported
 }
-
-# make_garbage FILE: 1 MB of printable text and binary bytes, no line feed.
-make_garbage() {
-    {
-        head -c 196608 /dev/urandom | base64 -w0
-        head -c 600000 /dev/urandom | tr -d '\n' | head -c 524288
-        head -c 196608 /dev/urandom | base64 -w0
-    } >"$1"
-    [ "$(stat -c %s "$1")" -eq 1048576 ] || fail "test setup: the garbage is not 1 MB long"
-}
