@@ -78,18 +78,18 @@ TEST_F(Install, ShortcutIsAShellLinkThatLnkinfoReads) {
     std::string fake = make_fake_sqlplus("exit 0");
     ProgramRun run = install("\n\n\n\n\n\nY\n\n", fake);
     ASSERT_EQ(run.exit_status, 0) << run.output;
+    // The default answers' link is read back from the shipping exe's install
+    // under Wine, the link writer's fields by its own tests; here a second
+    // run elsewhere, typed with a lower-case drive letter, replaces it.
     std::string link = desktop + "/QUARNDEL.lnk";
-    EXPECT_EQ(lnkinfo_field(link, "Local path"), "C:\\XEPDB1\\QUARNDEL\\com\\startora.bat");
-    EXPECT_EQ(lnkinfo_field(link, "Working directory"), "C:\\XEPDB1\\QUARNDEL\\com");
-    EXPECT_EQ(lnkinfo_field(link, "Description"), "Start Oracle Application");
-
-    // A second run elsewhere, typed with a lower-case drive letter, replaces it.
+    ASSERT_TRUE(file_exists(link));
     make_folders(scratch / "d/apps");
     map_drive('D', scratch / "d");
     ProgramRun again = install("\n\n\n\nd:\\apps\n\nY\n\n", fake);
     ASSERT_EQ(again.exit_status, 0) << again.output;
     EXPECT_EQ(lnkinfo_field(link, "Local path"), "D:\\apps\\XEPDB1\\QUARNDEL\\com\\startora.bat");
     EXPECT_EQ(lnkinfo_field(link, "Working directory"), "D:\\apps\\XEPDB1\\QUARNDEL\\com");
+    EXPECT_EQ(lnkinfo_field(link, "Description"), "Start Oracle Application");
 }
 
 TEST_F(Install, ShortcutFailuresAreNeverReportedAsCreated) {
