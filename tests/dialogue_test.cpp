@@ -4,8 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -14,6 +17,27 @@
 namespace {
 
 const char* const DEFAULTS = "\n\n\n\n\n\n";
+
+// One line of a megabyte: printable text around random bytes, no line feed.
+std::string garbage() {
+    const char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string text(1 << 20, ' ');
+    std::mt19937 random(1);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = static_cast<char>(random());
+        const bool printable = i < text.size() / 4 || i >= text.size() * 3 / 4;
+        text[i] = printable ? letters[c & 63] : c == '\n' ? ' ' : c;
+    }
+    return text;
+}
+
+// Every file of the folder with its content.
+std::string tree_of(const std::string& folder) {
+    std::string tree;
+    for (const std::string& file : list_files_recursively(folder))
+        tree += file + "\n" + read_file(folder + "/" + file) + "\n";
+    return tree;
+}
 
 class Dialogue : public ScratchDrives {
   protected:
@@ -265,27 +289,127 @@ TEST_F(Dialogue, OverlongAnswersAreRefusedWholeAndAskedAgain) {
 }
 
 TEST_F(Dialogue, EndOfInputAtAnyReadAbandons) {
-    const std::string lines[] = {"\n", "\n", "\n", "\n", "\n", "\n", "Y"};
-    for (int given = 0; given < 7; ++given) {
+    // The input ends at each prompt, at the confirmation, and after white
+    // space only there; then after a refused directory answer at either
+    // directory prompt, and inside the first answer.
+    const struct {
         std::string input;
-        for (int i = 0; i < given; ++i) input += lines[i];
-        if (given == 6)
-            input = std::string(DEFAULTS) + "   ";  // white space only at the confirmation
-        ProgramRun result = run(input);
-        EXPECT_EQ(result.exit_status, 255) << "input ended after " << given << " lines";
-        EXPECT_EQ(result.output.substr(result.output.size() - 25), "\nInstallation abandoned.\n");
+        std::size_t prompts_shown;
+    } cases[] = {{"", 1},
+                 {"\n", 2},
+                 {"\n\n", 3},
+                 {"\n\n\n", 4},
+                 {"\n\n\n\n", 5},
+                 {"\n\n\n\n\n", 6},
+                 {DEFAULTS, 6},
+                 {std::string(DEFAULTS) + "   ", 6},
+                 {"\n\n\n\nC:\\missing\n", 5},
+                 {"\n\n\n\n\nC:\\missing\n", 6},
+                 {"XEPDB2", 2}};
+    for (const auto& c : cases) {
+        std::remove((scratch / "install.log").c_str());
+        ProgramRun result = run(c.input);
+        const std::string shown = "input " + ::testing::PrintToString(c.input);
+        EXPECT_EQ(result.exit_status, 255) << shown;
+        EXPECT_EQ(count_occurrences(result.output, "(Press Enter for default: "), c.prompts_shown)
+            << shown;
+        const std::string end = c.input.find("missing") != std::string::npos
+                                    ? "please enter a valid path: \nInstallation abandoned.\n"
+                                    : "\nInstallation abandoned.\n";
+        EXPECT_EQ(result.output.substr(result.output.size() - end.size()), end) << shown;
         std::string log_text = log();
-        EXPECT_EQ(log_text.substr(log_text.size() - 25), "Installation abandoned.\r\n");
+        EXPECT_EQ(log_text.substr(log_text.size() - 25), "Installation abandoned.\r\n") << shown;
+        EXPECT_EQ(log_text.find("User confirmed"), std::string::npos) << shown;
+        EXPECT_FALSE(file_exists(drive_c + "/XEPDB1")) << shown;
     }
-    // Inside the directory prompt's retry loop.
-    ProgramRun retry = run("\n\n\n\nC:\\missing\n");
-    EXPECT_EQ(retry.exit_status, 255);
-    EXPECT_NE(retry.output.find("Installation abandoned."), std::string::npos);
+    EXPECT_NE(run(DEFAULTS).output.find(echo_lines()), std::string::npos);
 
     // End of input during the final wait ends the run normally.
     ProgramRun wait = run(std::string(DEFAULTS) + "Y");
     EXPECT_EQ(wait.exit_status, 0);
     EXPECT_NE(log().find("Installation completed.\r\n"), std::string::npos);
+}
+
+// A megabyte of garbage in one line at each answer prompt: refused once as
+// too long, never echoed, and asked again; then the end of the input, or
+// the defaults.
+TEST_F(Dialogue, AMegabyteOfGarbageIsRefusedAtEveryPrompt) {
+    const std::string junk = garbage() + "\n";
+    const std::string before = tree_of(dist);
+    const char* const questions[] = {"Enter the pluggable database service name",
+                                     "Enter the application owner username",
+                                     "Enter the connection username",
+                                     "Enter the listener port",
+                                     "Enter the app installation directory path",
+                                     "Enter the data directory path"};
+    const int limits[] = {19, 19, 19, 5, 259, 259};
+    for (int k = 0; k < 6; ++k) {
+        const std::string too_long =
+            "too long: at most " + std::to_string(limits[k]) + " characters are allowed.";
+        const std::string answered = std::string(k, '\n') + junk;
+        for (const std::string& rest : {std::string(), std::string(6 - k, '\n') + "N\n"}) {
+            std::remove((scratch / "install.log").c_str());
+            ProgramRun result = run(answered + rest);
+            const std::string shown =
+                "prompt " + std::to_string(k + 1) + (rest.empty() ? "" : ", then N");
+            EXPECT_EQ(result.exit_status, 255) << shown;
+            EXPECT_LT(result.output.size(), 65536u) << shown << ": the garbage was echoed";
+            EXPECT_EQ(count_occurrences(result.output, too_long), 1u) << shown;
+            EXPECT_EQ(count_occurrences(result.output, questions[k]), 2u) << shown;
+            EXPECT_EQ(result.output.substr(result.output.size() - 24), "Installation abandoned.\n");
+            if (!rest.empty()) {
+                EXPECT_NE(result.output.find(echo_lines()), std::string::npos) << shown;
+                EXPECT_EQ(log(), crlf(log_until_confirmation() + "Installation abandoned.\n"))
+                    << shown;
+            }
+        }
+    }
+    // As the second try after a refused directory answer.
+    ProgramRun retry = run("\n\n\n\nC:\\missing\n" + junk + "C:\\\n\nN\n");
+    EXPECT_EQ(retry.exit_status, 255);
+    EXPECT_LT(retry.output.size(), 65536u);
+    EXPECT_NE(retry.output.find("\nERROR: Directory does not exist, please enter a valid path: "
+                                "\nERROR: The directory path is too long: at most 259 characters "
+                                "are allowed. Please enter a valid path: "),
+              std::string::npos);
+    EXPECT_NE(retry.output.find(echo_lines()), std::string::npos);
+
+    // At the first prompt, then the defaults and Y: a complete installation.
+    ProgramRun install = run(junk + DEFAULTS + "Y\n\n");
+    EXPECT_EQ(install.exit_status, 0);
+    EXPECT_EQ(count_occurrences(install.output, "too long: at most 19 characters"), 1u);
+    EXPECT_NE(install.output.find(echo_lines()), std::string::npos);
+    EXPECT_NE(install.output.find("Installation complete. Press RETURN to exit."),
+              std::string::npos);
+    for (const std::string& file : list_files_recursively(dist))
+        EXPECT_EQ(read_file(drive_c + "/XEPDB1/QUARNDEL/" + file), read_file(dist + "/" + file))
+            << file;
+    EXPECT_EQ(tree_of(dist), before) << "the distribution was changed";
+}
+
+// A megabyte of garbage holding no Y or N at the confirmation, then N or
+// the end of the input: refused, and the run abandoned with nothing copied.
+TEST_F(Dialogue, AMegabyteOfGarbageAtTheConfirmationIsRefused) {
+    std::string junk = garbage();
+    std::replace_if(
+        junk.begin(), junk.end(),
+        [](char c) { return std::strchr("yYnN", c) != nullptr && c != '\0'; }, 'x');
+    const std::size_t characters = std::count_if(junk.begin(), junk.end(), [](char c) {
+        return std::strchr(" \t\r\v\f", c) == nullptr || c == '\0';
+    });
+    const std::string invalid = "Invalid input. Please enter 'Y' for Yes or 'N' for No.\n";
+    for (const std::string& rest : {std::string("\n"), std::string("\nN\n")}) {
+        std::remove((scratch / "install.log").c_str());
+        ProgramRun result = run(DEFAULTS + junk + rest);
+        EXPECT_EQ(result.exit_status, 255);
+        const std::size_t refusals = count_occurrences(result.output, invalid);
+        EXPECT_GE(refusals, 1u);
+        EXPECT_LE(refusals, characters);
+        EXPECT_NE(result.output.find(echo_lines()), std::string::npos);
+        EXPECT_EQ(result.output.substr(result.output.size() - 24), "Installation abandoned.\n");
+        EXPECT_EQ(log(), crlf(log_until_confirmation() + "Installation abandoned.\n"));
+        EXPECT_FALSE(file_exists(drive_c + "/XEPDB1"));
+    }
 }
 
 TEST_F(Dialogue, DirectoryAnswersAreCheckedAsTyped) {

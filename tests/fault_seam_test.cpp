@@ -110,6 +110,12 @@ class FaultRun : public ScratchInstall {
                   std::string::npos)
             << run.output;
         EXPECT_NE(run.output.find("DATA_HOME created.\n"), std::string::npos);
+        // The later stages all ran.
+        for (const char* done :
+             {"SQL script set_env.sql created.", "Script set_env.bat created.",
+              "SQL script auto_install.sql created.", "Database objects created.",
+              "Shortcut created on Desktop: QUARNDEL.lnk"})
+            EXPECT_NE(text.find(std::string("\r\n") + done + "\r\n"), std::string::npos) << done;
         EXPECT_NE(run.output.find("\nThese stages failed: APP_HOME and DATA_HOME copy. See "
                                   "install.log for details.\n"),
                   std::string::npos)
@@ -281,8 +287,26 @@ TEST_F(FaultRun, UnwritableLog) {
     EXPECT_EQ(run.output.find("See install.log"), std::string::npos);
     EXPECT_NE(run.output.find("APP_HOME created.\n"), std::string::npos);
     EXPECT_NE(run.output.find("DATA_HOME created.\n"), std::string::npos);
+    // The other stages did all their work.
+    for (const char* done :
+         {"SQL script set_env.sql created.\n", "Script set_env.bat created.\n",
+          "SQL Script auto_install.sql created.\n", "Shortcut created on Desktop: QUARNDEL.lnk\n"})
+        EXPECT_NE(run.output.find(done), std::string::npos) << done;
+    EXPECT_EQ(run.output.find("Error: SQL*Plus"), std::string::npos) << run.output;
+    EXPECT_EQ(list_files_recursively(on_drive(APP)).size(), dist_files + 3);
     EXPECT_NE(run.output.find("Installation finished with errors. Press RETURN to exit."),
               std::string::npos);
+}
+
+TEST_F(FaultRun, AFolderNamedInstallLogIsLeftAlone) {
+    // No seam: the log's own name is taken by a folder in the working folder.
+    make_folders(scratch / "work/install.log");
+    ProgramRun run = install([] {});
+    EXPECT_EQ(run.exit_status, 1) << run.output;
+    EXPECT_NE(run.output.find(LOG_OPEN_ERROR + "\n"), std::string::npos);
+    EXPECT_NE(run.output.find("\nThese stages failed: install.log ("), std::string::npos);
+    EXPECT_TRUE(list_files_recursively(scratch / "work/install.log").empty());
+    EXPECT_TRUE(std::filesystem::is_directory(scratch / "work/install.log"));
 }
 
 TEST_F(FaultRun, LogEntriesLostDuringTheCopy) {

@@ -141,9 +141,12 @@ TEST_F(PosixBackend, CopyReplacesButNeverOntoItselfOrAReadOnlyTarget) {
     struct stat status;
     ASSERT_EQ(stat((scratch / "c/apps/ro.txt").c_str(), &status), 0);
     EXPECT_EQ(status.st_mode & 0222, 0u);
+    const mode_t read_only_mode = status.st_mode;
     EXPECT_EQ(platform::copy_file("C:\\apps\\b.txt", "C:\\apps\\ro.txt"),
               platform::ERROR_CODE_ACCESS_DENIED);
     EXPECT_EQ(read_file(scratch / "c/apps/ro.txt"), "new contents");
+    ASSERT_EQ(stat((scratch / "c/apps/ro.txt").c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode, read_only_mode) << "the refused target keeps its mode";
 
     EXPECT_NE(platform::copy_file("C:\\apps\\missing", "C:\\apps\\x"), 0u);
     EXPECT_FALSE(file_exists(scratch / "c/apps/x"));

@@ -10,7 +10,6 @@
 #include "scripts/generate_set_env_sql.h"
 #include "setup/derive_paths.h"
 #include "setup/setup_parameters.h"
-#include "tests/expected_scripts.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -21,6 +20,11 @@ std::string replace_all(std::string text, const std::string& from, const std::st
         text.replace(at, from.size(), to);
     }
     return text;
+}
+
+// The scripts as they must be written for the default answers, CR LF and all.
+std::string golden(const std::string& name) {
+    return read_file(SOURCE_ROOT "/tests/golden/" + name);
 }
 
 class Scripts : public ScratchDrives {
@@ -56,9 +60,9 @@ TEST_F(Scripts, DefaultAnswersGiveTheTemplatesByteForByte) {
     EXPECT_TRUE(run_set_env_bat_stage(p));
     EXPECT_TRUE(generate_auto_install_sql(p));
     std::string output = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(read_file(host_home() + "/config/set_env.sql"), crlf(DEFAULT_SET_ENV_SQL));
-    EXPECT_EQ(read_file(host_home() + "/config/set_env.bat"), crlf(DEFAULT_SET_ENV_BAT));
-    EXPECT_EQ(read_file(host_home() + "/install/auto_install.sql"), crlf(DEFAULT_AUTO_INSTALL_SQL));
+    EXPECT_EQ(read_file(host_home() + "/config/set_env.sql"), golden("set_env.sql"));
+    EXPECT_EQ(read_file(host_home() + "/config/set_env.bat"), golden("set_env.bat"));
+    EXPECT_EQ(read_file(host_home() + "/install/auto_install.sql"), golden("auto_install.sql"));
     EXPECT_EQ(output,
               "Creating C:\\XEPDB1\\QUARNDEL\\config\\set_env.sql...\n"
               "SQL script generated: C:\\XEPDB1\\QUARNDEL\\config\\set_env.sql\n"
@@ -83,17 +87,16 @@ TEST_F(Scripts, BlanksAndAmpersandsAreEscapedOnlyInTheDefineLines) {
     EXPECT_TRUE(generate_set_env_bat(p));
     EXPECT_TRUE(generate_auto_install_sql(p));
     testing::internal::GetCapturedStdout();
-    EXPECT_EQ(
-        read_file(host + "/config/set_env.sql"),
-        crlf(replace_all(DEFAULT_SET_ENV_SQL, "DEFINE v_app_home = \"C:\\\\XEPDB1\\\\QUARNDEL\"",
-                         "DEFINE v_app_home = \"C:\\\\My Apps \\& Co\\\\XEPDB1\\\\QUARNDEL\"")));
+    EXPECT_EQ(read_file(host + "/config/set_env.sql"),
+              replace_all(golden("set_env.sql"), "DEFINE v_app_home = \"C:\\\\XEPDB1\\\\QUARNDEL\"",
+                          "DEFINE v_app_home = \"C:\\\\My Apps \\& Co\\\\XEPDB1\\\\QUARNDEL\""));
     EXPECT_EQ(read_file(host + "/config/set_env.bat"),
-              crlf(replace_all(DEFAULT_SET_ENV_BAT, "SET APP_HOME=\"C:\\XEPDB1\\QUARNDEL\"",
-                               "SET APP_HOME=\"C:\\My Apps & Co\\XEPDB1\\QUARNDEL\"")));
+              replace_all(golden("set_env.bat"), "SET APP_HOME=\"C:\\XEPDB1\\QUARNDEL\"",
+                          "SET APP_HOME=\"C:\\My Apps & Co\\XEPDB1\\QUARNDEL\""));
     EXPECT_EQ(
         read_file(host + "/install/auto_install.sql"),
-        crlf(replace_all(DEFAULT_AUTO_INSTALL_SQL, "DEFINE v_app_root=\"C:\\\\XEPDB1\\\\QUARNDEL\"",
-                         "DEFINE v_app_root=\"C:\\\\My Apps \\& Co\\\\XEPDB1\\\\QUARNDEL\"")));
+        replace_all(golden("auto_install.sql"), "DEFINE v_app_root=\"C:\\\\XEPDB1\\\\QUARNDEL\"",
+                    "DEFINE v_app_root=\"C:\\\\My Apps \\& Co\\\\XEPDB1\\\\QUARNDEL\""));
 }
 
 TEST_F(Scripts, ASecondRunReplacesTheFiles) {
@@ -103,7 +106,7 @@ TEST_F(Scripts, ASecondRunReplacesTheFiles) {
     EXPECT_TRUE(generate_set_env_sql(p));
     EXPECT_TRUE(generate_set_env_sql(p));
     testing::internal::GetCapturedStdout();
-    EXPECT_EQ(read_file(host_home() + "/config/set_env.sql"), crlf(DEFAULT_SET_ENV_SQL));
+    EXPECT_EQ(read_file(host_home() + "/config/set_env.sql"), golden("set_env.sql"));
 }
 
 TEST_F(Scripts, AMissingFolderFailsTheStageWithoutCreated) {

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: installs the Debian packages that
-# are missing, then runs the `ci` workflow (the linux, win32, win64 and
-# sanitize builds, the operator's zips, and every CTest test: unit, pty,
-# faults, sanitize, fuzz, PE checks, Wine on both Windows builds).
+# are missing, then runs the `ci` workflow in build/ci (the native build
+# there, the win32, win64 and sanitize builds in their own trees, the
+# operator's zips, and every CTest test: unit, pty, faults, sanitize, fuzz,
+# PE checks, Wine on both Windows builds).
 # Tests that cannot run here are reported as skipped, with their reason.
 set -uo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -31,8 +32,8 @@ if [ "$skipped" -gt 0 ]; then
     # Shell tests say "SKIPPED: reason"; GoogleTest prints "file:line: Skipped"
     # with the reason on the next line.
     {
-        grep -hE '^SKIPPED: ' build/linux/Testing/Temporary/LastTest*.log
-        grep -hA1 -E '^/.*: Skipped$' build/linux/Testing/Temporary/LastTest*.log |
+        grep -hE '^SKIPPED: ' build/ci/Testing/Temporary/LastTest*.log
+        grep -hA1 -E '^/.*: Skipped$' build/ci/Testing/Temporary/LastTest*.log |
             grep -vE ': Skipped$|^--$' | sed 's/^/SKIPPED: /'
     } 2>/dev/null | sort -u | sed 's/^/  /'
 fi

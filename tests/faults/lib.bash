@@ -10,7 +10,8 @@
 
 source "$(dirname "${BASH_SOURCE[0]}")/../lib/common.bash"
 
-SETUP_EXE="$ROOT/build/linux/setup"
+# The native program of the tree that registered the test (build/linux by hand).
+SETUP_EXE="${SETUP_BUILD_DIR:-$ROOT/build/linux}/setup"
 RUN_USER=$(id -un)
 
 # On failure, the end of the console output of the last run.
@@ -26,7 +27,7 @@ on_failure show_last_output
 # The scratch folder with the stand-in sqlplus, the working folder and the
 # distribution; SRC is the distribution's Windows path.
 start_scratch() {
-    [ -x "$SETUP_EXE" ] || fail "$SETUP_EXE is missing; build the linux preset first"
+    [ -x "$SETUP_EXE" ] || fail "$SETUP_EXE is missing; build its tree first"
     make_scratch fault
     mkdir -p "$SCRATCH/bin" "$SCRATCH/work"
     make_fake_sqlplus "$SCRATCH/bin" "$SCRATCH/bin/sqlplus-ran"
@@ -221,14 +222,4 @@ check_error_count() {
     [ "$reported" -eq "$logged" ] ||
         fail "$label copy reported $reported errors, but $logged error entries were logged for it"
     ERROR_COUNT=$reported
-}
-
-# make_garbage FILE: 1 MB of printable text and binary bytes, no line feed.
-make_garbage() {
-    {
-        head -c 196608 /dev/urandom | base64 -w0
-        head -c 600000 /dev/urandom | tr -d '\n' | head -c 524288
-        head -c 196608 /dev/urandom | base64 -w0
-    } >"$1"
-    [ "$(stat -c %s "$1")" -eq 1048576 ] || fail "test setup: the garbage is not 1 MB long"
 }

@@ -5,7 +5,7 @@
 # Every copy, script and the shortcut must be refused with its message, the
 # summary must name every stage, nothing may be written and SQL*Plus must not
 # start; exit status 1. A read-only file in an APP_HOME on an ordinary
-# drive is read_only.sh.
+# drive is checked by the fault-seam tests and the tree copy's tests.
 set -u
 source "$(dirname "$0")/lib.bash"
 

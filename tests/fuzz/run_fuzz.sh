@@ -5,11 +5,13 @@ set -uo pipefail
 source "$(dirname "$0")/../lib/common.bash"
 fuzzer=$1
 seconds=${2:-30}
-[ -x "$fuzzer" ] || fail "$fuzzer is missing; build the sanitize preset first"
+[ -x "$fuzzer" ] || skip "$fuzzer is missing; the ci preset builds the sanitize preset's tree"
 make_scratch fuzz
-mkdir -p "$SCRATCH/corpus" "$SCRATCH/work" "$ROOT/build/fuzz-artifacts"
+# A crash's input stays in the scratch folder, which a failure keeps.
+keep_scratch_on_failure
+mkdir -p "$SCRATCH/corpus" "$SCRATCH/work" "$SCRATCH/artifacts"
 cd "$SCRATCH/work"  # the dialogue's install.log goes here
 "$fuzzer" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=8192 \
-    -artifact_prefix="$ROOT/build/fuzz-artifacts/" -print_final_stats=1 \
+    -artifact_prefix="$SCRATCH/artifacts/" -print_final_stats=1 \
     "$SCRATCH/corpus" "$ROOT/tests/fuzz/corpus" 2>&1 | tail -12
 exit "${PIPESTATUS[0]}"

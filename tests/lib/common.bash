@@ -56,9 +56,20 @@ run_cleanup() {
     done
     if [ -n "${SCRATCH:-}" ] && [ -d "$SCRATCH" ]; then
         chmod -R u+rwx "$SCRATCH" 2>/dev/null || true
-        rm -rf "$SCRATCH" 2>/dev/null || true
+        if [ "$status" -ne 0 ] && [ "$status" -ne 77 ] && [ -n "${KEEP_ON_FAILURE+set}" ]; then
+            eval "$KEEP_ON_FAILURE" >/dev/null 2>&1 || true
+            echo "Kept for inspection: $SCRATCH" >&2
+        else
+            rm -rf "$SCRATCH" 2>/dev/null || true
+        fi
     fi
     exit "$status"
+}
+
+# keep_scratch_on_failure [COMMAND]: a failed test keeps its scratch folder
+# and says where it is; COMMAND first removes what is not worth keeping.
+keep_scratch_on_failure() {
+    KEEP_ON_FAILURE=${1:-}
 }
 
 # make_scratch KIND: SCRATCH, a folder of this test's own under /tmp,

