@@ -3,13 +3,15 @@
 # unpacked into the Wine prefix, then a complete
 # default install run through Wine's cmd with every answer and password
 # coming from one file (no person, no console): setup.exe and the
-# stand-in SQL*Plus it starts share that input.
+# stand-in SQL*Plus it starts share that input. SETUP_ZIP names another
+# zip of that build to install (a signed one).
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 use_build "${1:-}"
 
-ZIP="$ROOT/build/package/quarndel-setup-$BUILD.zip"
-[ -f "$ZIP" ] || bash "$ROOT/tools/package.sh" >/dev/null
+ZIP=${SETUP_ZIP:-$ROOT/build/package/quarndel-setup-$(project_version)-$BUILD.zip}
+[ -n "${SETUP_ZIP:-}" ] || [ -f "$ZIP" ] || bash "$ROOT/tools/package.sh" >/dev/null
+[ -f "$ZIP" ] || fail "$ZIP is missing"
 start_scratch
 mkdir -p "$DRIVE_C/Downloads" "$SCRATCH/bin"
 unzip -q "$ZIP" -d "$DRIVE_C/Downloads"
