@@ -2,8 +2,8 @@
 # Packs the operator's zips: the demo distribution with setup.exe at its
 # root, 32-bit (the one to ship) and 64-bit, with SHA256SUMS beside them.
 #   tools/package.sh [--out FOLDER] [win32|win64 ...]
-# Packs the builds named (both unless any is), which must be built; the
-# zips land in FOLDER (build/package unless given) as
+# Brings the builds named (both unless any is) up to date through their
+# presets, so that no stale exe is packed, and packs them; the zips land in FOLDER (build/package unless given) as
 # quarndel-setup-<version>-<build>.zip, the version being the project's.
 #
 # The same commit gives the same zips: every entry carries the time
@@ -74,13 +74,14 @@ if [ ${#SIGN[@]} -gt 0 ]; then
     [ -z "${SETUP_SIGN_TIMESTAMP_URL:-}" ] || SIGN+=(-ts "$SETUP_SIGN_TIMESTAMP_URL")
 fi
 
-for build in "${BUILDS[@]}"; do
-    [ -f "$ROOT/build/$build/setup.exe" ] || die "build/$build/setup.exe is missing; build the $build preset first"
-done
 mkdir -p "$OUT"
 OUT=$(cd "$OUT" && pwd)
 STAGE=$(mktemp -d "$OUT/stage-XXXXXX")
 trap 'rm -rf "$STAGE"' EXIT
+for build in "${BUILDS[@]}"; do
+    (cd "$ROOT" && cmake --preset "$build" && cmake --build --preset "$build") >"$STAGE/build.log" 2>&1 ||
+        { tail -30 "$STAGE/build.log" >&2; die "the $build preset does not build"; }
+done
 rm -f "$OUT"/quarndel-setup-*.zip "$OUT/SHA256SUMS"
 
 ZIPS=()

@@ -9,7 +9,8 @@ BUILD=win32
 command -v i686-w64-mingw32-g++-win32 >/dev/null || skip "the i686 MinGW compiler is not installed"
 command -v zip >/dev/null || skip "zip is not installed"
 # The copies are no checkouts: package.sh gets the commit's time from here.
-# The builds do not (the linker would take it for the PE header's time).
+# The builds do not (the linker would take it for the PE header's time),
+# so package.sh finds them up to date.
 EPOCH=$(git -C "$ROOT" log -1 --format=%ct 2>/dev/null) || skip "the sources are not a git checkout"
 unset SOURCE_DATE_EPOCH
 make_scratch release
