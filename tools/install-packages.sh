@@ -5,7 +5,7 @@ set -euo pipefail
 needed=(cmake g++ make libgtest-dev googletest clang libclang-rt-14-dev
         g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64 tmux liblnk-utils zip unzip
         python3 python3-pefile binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 file
-        python3-pil fonts-dejavu-core wine32:i386)
+        python3-pil fonts-dejavu-core wine32:i386 openssl osslsigncode git)
 missing=()
 for package in "${needed[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")

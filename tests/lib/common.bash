@@ -87,6 +87,11 @@ windows_path() {
     echo "Z:$1" | tr '/' '\\'
 }
 
+# The version of the root CMakeLists.txt, the one place it is set.
+project_version() {
+    sed -n 's/^project(quarndel_setup VERSION \([0-9]*\.[0-9]*\.[0-9]*\).*/\1/p' "$ROOT/CMakeLists.txt"
+}
+
 # make_distribution FOLDER: the repository's dist/ with the program under
 # test ($SETUP_EXE) at its root, under its own name (setup or setup.exe).
 make_distribution() {

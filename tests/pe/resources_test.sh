@@ -25,7 +25,7 @@ for candidate in python3 /usr/bin/python3; do
 done
 [ -n "$PYTHON" ] || skip "python3-pefile is not installed"
 
-VERSION=$(sed -n 's/^project(quarndel_setup VERSION \([0-9]*\.[0-9]*\.[0-9]*\).*/\1/p' "$ROOT/CMakeLists.txt")
+VERSION=$(project_version)
 [ -n "$VERSION" ] || fail "no project VERSION in CMakeLists.txt"
 
 "$PYTHON" - "$BUILD" "$EXE" "$VERSION" <<'PY'

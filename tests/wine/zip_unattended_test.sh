@@ -3,12 +3,13 @@
 # unpacked into the Wine prefix, then a complete
 # default install run through Wine's cmd with every answer and password
 # coming from one file (no person, no console): setup.exe and the
-# stand-in SQL*Plus it starts share that input.
+# stand-in SQL*Plus it starts share that input. SETUP_ZIP names another
+# zip of that build to install (a signed one).
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 use_build "${1:-}"
 
-ZIP="$ROOT/build/package/quarndel-setup-$BUILD.zip"
+ZIP=${SETUP_ZIP:-$ROOT/build/package/quarndel-setup-$(project_version)-$BUILD.zip}
 [ -f "$ZIP" ] || skip "$ZIP is missing; the ci preset packs it (tools/package.sh)"
 start_scratch
 mkdir -p "$DRIVE_C/Downloads" "$SCRATCH/bin"
