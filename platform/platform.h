@@ -44,8 +44,8 @@ void write_output(const char* text, std::size_t length);
 bool get_cursor_row(long* row);
 
 // Moves the cursor to the column of a row handed out (a column beyond the
-// console's width goes on in the rows below, as written text does); a row
-// whose line has left the screen is reached no more.
+// console's width goes on in the rows below, as written text does). The
+// bar's row, once its line has left the screen, is drawn again below first.
 void set_cursor_position(long row, long column);
 
 // Sets the Windows character attribute for what is written next
