@@ -23,10 +23,10 @@ int count_files(platform::DirectoryScan* scan, platform::DirectoryEntry* entry) 
     return total;
 }
 
-int copy_level(const char* source, const char* destination, short row, const char* copy_root);
+int copy_level(const char* source, const char* destination, long row, const char* copy_root);
 
 // Copies one entry of a level. Returns the number of errors.
-int copy_entry(const char* source, const char* destination, short row, const char* copy_root,
+int copy_entry(const char* source, const char* destination, long row, const char* copy_root,
                const platform::DirectoryEntry& entry, int* copied, int total) {
     if (!entry.has_exact_name) {
         // The name only describes the entry: a path made from it would name
@@ -73,7 +73,7 @@ int copy_entry(const char* source, const char* destination, short row, const cha
     return 0;
 }
 
-int copy_level(const char* source, const char* destination, short row, const char* copy_root) {
+int copy_level(const char* source, const char* destination, long row, const char* copy_root) {
     unsigned long created = platform::create_directories(destination);
     if (created != 0 && created != platform::ERROR_CODE_ALREADY_EXISTS) {
         write_format("Error: Could not create directory %s (Error Code: %lu)\n", destination,
@@ -117,6 +117,6 @@ int copy_level(const char* source, const char* destination, short row, const cha
 
 }  // namespace
 
-int copy_directory(const char* source, const char* destination, short row) {
+int copy_directory(const char* source, const char* destination, long row) {
     return copy_level(source, destination, row, destination);
 }

@@ -9,4 +9,4 @@
 // number of errors (folders not created or read, files not copied). An entry
 // whose name the system cannot give exactly in 8-bit text is not copied, and
 // a folder of that kind not entered: each is reported as an error.
-int copy_directory(const char* source, const char* destination, short row);
+int copy_directory(const char* source, const char* destination, long row);

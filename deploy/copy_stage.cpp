@@ -11,8 +11,8 @@ namespace {
 // The two rows are made by line breaks rather than counted, so that near the
 // bottom of the console's buffer it scrolls and the row exists: a bar row
 // beyond the buffer would put every draw after the previous one.
-short bar_row() {
-    short row;
+long bar_row() {
+    long row;
     if (!platform::get_cursor_row(&row)) return -1;
     write_text("\n\n");
     if (!platform::get_cursor_row(&row)) return -1;

@@ -14,7 +14,7 @@ constexpr unsigned short DEFAULT_GREY = 7;
 
 // What the last draw put on the screen.
 struct LastDraw {
-    short row = -1;
+    long row = -1;
     int percent = -1;
     bool bracket_in_default_grey = false;  // false for the very first draw
 };
@@ -24,13 +24,13 @@ bool drawn_before = false;
 
 }  // namespace
 
-void show_progress_bar(int percent, short row) {
+void show_progress_bar(int percent, long row) {
     if (row < 0) return;
     char tail[32];
     compose_text(tail, sizeof tail, "] %d%%", percent);
 
     if (last_draw.row == row && last_draw.percent == percent && last_draw.bracket_in_default_grey) {
-        platform::set_cursor_position(row, static_cast<short>(1 + CELLS + std::strlen(tail)));
+        platform::set_cursor_position(row, static_cast<long>(1 + CELLS + std::strlen(tail)));
         return;
     }
 

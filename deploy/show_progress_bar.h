@@ -6,4 +6,4 @@
 // A row below 0 means standard output is no console: nothing is drawn.
 // A draw that would put on the row exactly what it already shows only puts
 // the cursor back where that draw would leave it.
-void show_progress_bar(int percent, short row);
+void show_progress_bar(int percent, long row);

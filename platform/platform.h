@@ -37,12 +37,16 @@ void write_output(const char* text, std::size_t length);
 
 // ---- The console (progress bar) ------------------------------------------
 
-// Stores the cursor's row in the console's screen buffer. Returns false when
-// standard output is not a console; no row exists then.
-bool get_cursor_row(short* row);
+// Stores the line the cursor stands on, as a row for the calls below; rows
+// handed out in one run never repeat nor wrap, and name their line wherever
+// the console's content has scrolled it. Returns false when standard output
+// is not a console; no row exists then.
+bool get_cursor_row(long* row);
 
-// Moves the cursor; a position outside the screen buffer leaves it where it is.
-void set_cursor_position(short row, short column);
+// Moves the cursor to the column of a row handed out (a column beyond the
+// console's width goes on in the rows below, as written text does). The
+// bar's row, once its line has left the screen, is drawn again below first.
+void set_cursor_position(long row, long column);
 
 // Sets the Windows character attribute for what is written next
 // (2 green, 4 red, 7 the default light grey).
@@ -54,10 +58,11 @@ constexpr unsigned short ATTRIBUTE_IN_FORCE = 0xFFFF;
 // Puts count characters, each with its own attribute, into the cells of the
 // row from the column on, and leaves the cursor after the last of them, as
 // writing them there would. The attribute in force afterwards is unchanged.
-// Where the row is beyond the console, they are written at the cursor.
+// Where the row's line has left the screen, or its cells would wrap onto
+// text written below it, they go on a new line below everything written.
 // Writes in quick succession may reach the console together, but always
 // before anything else is written, moved or read.
-void write_cells(short row, short column, const char* text, const unsigned short* attributes,
+void write_cells(long row, long column, const char* text, const unsigned short* attributes,
                  std::size_t count);
 
 // ---- Files and folders ---------------------------------------------------

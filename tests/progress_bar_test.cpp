@@ -148,17 +148,17 @@ std::string bar_colours(int green, std::size_t tail_length) {
            std::string(50 - static_cast<std::size_t>(green), 'r') + std::string(tail_length, '.');
 }
 
-short bar_row_here() {
-    short row = 0;
+long bar_row_here() {
+    long row = 0;
     platform::get_cursor_row(&row);
-    return static_cast<short>(row + 2);
+    return row + 2;
 }
 
 TEST(ProgressBar, DrawsCellsColoursAndLeavesLongerTailsBehind) {
     Screen screen(24);
     screen.play(on_terminal([] {
         write_text("Copying...\n");
-        short row = bar_row_here();
+        long row = bar_row_here();
         show_progress_bar(100, row);
         show_progress_bar(66, row);
     }));
@@ -176,7 +176,7 @@ TEST(ProgressBar, ARedrawIsAHandfulOfCallsAndAnUnchangedOneIsSkipped) {
     Screen screen(24);
     std::string bytes = on_terminal([] {
         write_text("Copying...\n");
-        short row = bar_row_here();
+        long row = bar_row_here();
         show_progress_bar(1, row);  // no whole 2 %: no green cells
         show_progress_bar(42, row);
         write_text("\nan error message below the bar\n");
@@ -199,7 +199,7 @@ TEST(ProgressBar, StaysOnItsRowWhenTheTerminalScrolls) {
     screen.play(on_terminal([] {
         for (int i = 0; i < 30; ++i) write_text("filler line\n");
         write_text("Copying...\n");
-        short row = bar_row_here();  // below the bottom of the screen
+        long row = bar_row_here();  // below the bottom of the screen
         show_progress_bar(50, row);
         write_text("\nError copying file: one\n");
         write_text("\nError copying file: two\n");
@@ -246,7 +246,7 @@ TEST(ProgressBar, GatheredDrawsLeaveTheSameScreen) {
     // the screen ends up as if each had been drawn.
     auto draws = [] {
         write_text("Copying...\n");
-        short row = bar_row_here();
+        long row = bar_row_here();
         for (int percent : {10, 100, 4, 66}) show_progress_bar(percent, row);
     };
     Screen gathered(24);
@@ -271,7 +271,7 @@ TEST(ProgressBar, NothingIsDrawnWhenOutputIsNoTerminal) {
     if (child == 0) {
         dup2(pipe_ends[1], 1);
         close(pipe_ends[0]);
-        short row = 0;
+        long row = 0;
         write_text(platform::get_cursor_row(&row) ? "row\n" : "no row\n");
         show_progress_bar(50, -1);
         platform::set_text_attribute(2);
@@ -291,8 +291,8 @@ TEST(ProgressBar, NothingIsDrawnWhenOutputIsNoTerminal) {
 
 // The bar's row as the copy stage takes it: two line breaks below the
 // cursor, made by writing them.
-short bar_row_as_the_stage_takes_it() {
-    short row = 0;
+long bar_row_as_the_stage_takes_it() {
+    long row = 0;
     platform::get_cursor_row(&row);
     write_text("\n\n");
     platform::get_cursor_row(&row);
@@ -303,7 +303,7 @@ TEST(ProgressBar, TextAfterARedrawStartsBelowTheLastTextWritten) {
     Screen screen(24);
     screen.play(on_terminal([] {
         write_text("Copying...\n");
-        short row = bar_row_as_the_stage_takes_it();
+        long row = bar_row_as_the_stage_takes_it();
         // On the bar's row before its first draw: it goes below.
         write_text("Error: Could not create directory C:\\x (Error Code: 80)\n");
         show_progress_bar(50, row);
@@ -338,7 +338,7 @@ TEST(ProgressBar, ALineBreakRightAfterADrawDoesNotScrollTheBarAway) {
         setenv("SETUP_CONSOLE_PUSH_MS", "0", 1);  // every draw reaches the terminal
         for (int i = 0; i < 6; ++i) write_text("filler line\n");
         write_text("Copying...\n");
-        short row = bar_row_as_the_stage_takes_it();
+        long row = bar_row_as_the_stage_takes_it();
         for (int percent : {10, 20, 30}) {
             show_progress_bar(percent, row);
             write_text("\n");
@@ -368,7 +368,7 @@ TEST(ProgressBar, OnANarrowTerminalTheWrappedBarCoversNoText) {
     screen.play(on_terminal(
         [] {
             write_text("Copying...\n");
-            short row = bar_row_as_the_stage_takes_it();
+            long row = bar_row_as_the_stage_takes_it();
             write_text("\nError copying file: C:\\source\\a -> C:\\target\\a\n");
             show_progress_bar(50, row);  // the first draw, below that error
             write_text("\nError copying file: C:\\source\\b -> C:\\target\\b\n");
