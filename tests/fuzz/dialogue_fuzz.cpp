@@ -20,10 +20,12 @@ int input_file = -1;
 void prepare_once() {
     if (input_file >= 0) return;
     // A scratch C: drive with a few folders for the directory answers, and
-    // a scratch working folder for install.log.
-    char folder[] = "/tmp/setup-fuzz-XXXXXX";
-    if (mkdtemp(folder) == nullptr) abort();
-    std::string root = folder;
+    // a scratch working folder for install.log, inside the folder the fuzzer
+    // was started in (the test's scratch folder, removed after the run).
+    char here[4096];
+    if (getcwd(here, sizeof here) == nullptr) abort();
+    std::string root = std::string(here) + "/fuzz-XXXXXX";
+    if (mkdtemp(&root[0]) == nullptr) abort();
     for (const char* sub : {"/c", "/c/apps", "/c/with blank", "/c/data", "/work"}) {
         mkdir((root + sub).c_str(), 0755);
     }

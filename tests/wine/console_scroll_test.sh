@@ -42,6 +42,9 @@ install_in_console() {
     WORK="$SCRATCH/work-$name"
     mkdir -p "$WORK"
     tmux -L "$TMUX_SOCKET" kill-server 2>/dev/null || true
+    # A console of its own: a new session on the socket of a server still
+    # shutting down fails with "server exited unexpectedly".
+    TMUX_SOCKET="setup-wine-$$-$name"
     rm -f "$SCRATCH/exit-status"
     CONSOLE_COLUMNS=$columns CONSOLE_ROWS=$rows start_console "$WORK" "'$WINE' '$DIST/setup.exe'"
     # Beginnings of the prompts short enough not to wrap on 40 columns.
