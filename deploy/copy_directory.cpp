@@ -7,6 +7,7 @@
 #include "setup/bounded_text.h"
 #include "setup/console_output.h"
 #include "setup/log_event.h"
+#include "setup/run_record.h"
 #include "setup/setup_parameters.h"
 
 namespace {
@@ -38,6 +39,11 @@ int copy_entry(const char* source, const char* destination, short row, const cha
         log_event(
             "Error: Not copied, its name cannot be spelled in this system's code page: %s\\%s",
             source, entry.name);
+        char described[PATH_CAPACITY];
+        if (!compose_text(described, sizeof described, "%s\\%s", destination, entry.name))
+            note_copy_failure(destination);
+        else
+            note_copy_failure(described);
         return 1;
     }
     char source_path[PATH_CAPACITY];
@@ -50,6 +56,7 @@ int copy_entry(const char* source, const char* destination, short row, const cha
                      destination, entry.name);
         log_event("Error: Path too long, not copied: %s\\%s -> %s\\%s", source, entry.name,
                   destination, entry.name);
+        note_copy_failure(destination);
         return 1;
     }
     if (entry.is_directory) {
@@ -63,6 +70,7 @@ int copy_entry(const char* source, const char* destination, short row, const cha
     if (platform::copy_file(source_path, destination_path) != 0) {
         write_format("\nError copying file: %s -> %s\n", source_path, destination_path);
         log_event("Error copying file: %s -> %s", source_path, destination_path);
+        note_copy_failure(destination_path);
         return 1;
     }
     ++*copied;
@@ -79,6 +87,7 @@ int copy_level(const char* source, const char* destination, short row, const cha
         write_format("Error: Could not create directory %s (Error Code: %lu)\n", destination,
                      created);
         log_event("Error: Could not create directory %s", destination);
+        note_copy_failure(destination);
         return 1;
     }
 
@@ -86,6 +95,7 @@ int copy_level(const char* source, const char* destination, short row, const cha
     if (!compose_text(pattern, sizeof pattern, "%s\\*", source)) {
         write_format("Error: Could not open source directory %s\n", source);
         log_event("Error: Could not open source directory %s", source);
+        note_copy_failure(destination);
         return 1;
     }
     platform::DirectoryEntry entry;
@@ -93,6 +103,7 @@ int copy_level(const char* source, const char* destination, short row, const cha
     if (scan == nullptr) {
         write_format("Error: Could not open source directory %s\n", source);
         log_event("Error: Could not open source directory %s", source);
+        note_copy_failure(destination);
         return 1;
     }
     int total = count_files(scan, &entry);
@@ -102,6 +113,7 @@ int copy_level(const char* source, const char* destination, short row, const cha
     if (scan == nullptr) {
         write_format("Error: Could not open source directory %s\n", source);
         log_event("Error: Could not open source directory %s", source);
+        note_copy_failure(destination);
         return 1;
     }
     int errors = 0;

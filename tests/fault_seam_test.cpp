@@ -110,9 +110,15 @@ class FaultRun : public ScratchInstall {
                   std::string::npos)
             << run.output;
         EXPECT_NE(run.output.find("DATA_HOME created.\n"), std::string::npos);
-        EXPECT_NE(run.output.find("\nThese stages failed: APP_HOME and DATA_HOME copy. See "
-                                  "install.log for details.\n"),
-                  std::string::npos)
+        // A script of the distribution not brought keeps SQL*Plus from running.
+        bool script = failed[0].rfind(APP + "\\install\\", 0) == 0 ||
+                      failed[0].rfind(APP + "\\config\\", 0) == 0;
+        EXPECT_EQ(run.output.find("Executing: ") == std::string::npos, script);
+        EXPECT_NE(
+            run.output.find("\nThese stages failed: APP_HOME and DATA_HOME copy" +
+                            std::string(script ? ", auto_install.sql and database objects" : "") +
+                            ". See install.log for details.\n"),
+            std::string::npos)
             << run.output;
         EXPECT_NE(text.find("\r\nInstallation completed with errors.\r\n"), std::string::npos);
     }
@@ -206,6 +212,20 @@ TEST_F(FaultRun, ReadOnlyTarget) {
 TEST_F(FaultRun, ReadOnlyFileInTheTarget) {
     // The second file copy meets a read-only target file: only that file fails.
     expect_one_failed_copy(install([] { inject_fault(Operation::copy_file, 2, 1, 5); }));
+}
+
+TEST_F(FaultRun, UpgradeThatCannotRewriteSetEnvSqlRunsNoSqlplus) {
+    ASSERT_EQ(install([] {}).exit_status, 0);
+    // set_env.sql is the first file opened for writing; the old one stays.
+    ProgramRun run = install([] { inject_fault(Operation::open_file, 1, 1, 5); });
+    EXPECT_EQ(run.exit_status, 1) << run.output;
+    const std::string refusal = "Error: SQL*Plus was not started because " + APP +
+                                "\\config\\set_env.sql was not written by this run: it is "
+                                "missing or out of date.";
+    EXPECT_NE(run.output.find(refusal + "\n"), std::string::npos) << run.output;
+    std::string text = log();
+    EXPECT_EQ(count_occurrences(text, "\r\n" + refusal + "\r\n"), 1u);
+    EXPECT_EQ(count_occurrences(text, "Executing: "), 1u) << "only the first run's";
 }
 
 TEST_F(FaultRun, SharingViolation) {
