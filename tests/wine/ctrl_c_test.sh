@@ -40,19 +40,21 @@ grep -qE 'Error: SQL\*Plus was interrupted by Ctrl\+C or Ctrl\+Break \(exit stat
 grep -qxF "Shortcut created on Desktop: QUARNDEL.lnk" "$SCREEN" || fail "the shortcut stage did not run after SQL*Plus"
 grep -qxF "These stages failed: auto_install.sql and database objects. See install.log for details." "$SCREEN" \
     || fail "the summary does not name the failed stage"
-# The run's record so far: the failure, the shortcut, the summary, each
-# entry whole.
+# The run's record so far: the failure, the shortcut, the summary and the
+# closing entry (written before the final wait), each entry whole.
 LOG="$SCRATCH/work/install.log"
 SUMMARY_END="These stages failed: auto_install.sql and database objects. See the entries above for details."
+CLOSING="Installation completed with errors."
 for _ in $(seq 1 20); do
-    [ "$(tr -d '\r' < "$LOG" | tail -1)" = "$SUMMARY_END" ] && break
+    [ "$(tr -d '\r' < "$LOG" | tail -1)" = "$CLOSING" ] && break
     sleep 0.5
 done
 tr -d '\r' < "$LOG" > "$SCRATCH/log.txt"
 grep -q '^Error: SQL\*Plus was interrupted by Ctrl+C or Ctrl+Break (exit status ' "$SCRATCH/log.txt" || fail "the failure is not logged"
 if grep -qxF "Database objects created." "$SCRATCH/log.txt"; then fail "the log says the objects were created"; fi
 grep -qxF "Shortcut created on Desktop: QUARNDEL.lnk" "$SCRATCH/log.txt" || fail "the shortcut is not logged"
-[ "$(tail -1 "$SCRATCH/log.txt")" = "$SUMMARY_END" ] || fail "the log does not end with the summary"
+[ "$(tail -2 "$SCRATCH/log.txt" | head -1)" = "$SUMMARY_END" ] || fail "the summary is not the log's last but one entry"
+[ "$(tail -1 "$SCRATCH/log.txt")" = "$CLOSING" ] || fail "the log does not end with the closing entry"
 [ "$(tail -c 2 "$LOG" | od -An -c | tr -d ' ')" = '\r\n' ] || fail "the log's last entry is cut"
 echo "checked: Ctrl+C during SQL*Plus ends SQL*Plus only ($BUILD)"
 
@@ -69,5 +71,5 @@ if [ ! -s "$SCRATCH/exit-status" ]; then
 fi
 status=$(cat "$SCRATCH/exit-status")
 [ "$status" = 1 ] || fail "exit status $status, expected 1"
-[ "$(tr -d '\r' < "$LOG" | tail -1)" = "Installation completed with errors." ] || fail "the log does not end with the run's end"
+[ "$(tr -d '\r' < "$LOG" | tail -1)" = "$CLOSING" ] || fail "the log does not end with the run's end"
 pass "Ctrl+C during SQL*Plus ends SQL*Plus only; RETURN after the summary ends the run with exit status 1"
