@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # build/win32/setup.exe or build/win64/setup.exe (the first argument) under
-# Wine in a console (tmux): Ctrl+C typed while the stand-in SQL*Plus asks for
+# Wine in a console (tmux): Ctrl+C at a question ends the program with a
+# closing entry in install.log; Ctrl+C typed while the stand-in SQL*Plus asks for
 # a password ends SQL*Plus, not the setup: the run goes on to the shortcut,
 # the summary and exit status 1, and the log is complete. Skipped, after
 # checking, where Wine does not deliver the console's Ctrl+C to the
@@ -12,7 +13,31 @@ source "$(dirname "$0")/common.sh"
 use_build "${1:-}"
 
 start_scratch
-install_in_console_up_to_sqlplus
+make_wine_distribution
+# First, Ctrl+C at a question: the program ends, and install.log ends with
+# the closing entry.
+mkdir -p "$SCRATCH/prompt"
+start_console "$SCRATCH/prompt" "'$WINE' '$DIST/setup.exe'"
+wait_for_text "Enter the pluggable database service name" 90
+tmux -L "$TMUX_SOCKET" send-keys -t setup C-c
+for _ in $(seq 1 60); do [ -s "$SCRATCH/exit-status" ] && break; sleep 0.5; done
+if [ -s "$SCRATCH/exit-status" ]; then
+    [ "$(tr -d '\r' < "$SCRATCH/prompt/install.log" | tail -1)" = "Installation interrupted by Ctrl+C or Ctrl+Break." ] \
+        || fail "Ctrl+C at a question left no closing entry in install.log"
+    echo "checked: Ctrl+C at a question leaves its closing entry ($BUILD)"
+    prompt_checked=yes
+else
+    prompt_checked=no
+fi
+tmux -L "$TMUX_SOCKET" kill-session -t setup
+rm -f "$SCRATCH/exit-status"
+[ "$prompt_checked" = yes ] || skip "Wine did not deliver the console's Ctrl+C at a question"
+
+mkdir -p "$SCRATCH/bin"
+cp "$SQLPLUS_EXE" "$SCRATCH/bin/"
+start_console "$WORK" "WINEPATH='$(windows_path "$SCRATCH/bin")' '$WINE' '$DIST/setup.exe'"
+answer_defaults_and_confirm
+wait_for_text "Enter the password for QUARNDEL:" 120
 sleep 1
 tmux -L "$TMUX_SOCKET" send-keys -t setup C-c
 
