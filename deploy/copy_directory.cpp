@@ -7,9 +7,22 @@
 #include "setup/bounded_text.h"
 #include "setup/console_output.h"
 #include "setup/log_event.h"
+#include "setup/run_record.h"
 #include "setup/setup_parameters.h"
 
 namespace {
+
+// A path as the console and the log show it, in one of two slots (kept
+// out of the recursion's frames). Names read from the disk may hold
+// control characters, which must not reach either raw.
+const char* shown(int slot, const char* path) {
+    static char spelled[2][8 * PATH_CAPACITY + 1];
+    const char* c = path;
+    while (*c != '\0' && static_cast<unsigned char>(*c) >= 0x20 && *c != 0x7F) ++c;
+    if (*c == '\0') return path;
+    spell_control_characters(spelled[slot], sizeof spelled[slot], path);
+    return spelled[slot];
+}
 
 bool is_dot_entry(const char* name) {
     return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
@@ -34,10 +47,15 @@ int copy_entry(const char* source, const char* destination, long row, const char
         write_format(
             "\nError: Not copied, its name cannot be spelled in this system's code page: "
             "%s\\%s\n",
-            source, entry.name);
+            shown(0, source), shown(1, entry.name));
         log_event(
             "Error: Not copied, its name cannot be spelled in this system's code page: %s\\%s",
-            source, entry.name);
+            shown(0, source), shown(1, entry.name));
+        char described[PATH_CAPACITY];
+        if (!compose_text(described, sizeof described, "%s\\%s", destination, entry.name))
+            note_copy_failure(destination);
+        else
+            note_copy_failure(described);
         return 1;
     }
     char source_path[PATH_CAPACITY];
@@ -46,53 +64,67 @@ int copy_entry(const char* source, const char* destination, long row, const char
         !compose_text(destination_path, sizeof destination_path, "%s\\%s", destination,
                       entry.name)) {
         // Name both paths whole: either may be the one over the limit.
-        write_format("\nError: Path too long, not copied: %s\\%s -> %s\\%s\n", source, entry.name,
-                     destination, entry.name);
-        log_event("Error: Path too long, not copied: %s\\%s -> %s\\%s", source, entry.name,
-                  destination, entry.name);
+        static char source_shown[8 * PATH_CAPACITY + 1];
+        static char destination_shown[8 * PATH_CAPACITY + 1];
+        compose_text(source_shown, sizeof source_shown, "%s\\%s", shown(0, source),
+                     shown(1, entry.name));
+        compose_text(destination_shown, sizeof destination_shown, "%s\\%s", shown(0, destination),
+                     shown(1, entry.name));
+        write_format("\nError: Path too long, not copied: %s -> %s\n", source_shown,
+                     destination_shown);
+        log_event("Error: Path too long, not copied: %s -> %s", source_shown, destination_shown);
+        note_copy_failure(destination);
         return 1;
     }
     if (entry.is_directory) {
         if (platform::same_file(source_path, copy_root)) {
-            write_format("\nSkipped folder %s: it is the destination of this copy.\n", source_path);
-            log_event("Skipped folder %s: it is the destination of this copy.", source_path);
+            write_format("\nSkipped folder %s: it is the destination of this copy.\n",
+                         shown(0, source_path));
+            log_event("Skipped folder %s: it is the destination of this copy.",
+                      shown(0, source_path));
             return 0;
         }
         return copy_level(source_path, destination_path, row, copy_root);
     }
     if (platform::copy_file(source_path, destination_path) != 0) {
-        write_format("\nError copying file: %s -> %s\n", source_path, destination_path);
-        log_event("Error copying file: %s -> %s", source_path, destination_path);
+        write_format("\nError copying file: %s -> %s\n", shown(0, source_path),
+                     shown(1, destination_path));
+        log_event("Error copying file: %s -> %s", shown(0, source_path),
+                  shown(1, destination_path));
+        note_copy_failure(destination_path);
         return 1;
     }
     ++*copied;
     // The total was counted before copying; never divide by a zero count.
     int percent = total > 0 ? *copied * 100 / total : 100;
     show_progress_bar(percent, row);
-    log_event("Copied file: %s -> %s", source_path, destination_path);
+    log_event("Copied file: %s -> %s", shown(0, source_path), shown(1, destination_path));
     return 0;
 }
 
 int copy_level(const char* source, const char* destination, long row, const char* copy_root) {
     unsigned long created = platform::create_directories(destination);
     if (created != 0 && created != platform::ERROR_CODE_ALREADY_EXISTS) {
-        write_format("Error: Could not create directory %s (Error Code: %lu)\n", destination,
-                     created);
-        log_event("Error: Could not create directory %s", destination);
+        write_format("Error: Could not create directory %s (Error Code: %lu)\n",
+                     shown(0, destination), created);
+        log_event("Error: Could not create directory %s", shown(0, destination));
+        note_copy_failure(destination);
         return 1;
     }
 
     char pattern[PATH_CAPACITY];
     if (!compose_text(pattern, sizeof pattern, "%s\\*", source)) {
-        write_format("Error: Could not open source directory %s\n", source);
-        log_event("Error: Could not open source directory %s", source);
+        write_format("Error: Could not open source directory %s\n", shown(0, source));
+        log_event("Error: Could not open source directory %s", shown(0, source));
+        note_copy_failure(destination);
         return 1;
     }
     platform::DirectoryEntry entry;
     platform::DirectoryScan* scan = platform::find_first_entry(pattern, &entry);
     if (scan == nullptr) {
-        write_format("Error: Could not open source directory %s\n", source);
-        log_event("Error: Could not open source directory %s", source);
+        write_format("Error: Could not open source directory %s\n", shown(0, source));
+        log_event("Error: Could not open source directory %s", shown(0, source));
+        note_copy_failure(destination);
         return 1;
     }
     int total = count_files(scan, &entry);
@@ -100,8 +132,9 @@ int copy_level(const char* source, const char* destination, long row, const char
 
     scan = platform::find_first_entry(pattern, &entry);
     if (scan == nullptr) {
-        write_format("Error: Could not open source directory %s\n", source);
-        log_event("Error: Could not open source directory %s", source);
+        write_format("Error: Could not open source directory %s\n", shown(0, source));
+        log_event("Error: Could not open source directory %s", shown(0, source));
+        note_copy_failure(destination);
         return 1;
     }
     int errors = 0;

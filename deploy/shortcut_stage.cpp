@@ -72,6 +72,14 @@ bool run_shortcut_stage(const SetupParameters& p) {
     char working_directory[PATH_CAPACITY];
     compose_text(target, sizeof target, "%s\\com\\startora.bat", p.APP_HOME);
     compose_text(working_directory, sizeof working_directory, "%s\\com", p.APP_HOME);
+    // A shortcut to a file that is not there would only fail when clicked.
+    if (!platform::same_file(target, target) || platform::stat_is_directory(target)) {
+        write_format("Error: No shortcut was created on the Desktop for %s: %s does not exist.\n",
+                     p.APP_OWNER, target);
+        log_event("Error: No shortcut was created on the Desktop for %s: %s does not exist.",
+                  p.APP_OWNER, target);
+        return false;
+    }
     if (!create_shortcut_on_desktop(target, working_directory, p.APP_OWNER)) {
         write_format("Error: No shortcut was created on the Desktop for %s.\n", p.APP_OWNER);
         log_event("Error: No shortcut was created on the Desktop for %s.", p.APP_OWNER);

@@ -20,6 +20,26 @@ bool is_drive_root(const char* path, std::size_t length) {
 
 }  // namespace
 
+void use_backslashes(char* path) {
+    for (char* c = path; *c != '\0'; ++c) {
+        if (*c == '/') *c = '\\';
+    }
+}
+
+bool is_full_path(const char* path) {
+    char drive = path[0];
+    if ((drive >= 'A' && drive <= 'Z') || (drive >= 'a' && drive <= 'z'))
+        return path[1] == ':' && path[2] == '\\';
+    if (path[0] != '\\' || path[1] != '\\') return false;
+    const char* server = path + 2;
+    const char* server_end = std::strchr(server, '\\');
+    if (server_end == nullptr || server_end == server) return false;
+    // \\?\ and \\.\ name the system's own namespaces, not a server.
+    if (server_end - server == 1 && (*server == '?' || *server == '.')) return false;
+    const char* share = server_end + 1;
+    return *share != '\0' && *share != '\\';
+}
+
 bool directory_exists(const char* path) {
     std::size_t length = std::strlen(path);
     if (length > 0 && path[length - 1] == '\\' && !is_drive_root(path, length) &&

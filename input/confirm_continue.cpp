@@ -19,7 +19,8 @@ Confirmation confirm_continue(const char* question) {
         do {
             c = read_input_character();
         } while (c >= 0 && is_white_space(c));
-        if (c < 0) return Confirmation::end_of_input;
+        if (c == 0) refuse_not_text();
+        if (c <= 0) return Confirmation::end_of_input;
         if (c == 'y' || c == 'Y') return Confirmation::yes;
         if (c == 'n' || c == 'N') return Confirmation::no;
         write_text("Invalid input. Please enter 'Y' for Yes or 'N' for No.\n");

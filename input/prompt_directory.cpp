@@ -33,7 +33,13 @@ bool tree_fits(const char* root, const DirectoryRules& rules) {
 bool accept_directory(char* answer, char* result, std::size_t result_capacity, const char* service,
                       const char* owner, const DirectoryRules& rules) {
     bool failed = false;
-    if (!directory_exists(answer)) {
+    use_backslashes(answer);
+    if (answer[0] != '\0' && !is_full_path(answer)) {
+        write_text(
+            "\nERROR: A full path is needed, with its drive (C:\\apps) or network share "
+            "(\\\\server\\share\\apps). Please enter a valid path: ");
+        failed = true;
+    } else if (!directory_exists(answer)) {
         write_text("\nERROR: Directory does not exist, please enter a valid path: ");
         failed = true;
     }
@@ -78,6 +84,10 @@ bool prompt_directory(const char* message, char* answer, std::size_t answer_capa
         for (;;) {
             LineRead read = read_answer_line(answer, answer_capacity);
             if (read == LineRead::end_of_input) return false;
+            if (read == LineRead::not_text) {
+                refuse_not_text();
+                return false;
+            }
             if (read == LineRead::answer) break;
             write_format(
                 "\nERROR: The directory path is too long: at most %u characters are allowed. "

@@ -23,7 +23,8 @@ bool prompt_string(const char* message, char* field, std::size_t capacity,
     for (;;) {
         write_format("%s (Press Enter for default: '%s'): ", message, default_value);
         LineRead read = read_answer_line(field, capacity);
-        if (read == LineRead::end_of_input) {
+        if (read == LineRead::not_text) refuse_not_text();
+        if (read == LineRead::end_of_input || read == LineRead::not_text) {
             field[0] = '\0';
             return false;
         }

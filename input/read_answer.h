@@ -7,6 +7,8 @@ enum class LineRead {
     answer,        // a whole line (or the last, unterminated one) was stored
     too_long,      // the line did not fit; it was read to its end and discarded
     end_of_input,  // nothing was left to read
+    not_text,      // UTF-16 (a byte order mark FF FE or FE FF at the start of
+                   // the input, or a NUL byte in the line): no answer is taken
 };
 
 // Reads one line into the field (at most capacity - 1 characters) and
@@ -15,7 +17,16 @@ enum class LineRead {
 // next answer; the field is then left empty.
 LineRead read_answer_line(char* field, std::size_t capacity);
 
-// Reads one character of standard input; -1 at end of input.
+// The message that refuses answers which are not 8-bit text.
+constexpr const char* NOT_TEXT_MESSAGE =
+    "Error: The answers are UTF-16 text (as Windows PowerShell writes with > or Out-File). "
+    "Save the answers as ANSI or UTF-8 text and start setup again.";
+
+// Ends the line of the prompt, then prints and logs NOT_TEXT_MESSAGE.
+void refuse_not_text();
+
+// Reads one character of standard input; -1 at end of input. A UTF-8 byte
+// order mark at the very start of the input is skipped.
 int read_input_character();
 
 // Reads and drops everything up to and including the next line break.

@@ -156,6 +156,16 @@ CommandResult run_command(const char* command);
 // program of the command's name (cmd's 9009; 127 on POSIX).
 extern const unsigned long COMMAND_NOT_FOUND_STATUS;
 
+// ---- Ending by Ctrl+C ----------------------------------------------------
+
+// From now on, when Ctrl+C or Ctrl+Break ends this program, the entry's
+// bytes are first appended to the file in one write and the notice is
+// written on a line of its own to standard output; the program then ends as
+// it would have. The texts are copied (cut at 511 bytes). A null entry
+// stops this: nothing more is written then.
+void set_interrupt_entry(const char* path, const char* entry, std::size_t length,
+                         const char* notice);
+
 // ---- The desktop shortcut ------------------------------------------------
 
 enum class ShortcutStep {

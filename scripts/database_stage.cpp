@@ -6,6 +6,40 @@
 #include "setup/bounded_text.h"
 #include "setup/console_output.h"
 #include "setup/log_event.h"
+#include "setup/run_record.h"
+
+namespace {
+
+void say_not_started(const char* reason, const char* path) {
+    write_format("Error: SQL*Plus was not started because %s %s.\n", path, reason);
+    log_event("Error: SQL*Plus was not started because %s %s.", path, reason);
+}
+
+// SQL*Plus runs set_env.sql and the distribution's scripts from APP_HOME:
+// an older one left there by an earlier run would install other values.
+bool scripts_are_this_runs(const SetupParameters& p) {
+    bool fresh = true;
+    char path[PATH_CAPACITY];
+    compose_text(path, sizeof path, "%s\\config\\set_env.sql", p.APP_HOME);
+    if (!script_written(path)) {
+        say_not_started("was not written by this run: it is missing or out of date", path);
+        fresh = false;
+    }
+    const char* const folders[] = {"install", "config"};
+    for (const char* folder : folders) {
+        compose_text(path, sizeof path, "%s\\%s", p.APP_HOME, folder);
+        if (copy_failed_at(path)) {
+            say_not_started(
+                "did not receive every file of the distribution: its scripts may be missing or "
+                "out of date",
+                path);
+            fresh = false;
+        }
+    }
+    return fresh;
+}
+
+}  // namespace
 
 bool run_database_stage(const SetupParameters& p) {
     bool written = generate_auto_install_sql(p);
@@ -24,6 +58,7 @@ bool run_database_stage(const SetupParameters& p) {
         log_event("Error: SQL*Plus was not started because auto_install.sql is missing.");
         return false;
     }
+    if (!scripts_are_this_runs(p)) return false;
     char command[PATH_CAPACITY];
     make_database_command(p.APP_HOME, command, sizeof command);
     write_format("Executing: %s\n", command);

@@ -6,6 +6,7 @@
 #include "platform/platform.h"
 #include "setup/console_output.h"
 #include "setup/log_event.h"
+#include "setup/run_record.h"
 
 bool write_script_file(const char* path, const char* text) {
     std::FILE* file = platform::open_file(path, "wb");
@@ -31,6 +32,7 @@ bool write_script_file(const char* path, const char* text) {
             path);
         platform::remove_file(path);
     }
+    if (written) note_script_written(path);
     return written;
 }
 

@@ -13,3 +13,8 @@ bool copy_text(char* field, std::size_t capacity, const char* text);
 
 // True when the text holds any of the characters.
 bool contains_any_of(const char* text, const char* characters);
+
+// Copies text for the console and the log, bounded and terminated: each
+// control character (below 0x20, and 0x7F) is written as <U+XXXX>, the
+// form used for characters a name cannot be spelled with.
+void spell_control_characters(char* field, std::size_t capacity, const char* text);

@@ -58,6 +58,18 @@ bool log_event(const char* format, ...) {
     return false;
 }
 
+void log_on_interrupt(const char* entry) {
+    if (entry == nullptr) {
+        platform::set_interrupt_entry("install.log", nullptr, 0, "");
+        return;
+    }
+    char line[1024];
+    std::size_t used = 0;
+    with_crlf(entry, line, sizeof line, &used);
+    with_crlf("\n", line, sizeof line, &used);
+    platform::set_interrupt_entry("install.log", line, used, entry);
+}
+
 int count_lost_log_entries() {
     return lost_entries;
 }

@@ -6,6 +6,10 @@
 // written, prints an error line and returns false; the run goes on.
 bool log_event(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
+// Arranges that a run ended by Ctrl+C or Ctrl+Break leaves the entry (and
+// shows it) as its last; null when the run's closing entry is written.
+void log_on_interrupt(const char* entry);
+
 // How many entries this run could not write to install.log.
 int count_lost_log_entries();
 

@@ -1,6 +1,9 @@
 #include "setup/notify_complete.h"
 
 #include "input/read_answer.h"
+#include <cstddef>
+
+#include "setup/bounded_text.h"
 #include "setup/console_output.h"
 #include "setup/log_event.h"
 
@@ -25,32 +28,52 @@ void log_summary_values(const char* APP_HOME, const char* DATA_HOME, const char*
     log_event("Data Home         : %s\n", DATA_HOME);
 }
 
+// The failed stages, and the log when entries of it were lost so far.
+void compose_failed(char* out, std::size_t capacity, const char* failed_stages) {
+    if (count_lost_log_entries() == 0) {
+        copy_text(out, capacity, failed_stages);
+        return;
+    }
+    compose_text(out, capacity, "%s%sinstall.log (%d entries lost)", failed_stages,
+                 failed_stages[0] != '\0' ? ", " : "", count_lost_log_entries());
+}
+
 }  // namespace
 
-void notify_complete(const char* APP_HOME, const char* DATA_HOME, const char* DBSERVICE,
+bool notify_complete(const char* APP_HOME, const char* DATA_HOME, const char* DBSERVICE,
                      const char* APP_OWNER, const char* CONNECT_USER, const char* failed_stages) {
     print_line("\nINSTALLATION SUMMARY:");
     print_line("=====================");
     write_summary_values(APP_HOME, DATA_HOME, DBSERVICE, APP_OWNER, CONNECT_USER);
     print_line("Setup Log         : install.log");
-    bool failed = failed_stages[0] != '\0';
-    if (failed) {
-        write_format("\nThese stages failed: %s. %s\n", failed_stages, where_to_find_details());
+
+    // Every entry is attempted before the lost ones are counted, so that
+    // the count on the console is the whole run's, the summary's own too.
+    log_event("\nINSTALLATION SUMMARY:\n");
+    log_event("=====================\n");
+    log_summary_values(APP_HOME, DATA_HOME, DBSERVICE, APP_OWNER, CONNECT_USER);
+    log_event("Setup Log         : install.log\n");
+    char failed[600];
+    compose_failed(failed, sizeof failed, failed_stages);
+    if (failed[0] != '\0' && count_lost_log_entries() > 0)
+        log_event("These stages failed: %s. Entries are missing from this log.", failed);
+    else if (failed[0] != '\0')
+        log_event("These stages failed: %s. See the entries above for details.", failed);
+    log_event(failed[0] != '\0' ? "Installation completed with errors."
+                                : "Installation completed.");
+    log_on_interrupt(nullptr);
+
+    // Counted again: the entries just lost count too.
+    compose_failed(failed, sizeof failed, failed_stages);
+    if (failed[0] != '\0') {
+        write_format("\nThese stages failed: %s. %s\n", failed, where_to_find_details());
         print_line("\n\nInstallation finished with errors. Press RETURN to exit.");
     } else {
         print_line("\n\nInstallation complete. Press RETURN to exit.");
     }
 
-    log_event("\nINSTALLATION SUMMARY:\n");
-    log_event("=====================\n");
-    log_summary_values(APP_HOME, DATA_HOME, DBSERVICE, APP_OWNER, CONNECT_USER);
-    log_event("Setup Log         : install.log\n");
-    if (failed && count_lost_log_entries() > 0)
-        log_event("These stages failed: %s. Entries are missing from this log.", failed_stages);
-    else if (failed)
-        log_event("These stages failed: %s. See the entries above for details.", failed_stages);
-
     // The rest of the confirmation's line was taken before the stages ran;
     // wait for one more RETURN (or the end of the input).
     read_input_character();
+    return failed[0] == '\0';
 }

@@ -79,6 +79,7 @@ void add_to_list(char* list, std::size_t capacity, const char* name) {
 int abandon() {
     print_line("Installation abandoned.");
     log_event("Installation abandoned.");
+    log_on_interrupt(nullptr);
     return EXIT_ABANDONED;
 }
 
@@ -150,6 +151,7 @@ bool collect_parameters(SetupParameters& p, const DistributionSize& size) {
 
 Confirmation run_dialogue(SetupParameters& p) {
     log_event("ORACLE QUARNDEL INSTALLATION LOG");
+    log_on_interrupt("Installation interrupted by Ctrl+C or Ctrl+Break.");
     display_intro();
 
     if (!get_current_directory(p.SOURCE_DIR, sizeof p.SOURCE_DIR)) {
@@ -197,17 +199,9 @@ int run_setup() {
         if (!stage.run(p)) add_to_list(failed, sizeof failed, stage.name);
     }
     // A log with holes is a failure too: it is the record of what was done.
-    if (count_lost_log_entries() > 0) {
-        char lost[64];
-        compose_text(lost, sizeof lost, "install.log (%d entries lost)", count_lost_log_entries());
-        add_to_list(failed, sizeof failed, lost);
-    }
-
-    notify_complete(p.APP_HOME, p.DATA_HOME, p.DBSERVICE, p.APP_OWNER, p.CONNECT_USER, failed);
-    if (failed[0] != '\0') {
-        log_event("Installation completed with errors.");
+    if (!notify_complete(p.APP_HOME, p.DATA_HOME, p.DBSERVICE, p.APP_OWNER, p.CONNECT_USER,
+                         failed)) {
         return EXIT_STAGE_FAILED;
     }
-    log_event("Installation completed.");
     return EXIT_COMPLETED;
 }

@@ -56,6 +56,17 @@ TEST_F(TreeCopy, CopiesEveryFileAndLogsEachOnce) {
               std::string::npos);
 }
 
+TEST_F(TreeCopy, ControlCharactersInNamesAreNeverLoggedRaw) {
+    write_file(scratch / "c/src/s/e\x1b[2J\x7f", "escape");
+    EXPECT_EQ(copy_directory("C:\\src", "C:\\dst", -1), 0);
+    EXPECT_EQ(read_file(scratch / "c/dst/s/e\x1b[2J\x7f"), "escape");
+    EXPECT_NE(log().find("Copied file: C:\\src\\s\\e<U+001B>[2J<U+007F> -> "
+                         "C:\\dst\\s\\e<U+001B>[2J<U+007F>\r\n"),
+              std::string::npos)
+        << log();
+    EXPECT_EQ(log().find('\x1b'), std::string::npos);
+}
+
 TEST_F(TreeCopy, ExistingDestinationIsReplacedAndFoldersOnlyLevelsWork) {
     make_folders(scratch / "c/dst/s");
     write_file(scratch / "c/dst/a", "old and longer than the new one");

@@ -18,7 +18,8 @@ namespace {
 
 const char* const DEFAULTS = "\n\n\n\n\n\n";
 
-// One line of a megabyte: printable text around random bytes, no line feed.
+// One line of a megabyte: printable text around random bytes, no line feed
+// and no NUL (a NUL marks UTF-16 input, refused before any answer).
 std::string garbage() {
     const char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     std::string text(1 << 20, ' ');
@@ -26,7 +27,7 @@ std::string garbage() {
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = static_cast<char>(random());
         const bool printable = i < text.size() / 4 || i >= text.size() * 3 / 4;
-        text[i] = printable ? letters[c & 63] : c == '\n' ? ' ' : c;
+        text[i] = printable ? letters[c & 63] : c == '\n' || c == '\0' ? ' ' : c;
     }
     return text;
 }
@@ -459,14 +460,64 @@ TEST_F(Dialogue, CharactersTheScriptsCannotCarryAreRefused) {
                   result.output,
                   "\nERROR: The directory path must not contain any of these characters: \" % '."),
               2u);
-    EXPECT_EQ(
-        count_occurrences(
-            result.output,
-            "\nERROR: The directory path must not contain any of these characters: \" % ^ | < >."),
-        1u);
+    EXPECT_EQ(count_occurrences(result.output,
+                                "\nERROR: The directory path must not contain any of these "
+                                "characters: \" % ' ^ | < >."),
+              1u);
     EXPECT_NE(result.output.find("Database connection string = //localhost:15x/SVC\n"),
               std::string::npos);
     EXPECT_NE(result.output.find("APP_HOME directory = C:\\SVC\\OWNER\n"), std::string::npos);
+}
+
+// Each directory answer that is no full Windows path, at both prompts in
+// turn: refused and asked again. Forward slashes are taken as backslashes.
+TEST_F(Dialogue, DirectoryAnswersMustBeFullPaths) {
+    make_folders(drive_c + "/x");
+    make_folders(scratch / "work");
+    const std::string needed =
+        "\nERROR: A full path is needed, with its drive (C:\\apps) or network "
+        "share (\\\\server\\share\\apps). Please enter a valid path: ";
+    for (const char* answer : {"C:x", "C:", ".", "..\\x", "x", "\\x", "/x", "\\\\?\\C:\\x",
+                               "\\\\.\\C:\\x", "//?/C:/x"}) {
+        ProgramRun result =
+            run(std::string("\n\n\n\n") + answer + "\nC:/x\n" + answer + "\nC:\\x\nN\n",
+                scratch / "work");
+        EXPECT_EQ(count_occurrences(result.output, needed), 2u) << answer << result.output;
+        EXPECT_NE(result.output.find("APP_HOME directory = C:\\x\\XEPDB1\\QUARNDEL\n"),
+                  std::string::npos)
+            << answer;
+        EXPECT_NE(result.output.find("DATA_HOME directory = C:\\x\\XEPDB1\\QUARNDEL\\data\n"),
+                  std::string::npos)
+            << answer;
+    }
+}
+
+// Answers saved by Notepad as UTF-8 with a byte order mark install as
+// without it; UTF-16 (PowerShell's > and Out-File) is refused at once.
+TEST_F(Dialogue, AnswerFileEncodings) {
+    ProgramRun bom = run("\xEF\xBB\xBF" + std::string(DEFAULTS) + "N\n");
+    EXPECT_EQ(bom.output.find("\xEF"), std::string::npos);
+    EXPECT_EQ(log(), crlf(log_until_confirmation() + "Installation abandoned.\n"));
+    std::remove((scratch / "install.log").c_str());
+    ProgramRun named_first = run("\xEF\xBB\xBFSVC\n\n\n\n\n\nN\n");
+    EXPECT_NE(named_first.output.find("APP_HOME directory = C:\\SVC\\QUARNDEL\n"),
+              std::string::npos);
+
+    const std::string refusal =
+        "Error: The answers are UTF-16 text (as Windows PowerShell writes with > or Out-File). "
+        "Save the answers as ANSI or UTF-8 text and start setup again.";
+    std::string utf16;
+    for (char c : std::string(DEFAULTS) + "Y\n\n") utf16 += std::string(1, c) + '\0';
+    for (const std::string& input : {"\xFF\xFE" + utf16, "\xFE\xFF" + utf16.substr(0, 6), utf16,
+                                     "\n\n\n\n\nC:\\" + std::string(1, '\0') + "\nY\n\n"}) {
+        std::remove((scratch / "install.log").c_str());
+        ProgramRun result = run(input);
+        EXPECT_EQ(result.exit_status, 255);
+        EXPECT_NE(result.output.find(refusal + "\n\nInstallation abandoned.\n"), std::string::npos)
+            << result.output;
+        EXPECT_NE(log().find(refusal + "\r\nInstallation abandoned.\r\n"), std::string::npos);
+        EXPECT_FALSE(file_exists(drive_c + "/XEPDB1"));
+    }
 }
 
 TEST_F(Dialogue, PathsThatWouldNotFitAreRefused) {

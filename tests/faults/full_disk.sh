@@ -85,9 +85,9 @@ else
     expect_output "$OUT" "Error: SQL*Plus was not started because auto_install.sql is missing."
 fi
 
-# The shortcut cannot be saved on the full drive, and no piece of it is left.
-expect_output "$OUT" "Error: Could not save the shortcut C:\\users\\$RUN_USER\\Desktop\\QUARNDEL.lnk (Error Code: 0x70)"
-expect_log "$LOG" "Error: No shortcut was created on the Desktop for QUARNDEL."
+# startora.bat did not arrive on the full drive: no shortcut, and no piece of one.
+expect_output "$OUT" "Error: No shortcut was created on the Desktop for QUARNDEL: C:\\XEPDB1\\QUARNDEL\\com\\startora.bat does not exist."
+expect_log "$LOG" "Error: No shortcut was created on the Desktop for QUARNDEL: C:\\XEPDB1\\QUARNDEL\\com\\startora.bat does not exist."
 [ -z "$(ls -A "$DRIVE/users/$RUN_USER/Desktop")" ] || fail "the Desktop holds a partial shortcut: $(ls -A "$DRIVE/users/$RUN_USER/Desktop")"
 failed_stages+=("desktop shortcut")
 

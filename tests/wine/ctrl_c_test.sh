@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # build/win32/setup.exe or build/win64/setup.exe (the first argument) under
-# Wine in a console (tmux): Ctrl+C typed while the stand-in SQL*Plus asks for
+# Wine in a console (tmux): Ctrl+C at a question ends the program with a
+# closing entry in install.log; Ctrl+C typed while the stand-in SQL*Plus asks for
 # a password ends SQL*Plus, not the setup: the run goes on to the shortcut,
 # the summary and exit status 1, and the log is complete. Skipped, after
 # checking, where Wine does not deliver the console's Ctrl+C to the
@@ -12,7 +13,31 @@ source "$(dirname "$0")/common.sh"
 use_build "${1:-}"
 
 start_scratch
-install_in_console_up_to_sqlplus
+make_wine_distribution
+# First, Ctrl+C at a question: the program ends, and install.log ends with
+# the closing entry.
+mkdir -p "$SCRATCH/prompt"
+start_console "$SCRATCH/prompt" "'$WINE' '$DIST/setup.exe'"
+wait_for_text "Enter the pluggable database service name" 90
+tmux -L "$TMUX_SOCKET" send-keys -t setup C-c
+for _ in $(seq 1 60); do [ -s "$SCRATCH/exit-status" ] && break; sleep 0.5; done
+if [ -s "$SCRATCH/exit-status" ]; then
+    [ "$(tr -d '\r' < "$SCRATCH/prompt/install.log" | tail -1)" = "Installation interrupted by Ctrl+C or Ctrl+Break." ] \
+        || fail "Ctrl+C at a question left no closing entry in install.log"
+    echo "checked: Ctrl+C at a question leaves its closing entry ($BUILD)"
+    prompt_checked=yes
+else
+    prompt_checked=no
+fi
+tmux -L "$TMUX_SOCKET" kill-session -t setup
+rm -f "$SCRATCH/exit-status"
+[ "$prompt_checked" = yes ] || skip "Wine did not deliver the console's Ctrl+C at a question"
+
+mkdir -p "$SCRATCH/bin"
+cp "$SQLPLUS_EXE" "$SCRATCH/bin/"
+start_console "$WORK" "WINEPATH='$(windows_path "$SCRATCH/bin")' '$WINE' '$DIST/setup.exe'"
+answer_defaults_and_confirm
+wait_for_text "Enter the password for QUARNDEL:" 120
 sleep 1
 tmux -L "$TMUX_SOCKET" send-keys -t setup C-c
 
@@ -40,19 +65,21 @@ grep -qE 'Error: SQL\*Plus was interrupted by Ctrl\+C or Ctrl\+Break \(exit stat
 grep -qxF "Shortcut created on Desktop: QUARNDEL.lnk" "$SCREEN" || fail "the shortcut stage did not run after SQL*Plus"
 grep -qxF "These stages failed: auto_install.sql and database objects. See install.log for details." "$SCREEN" \
     || fail "the summary does not name the failed stage"
-# The run's record so far: the failure, the shortcut, the summary, each
-# entry whole.
+# The run's record so far: the failure, the shortcut, the summary and the
+# closing entry (written before the final wait), each entry whole.
 LOG="$SCRATCH/work/install.log"
 SUMMARY_END="These stages failed: auto_install.sql and database objects. See the entries above for details."
+CLOSING="Installation completed with errors."
 for _ in $(seq 1 20); do
-    [ "$(tr -d '\r' < "$LOG" | tail -1)" = "$SUMMARY_END" ] && break
+    [ "$(tr -d '\r' < "$LOG" | tail -1)" = "$CLOSING" ] && break
     sleep 0.5
 done
 tr -d '\r' < "$LOG" > "$SCRATCH/log.txt"
 grep -q '^Error: SQL\*Plus was interrupted by Ctrl+C or Ctrl+Break (exit status ' "$SCRATCH/log.txt" || fail "the failure is not logged"
 if grep -qxF "Database objects created." "$SCRATCH/log.txt"; then fail "the log says the objects were created"; fi
 grep -qxF "Shortcut created on Desktop: QUARNDEL.lnk" "$SCRATCH/log.txt" || fail "the shortcut is not logged"
-[ "$(tail -1 "$SCRATCH/log.txt")" = "$SUMMARY_END" ] || fail "the log does not end with the summary"
+[ "$(tail -2 "$SCRATCH/log.txt" | head -1)" = "$SUMMARY_END" ] || fail "the summary is not the log's last but one entry"
+[ "$(tail -1 "$SCRATCH/log.txt")" = "$CLOSING" ] || fail "the log does not end with the closing entry"
 [ "$(tail -c 2 "$LOG" | od -An -c | tr -d ' ')" = '\r\n' ] || fail "the log's last entry is cut"
 echo "checked: Ctrl+C during SQL*Plus ends SQL*Plus only ($BUILD)"
 
@@ -69,5 +96,5 @@ if [ ! -s "$SCRATCH/exit-status" ]; then
 fi
 status=$(cat "$SCRATCH/exit-status")
 [ "$status" = 1 ] || fail "exit status $status, expected 1"
-[ "$(tr -d '\r' < "$LOG" | tail -1)" = "Installation completed with errors." ] || fail "the log does not end with the run's end"
+[ "$(tr -d '\r' < "$LOG" | tail -1)" = "$CLOSING" ] || fail "the log does not end with the run's end"
 pass "Ctrl+C during SQL*Plus ends SQL*Plus only; RETURN after the summary ends the run with exit status 1"

@@ -4,7 +4,8 @@
 # default install run through Wine's cmd with every answer and password
 # coming from one file (no person, no console): setup.exe and the
 # stand-in SQL*Plus it starts share that input. SETUP_ZIP names another
-# zip of that build to install (a signed one).
+# zip of that build to install (a signed one). The file begins with the
+# UTF-8 byte order mark that Notepad writes, which must not reach an answer.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 use_build "${1:-}"
@@ -19,7 +20,7 @@ UNPACKED="$DRIVE_C/Downloads/quarndel-setup"
 cp "$SQLPLUS_EXE" "$SCRATCH/bin/"
 export WINEPATH=$(windows_path "$SCRATCH/bin")
 
-printf '\r\n\r\n\r\n\r\n\r\n\r\nY\r\nOwner-Zip-1\r\nConnect-Zip-2\r\nSys-Zip-3\r\n\r\n' > "$SCRATCH/work/answers.txt"
+printf '\xEF\xBB\xBF\r\n\r\n\r\n\r\n\r\n\r\nY\r\nOwner-Zip-1\r\nConnect-Zip-2\r\nSys-Zip-3\r\n\r\n' > "$SCRATCH/work/answers.txt"
 status=0
 (cd "$SCRATCH/work" && "$WINE" cmd /c 'C:\Downloads\quarndel-setup\setup.exe < answers.txt > output.txt') || status=$?
 OUTPUT="$SCRATCH/work/output.txt"
@@ -29,6 +30,7 @@ OUTPUT="$SCRATCH/work/output.txt"
 if grep -q $'\e' "$OUTPUT"; then fail "control sequences in redirected output"; fi
 grep -qF 'Source files extracted to: C:\Downloads\quarndel-setup' "$OUTPUT" || fail "source folder"
 grep -qF 'Installation complete. Press RETURN to exit.' "$OUTPUT" || fail "no completion"
+grep -qxF $'DBSERVICE = XEPDB1\r' "$OUTPUT" || fail "the byte order mark reached the first answer"
 
 HOME_HOST="$DRIVE_C/XEPDB1/QUARNDEL"
 (cd "$UNPACKED" && find . -type f | sort) > "$SCRATCH/unpacked.list"
