@@ -9,7 +9,7 @@
 #include <unistd.h>
 
 #include "platform/platform.h"
-#include "platform/posix/fault_injection.h"
+#include "platform/fault_injection.h"
 #include "platform/posix/host_path.h"
 
 namespace platform {
