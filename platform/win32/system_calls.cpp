@@ -1,6 +1,7 @@
 // The table starts with the system's own functions.
 #include "platform/win32/system_calls.h"
 
+#include <sddl.h>
 #include <shlobj.h>
 
 namespace platform {
@@ -10,6 +11,7 @@ namespace {
 const SystemCalls real = {
     ::CreateFileA,    ::WriteFile,     ::CloseHandle,        ::CopyFileA,           ::SHCreateDirectoryExA,
     ::FindFirstFileW, ::FindNextFileW, ::GetModuleFileNameW, ::GetDiskFreeSpaceExA,
+    ::ConvertStringSecurityDescriptorToSecurityDescriptorA, ::SetNamedSecurityInfoA,
 };
 
 SystemCalls in_use = real;

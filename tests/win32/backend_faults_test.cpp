@@ -3,14 +3,17 @@
 // program's own, and install.log is written in the scratch folder.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <sddl.h>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "fault_injection.h"
 #include "deploy/copy_directory.h"
+#include "deploy/copy_stage.h"
 #include "platform/platform.h"
 #include "platform/win32/system_calls.h"
 #include "setup/log_event.h"
@@ -44,7 +47,7 @@ class Win32Faults : public ::testing::Test {
         const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
         scratch = fs::temp_directory_path() / (std::string("setup-faults-") + test->name());
         fs::remove_all(scratch);
-        fs::create_directories(scratch / "source/sub");
+        fs::create_directories(scratch / "source\\sub");
         for (const char* name : {"a.txt", "b.txt", "c.txt", "sub/d.txt", "sub/e.txt"})
             std::ofstream(scratch / "source" / name) << name;
         saved_folder = fs::current_path();
@@ -136,6 +139,66 @@ TEST_F(Win32Faults, APartOfAnEntryStays) {
     EXPECT_EQ(result.code, platform::ERROR_CODE_DISK_FULL);
     EXPECT_TRUE(result.fragment_left);
     EXPECT_EQ(read_all(path), "01234");
+}
+
+// The lists the backend builds, and the folders it sets them on.
+std::vector<std::string> lists_built, folders_set;
+
+BOOL WINAPI record_list(LPCSTR sddl, DWORD revision, PSECURITY_DESCRIPTOR* descriptor, PULONG size) {
+    lists_built.push_back(sddl);
+    return platform::real_system_calls().ConvertStringSecurityDescriptorToSecurityDescriptorA(
+        sddl, revision, descriptor, size);
+}
+
+DWORD WINAPI record_set(LPSTR path, SE_OBJECT_TYPE type, SECURITY_INFORMATION what, PSID owner,
+                        PSID group, PACL list, PACL audit) {
+    EXPECT_EQ(what, DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION);
+    DWORD result = platform::real_system_calls().SetNamedSecurityInfoA(path, type, what, owner,
+                                                                       group, list, audit);
+    EXPECT_EQ(result, 0u) << path;
+    folders_set.push_back(path);
+    return result;
+}
+
+std::string token_user() {
+    HANDLE token;
+    EXPECT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
+    unsigned char info[256];
+    DWORD length = 0;
+    EXPECT_TRUE(GetTokenInformation(token, TokenUser, info, sizeof info, &length));
+    CloseHandle(token);
+    char* sid = nullptr;
+    EXPECT_TRUE(ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(info)->User.Sid, &sid));
+    std::string text = sid;
+    LocalFree(sid);
+    return text;
+}
+
+TEST_F(Win32Faults, NewFoldersOfTheHomesAreProtected) {
+    platform::SystemCalls& calls = platform::system_calls();
+    auto saved = calls;
+    calls.ConvertStringSecurityDescriptorToSecurityDescriptorA = record_list;
+    calls.SetNamedSecurityInfoA = record_set;
+    lists_built.clear();
+    folders_set.clear();
+    fs::create_directories(scratch / "old");
+    SetupParameters p;
+    auto set = [](char* field, const fs::path& path) {
+        std::snprintf(field, 260, "%s", path.string().c_str());
+    };
+    set(p.SOURCE_DIR, scratch / "source");
+    set(p.SOURCE_DATA_DIR, scratch / "source\\sub");
+    set(p.APP_HOME, scratch / "old\\new\\app");
+    set(p.DATA_HOME, scratch / "old\\new\\app\\sub");
+    bool copied = run_copy_stage(p);
+    calls = saved;
+    EXPECT_TRUE(copied);
+    const std::string user = token_user();
+    const std::string list = "D:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;" + user + ")";
+    EXPECT_EQ(lists_built, (std::vector<std::string>{list + "(A;OICI;0x1200a9;;;AU)",
+                                                     list + "(A;OICI;0x1301bf;;;AU)"}));
+    EXPECT_EQ(folders_set, (std::vector<std::string>{(scratch / "old\\new").string(),
+                                                     (scratch / "old\\new\\app\\sub").string()}));
 }
 
 }  // namespace
