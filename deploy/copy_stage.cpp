@@ -46,10 +46,7 @@ bool create_and_protect(const char* folder, bool writable_for_users, bool* told_
     platform::create_directories(folder);
     if (!platform::stat_is_directory(folder)) return true;
     unsigned long code = platform::protect_folder(folder, writable_for_users);
-    if (code == 0) {
-        log_event("Access control list set on %s.", folder);
-        return true;
-    }
+    if (code == 0) return true;
     if (code == platform::ERROR_CODE_NOT_SUPPORTED) {
         if (!*told_no_lists) {
             write_format("Note: %s is on a file system without access control lists; every user "
