@@ -5,7 +5,6 @@
 #include "setup/console_output.h"
 #include "setup/log_event.h"
 
-#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -49,17 +48,18 @@ bool create_and_protect(const char* folder, bool writable_for_users, bool* told_
     if (code == 0) return true;
     if (code == platform::ERROR_CODE_NOT_SUPPORTED) {
         if (!*told_no_lists) {
-            write_format("Note: %s is on a file system without access control lists; every user "
-                         "of the machine can change the installed files.\n\n", folder);
+            write_format(
+                "Note: %s is on a file system without access control lists; every user "
+                "of the machine can change the installed files.\n\n",
+                folder);
             log_event("Note: %s is on a file system without access control lists.", folder);
         }
         *told_no_lists = true;
         return true;
     }
-    write_format("Error: Could not set the access control list of %s (Error Code: %lu)\n\n",
-                 folder, code);
-    log_event("Error: Could not set the access control list of %s (Error Code: %lu)", folder,
-              code);
+    write_format("Error: Could not set the access control list of %s (Error Code: %lu)\n\n", folder,
+                 code);
+    log_event("Error: Could not set the access control list of %s (Error Code: %lu)", folder, code);
     return false;
 }
 

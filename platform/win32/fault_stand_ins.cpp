@@ -22,7 +22,8 @@ BOOL WINAPI copy_stand_in(LPCSTR source, LPCSTR destination, BOOL fail_if_exists
     return real_system_calls().CopyFileA(source, destination, fail_if_exists);
 }
 
-int WINAPI create_directory_stand_in(HWND window, LPCSTR path, const SECURITY_ATTRIBUTES* security) {
+int WINAPI create_directory_stand_in(HWND window, LPCSTR path,
+                                     const SECURITY_ATTRIBUTES* security) {
     if (failing(Operation::create_directories)) return static_cast<int>(GetLastError());
     return real_system_calls().SHCreateDirectoryExA(window, path, security);
 }
@@ -32,7 +33,8 @@ HANDLE WINAPI create_file_stand_in(LPCSTR path, DWORD access, DWORD share,
                                    LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
                                    HANDLE model) {
     if (access == FILE_APPEND_DATA && failing(Operation::append_open)) return INVALID_HANDLE_VALUE;
-    return real_system_calls().CreateFileA(path, access, share, security, disposition, flags, model);
+    return real_system_calls().CreateFileA(path, access, share, security, disposition, flags,
+                                           model);
 }
 
 BOOL WINAPI write_stand_in(HANDLE file, LPCVOID bytes, DWORD length, LPDWORD written,

@@ -58,8 +58,9 @@ bool stat_is_directory(const char* path) {
 namespace {
 
 bool file_identity(const char* path, BY_HANDLE_FILE_INFORMATION* info) {
-    HANDLE handle = system_calls().CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE handle =
+        system_calls().CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return false;
     bool known = GetFileInformationByHandle(handle, info) != 0;
     system_calls().CloseHandle(handle);
@@ -85,8 +86,9 @@ namespace {
 AppendResult append_with_access(const char* path, const char* bytes, std::size_t length) {
     // Append access alone: every write goes to the end of the file as it is
     // at that moment, so runs that share the file never overwrite each other.
-    HANDLE file = system_calls().CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file =
+        system_calls().CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                   nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return {AppendOutcome::not_opened, GetLastError(), false};
     AppendResult result = {AppendOutcome::appended, 0, false};
     DWORD written = 0;

@@ -51,8 +51,8 @@ unsigned long protect_folder(const char* path, bool writable_for_users) {
                   "D:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;%s)(A;OICI;%s;;;AU)", user,
                   writable_for_users ? "0x1301bf" : "0x1200a9");
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!system_calls().ConvertStringSecurityDescriptorToSecurityDescriptorA(
-            sddl, SDDL_REVISION_1, &descriptor, nullptr))
+    if (!system_calls().ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1,
+                                                                             &descriptor, nullptr))
         return GetLastError();
     BOOL present = FALSE;
     BOOL defaulted = FALSE;
@@ -61,9 +61,12 @@ unsigned long protect_folder(const char* path, bool writable_for_users) {
     if (GetSecurityDescriptorDacl(descriptor, &present, &list, &defaulted) && present) {
         char target[MAX_PATH];
         int length = std::snprintf(target, sizeof target, "%s", path);
-        result = length < 0 || length >= MAX_PATH ? ERROR_FILENAME_EXCED_RANGE : system_calls().SetNamedSecurityInfoA(
-            target, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
-            nullptr, nullptr, list, nullptr);
+        result = length < 0 || length >= MAX_PATH
+                     ? ERROR_FILENAME_EXCED_RANGE
+                     : system_calls().SetNamedSecurityInfoA(
+                           target, SE_FILE_OBJECT,
+                           DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr,
+                           nullptr, list, nullptr);
     }
     LocalFree(descriptor);
     return result;

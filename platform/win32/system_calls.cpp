@@ -9,9 +9,12 @@ namespace platform {
 namespace {
 
 const SystemCalls real = {
-    ::CreateFileA,    ::WriteFile,     ::CloseHandle,        ::CopyFileA,           ::SHCreateDirectoryExA,
-    ::FindFirstFileW, ::FindNextFileW, ::GetModuleFileNameW, ::GetDiskFreeSpaceExA,
-    ::ConvertStringSecurityDescriptorToSecurityDescriptorA, ::SetNamedSecurityInfoA,
+    ::CreateFileA,           ::WriteFile,
+    ::CloseHandle,           ::CopyFileA,
+    ::SHCreateDirectoryExA,  ::FindFirstFileW,
+    ::FindNextFileW,         ::GetModuleFileNameW,
+    ::GetDiskFreeSpaceExA,   ::ConvertStringSecurityDescriptorToSecurityDescriptorA,
+    ::SetNamedSecurityInfoA,
 };
 
 SystemCalls in_use = real;

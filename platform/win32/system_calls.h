@@ -18,10 +18,10 @@ struct SystemCalls {
     BOOL(WINAPI* FindNextFileW)(HANDLE, LPWIN32_FIND_DATAW);
     DWORD(WINAPI* GetModuleFileNameW)(HMODULE, LPWSTR, DWORD);
     BOOL(WINAPI* GetDiskFreeSpaceExA)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
-    BOOL(WINAPI* ConvertStringSecurityDescriptorToSecurityDescriptorA)(LPCSTR, DWORD,
-                                                                       PSECURITY_DESCRIPTOR*, PULONG);
-    DWORD(WINAPI* SetNamedSecurityInfoA)(LPSTR, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID, PSID,
-                                         PACL, PACL);
+    BOOL(WINAPI* ConvertStringSecurityDescriptorToSecurityDescriptorA)
+    (LPCSTR, DWORD, PSECURITY_DESCRIPTOR*, PULONG);
+    DWORD(WINAPI* SetNamedSecurityInfoA)
+    (LPSTR, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID, PSID, PACL, PACL);
 };
 
 // The table in use; it starts with the system's own functions.

@@ -144,7 +144,8 @@ TEST_F(Win32Faults, APartOfAnEntryStays) {
 // The lists the backend builds, and the folders it sets them on.
 std::vector<std::string> lists_built, folders_set;
 
-BOOL WINAPI record_list(LPCSTR sddl, DWORD revision, PSECURITY_DESCRIPTOR* descriptor, PULONG size) {
+BOOL WINAPI record_list(LPCSTR sddl, DWORD revision, PSECURITY_DESCRIPTOR* descriptor,
+                        PULONG size) {
     lists_built.push_back(sddl);
     return platform::real_system_calls().ConvertStringSecurityDescriptorToSecurityDescriptorA(
         sddl, revision, descriptor, size);
