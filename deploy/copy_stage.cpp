@@ -5,7 +5,63 @@
 #include "setup/console_output.h"
 #include "setup/log_event.h"
 
+#include <cstring>
+
 namespace {
+
+constexpr std::size_t FOLDER_CAPACITY = 260;
+
+// Stores the first folder of the path (the path itself included) that does
+// not exist now; empty when all do or it will not fit. The root of a drive
+// or a share never counts.
+void first_missing_folder(const char* path, char* field) {
+    field[0] = '\0';
+    std::size_t length = std::strlen(path);
+    if (length >= FOLDER_CAPACITY) return;
+    std::size_t start = 0;
+    for (int parts = path[0] == '\\' && path[1] == '\\' ? 4 : 1; parts > 0 && start < length;
+         ++start)
+        if (path[start] == '\\') --parts;
+    for (std::size_t end = start; end <= length; ++end) {
+        if (end < length && path[end] != '\\') continue;
+        std::memcpy(field, path, end);
+        field[end] = '\0';
+        if (end > start && !platform::stat_is_directory(field)) return;
+    }
+    field[0] = '\0';
+}
+
+// True when the path is the folder or lies below it.
+bool lies_in(const char* path, const char* folder) {
+    std::size_t length = std::strlen(folder);
+    return folder[0] != '\0' && std::strncmp(path, folder, length) == 0 &&
+           (path[length] == '\0' || path[length] == '\\');
+}
+
+// Creates a folder that did not exist before the run and protects it;
+// false when its list was not set. Not created: the copy reports it.
+bool create_and_protect(const char* folder, bool writable_for_users, bool* told_no_lists) {
+    if (folder[0] == '\0') return true;
+    platform::create_directories(folder);
+    if (!platform::stat_is_directory(folder)) return true;
+    unsigned long code = platform::protect_folder(folder, writable_for_users);
+    if (code == 0) return true;
+    if (code == platform::ERROR_CODE_NOT_SUPPORTED) {
+        if (!*told_no_lists) {
+            write_format(
+                "Note: %s is on a file system without access control lists; every user "
+                "of the machine can change the installed files.\n\n",
+                folder);
+            log_event("Note: %s is on a file system without access control lists.", folder);
+        }
+        *told_no_lists = true;
+        return true;
+    }
+    write_format("Error: Could not set the access control list of %s (Error Code: %lu)\n\n", folder,
+                 code);
+    log_event("Error: Could not set the access control list of %s (Error Code: %lu)", folder, code);
+    return false;
+}
 
 // The bar goes two rows below the cursor; no row when output is no console.
 // The two rows are made by line breaks rather than counted, so that near the
@@ -35,8 +91,24 @@ bool copy_home(const char* label, const char* source, const char* destination) {
 
 }  // namespace
 
+// The first folder of each home's path that this run creates gets, as soon
+// as it exists, a list that only the installer and administrators may
+// change; a new DATA_HOME stays writable for every user (the database
+// service among them). A folder that existed before the run keeps its list.
 bool run_copy_stage(const SetupParameters& p) {
+    char new_app[FOLDER_CAPACITY];
+    char new_data[FOLDER_CAPACITY];
+    first_missing_folder(p.APP_HOME, new_app);
+    first_missing_folder(p.DATA_HOME, new_data);
+    bool data_is_new = new_data[0] != '\0';
+    // Below the new APP_HOME tree, or the data folder itself: listed below.
+    if (lies_in(new_data, new_app) || std::strcmp(new_data, p.DATA_HOME) == 0) new_data[0] = '\0';
+
+    bool told_no_lists = false;
+    bool listed = create_and_protect(new_app, false, &told_no_lists);
     bool app_home = copy_home("APP_HOME", p.SOURCE_DIR, p.APP_HOME);
+    listed = create_and_protect(new_data, false, &told_no_lists) && listed;
+    if (data_is_new) listed = create_and_protect(p.DATA_HOME, true, &told_no_lists) && listed;
     bool data_home = copy_home("DATA_HOME", p.SOURCE_DATA_DIR, p.DATA_HOME);
-    return app_home && data_home;
+    return listed && app_home && data_home;
 }

@@ -19,6 +19,7 @@ constexpr unsigned long ERROR_CODE_FILE_NOT_FOUND = 2;
 constexpr unsigned long ERROR_CODE_PATH_NOT_FOUND = 3;
 constexpr unsigned long ERROR_CODE_ACCESS_DENIED = 5;
 constexpr unsigned long ERROR_CODE_SHARING_VIOLATION = 32;
+constexpr unsigned long ERROR_CODE_NOT_SUPPORTED = 50;
 constexpr unsigned long ERROR_CODE_FILE_EXISTS = 80;
 constexpr unsigned long ERROR_CODE_DISK_FULL = 112;
 constexpr unsigned long ERROR_CODE_BAD_PATHNAME = 161;
@@ -97,7 +98,8 @@ struct AppendResult {
 // the same file at the same time never overwrite these bytes, nor these
 // theirs. When only a part could be written (a full disk), the part is
 // taken back only where no other writer can have appended after it;
-// otherwise it stays and fragment_left says so.
+// otherwise it stays and fragment_left says so. (POSIX takes it back under
+// its write lock; Win32's append-only handle cannot, so there it stays.)
 AppendResult append_to_file(const char* path, const char* bytes, std::size_t length);
 
 // Deletes a file. False when it could not be deleted.
@@ -132,6 +134,15 @@ DirectoryScan* find_first_entry(const char* pattern, DirectoryEntry* entry);
 bool find_next_entry(DirectoryScan* scan, DirectoryEntry* entry);
 
 void find_close(DirectoryScan* scan);
+
+// Gives a folder this run created a protected access control list that
+// everything below it inherits: full control for SYSTEM, Administrators
+// and the installing user, read and execute for Authenticated Users
+// (with writable_for_users, modify), nothing inherited from above.
+// Returns 0, ERROR_CODE_NOT_SUPPORTED when the folder's file system keeps
+// no access control lists (nothing is changed then), or the error code.
+// On POSIX the folder gets mode 0755 (writable_for_users: 0777).
+unsigned long protect_folder(const char* path, bool writable_for_users);
 
 // Copies one file, replacing an existing target unless it is read-only.
 // The copy takes over the source's read-only state. A file is never copied

@@ -164,6 +164,31 @@ TEST_F(TreeCopy, StageReportsErrorsInsteadOfCreated) {
               std::string::npos);
 }
 
+// The first folder the stage creates gets 0755, the new DATA_HOME 0777;
+// a folder that was there before and the files keep their modes.
+TEST_F(TreeCopy, StageSetsModesOnlyOnFoldersItCreates) {
+    SetupParameters p;
+    std::snprintf(p.SOURCE_DIR, sizeof p.SOURCE_DIR, "C:\\src");
+    std::snprintf(p.SOURCE_DATA_DIR, sizeof p.SOURCE_DATA_DIR, "C:\\src\\s");
+    std::snprintf(p.APP_HOME, sizeof p.APP_HOME, "C:\\old\\new\\app");
+    std::snprintf(p.DATA_HOME, sizeof p.DATA_HOME, "C:\\old\\new\\app\\s");
+    make_folders(scratch / "c/old");
+    chmod((scratch / "c/old").c_str(), 0700);
+    chmod((scratch / "c/src/a").c_str(), 0444);
+    testing::internal::CaptureStdout();
+    EXPECT_TRUE(run_copy_stage(p));
+    testing::internal::GetCapturedStdout();
+    auto mode = [](const std::string& path) {
+        struct stat status {};
+        stat(path.c_str(), &status);
+        return status.st_mode & 07777;
+    };
+    EXPECT_EQ(mode(scratch / "c/old"), 0700u);
+    EXPECT_EQ(mode(scratch / "c/old/new"), 0755u);
+    EXPECT_EQ(mode(scratch / "c/old/new/app/s"), 0777u);
+    EXPECT_EQ(mode(scratch / "c/old/new/app/a"), 0444u);
+}
+
 // The measure counts the names below the root and the backslashes between
 // them, over files and folders alike.
 TEST_F(TreeCopy, MeasureFindsTheLongestPathBelowTheRoot) {

@@ -9,7 +9,7 @@
 #include <unistd.h>
 
 #include "platform/platform.h"
-#include "platform/posix/fault_injection.h"
+#include "platform/fault_injection.h"
 #include "platform/posix/host_path.h"
 
 namespace platform {
@@ -314,6 +314,13 @@ bool copy_contents(int from, int to, off_t size) {
 }
 
 }  // namespace
+
+unsigned long protect_folder(const char* path, bool writable_for_users) {
+    char host[HOST_CAPACITY];
+    if (!host_path::to_host(path, host, sizeof host)) return ERROR_CODE_PATH_NOT_FOUND;
+    if (chmod(host, writable_for_users ? 0777 : 0755) != 0) return error_code_of(errno);
+    return 0;
+}
 
 unsigned long copy_file(const char* source, const char* destination) {
     char from_path[HOST_CAPACITY];

@@ -9,6 +9,7 @@
 #include <cwchar>
 
 #include "platform/platform.h"
+#include "platform/win32/system_calls.h"
 
 namespace platform {
 
@@ -38,7 +39,7 @@ bool spell_exactly(const wchar_t* wide, int wide_length, char* out, int capacity
 // back as a look-alike naming another folder, whose files would be copied.
 bool get_module_path(char* field, std::size_t capacity) {
     wchar_t path[MAX_PATH];
-    DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    DWORD length = system_calls().GetModuleFileNameW(nullptr, path, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) return false;
     char spelled[MAX_PATH * 2];
     if (!spell_exactly(path, static_cast<int>(length), spelled, static_cast<int>(sizeof spelled)))
@@ -57,11 +58,12 @@ bool stat_is_directory(const char* path) {
 namespace {
 
 bool file_identity(const char* path, BY_HANDLE_FILE_INFORMATION* info) {
-    HANDLE handle = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE handle =
+        system_calls().CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return false;
     bool known = GetFileInformationByHandle(handle, info) != 0;
-    CloseHandle(handle);
+    system_calls().CloseHandle(handle);
     return known;
 }
 
@@ -84,19 +86,20 @@ namespace {
 AppendResult append_with_access(const char* path, const char* bytes, std::size_t length) {
     // Append access alone: every write goes to the end of the file as it is
     // at that moment, so runs that share the file never overwrite each other.
-    HANDLE file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file =
+        system_calls().CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                   nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return {AppendOutcome::not_opened, GetLastError(), false};
     AppendResult result = {AppendOutcome::appended, 0, false};
     DWORD written = 0;
-    if (!WriteFile(file, bytes, static_cast<DWORD>(length), &written, nullptr)) {
+    if (!system_calls().WriteFile(file, bytes, static_cast<DWORD>(length), &written, nullptr)) {
         result = {AppendOutcome::not_written, GetLastError(), written > 0};
     } else if (written != length) {
         // A handle with append access alone cannot cut the file back, and
         // another run may have appended after the part by now: it stays.
         result = {AppendOutcome::not_written, ERROR_CODE_DISK_FULL, written > 0};
     }
-    if (!CloseHandle(file) && result.outcome == AppendOutcome::appended)
+    if (!system_calls().CloseHandle(file) && result.outcome == AppendOutcome::appended)
         result = {AppendOutcome::not_written, GetLastError(), false};
     return result;
 }
@@ -132,7 +135,7 @@ bool remove_file(const char* path) {
 }
 
 unsigned long create_directories(const char* path) {
-    int result = SHCreateDirectoryExA(nullptr, path, nullptr);
+    int result = system_calls().SHCreateDirectoryExA(nullptr, path, nullptr);
     if (result == ERROR_SUCCESS) return 0;
     DWORD error = GetLastError();
     if (error == ERROR_ALREADY_EXISTS || result == ERROR_ALREADY_EXISTS)
@@ -192,7 +195,7 @@ DirectoryScan* find_first_entry(const char* pattern, DirectoryEntry* entry) {
     wchar_t wide_pattern[MAX_PATH];
     if (MultiByteToWideChar(CP_ACP, 0, pattern, -1, wide_pattern, MAX_PATH) == 0) return nullptr;
     WIN32_FIND_DATAW data;
-    HANDLE handle = FindFirstFileW(wide_pattern, &data);
+    HANDLE handle = system_calls().FindFirstFileW(wide_pattern, &data);
     if (handle == INVALID_HANDLE_VALUE) return nullptr;
     store_entry(data, entry);
     return new DirectoryScan{handle};
@@ -200,7 +203,7 @@ DirectoryScan* find_first_entry(const char* pattern, DirectoryEntry* entry) {
 
 bool find_next_entry(DirectoryScan* scan, DirectoryEntry* entry) {
     WIN32_FIND_DATAW data;
-    if (!FindNextFileW(scan->handle, &data)) return false;
+    if (!system_calls().FindNextFileW(scan->handle, &data)) return false;
     store_entry(data, entry);
     return true;
 }
@@ -211,7 +214,7 @@ void find_close(DirectoryScan* scan) {
 }
 
 unsigned long copy_file(const char* source, const char* destination) {
-    if (CopyFileA(source, destination, FALSE)) return 0;
+    if (system_calls().CopyFileA(source, destination, FALSE)) return 0;
     return GetLastError();
 }
 

@@ -1,5 +1,5 @@
 // The state behind fault_injection.h: all empty unless a test sets it.
-#include "platform/posix/fault_injection.h"
+#include "platform/fault_injection.h"
 
 #include <cstddef>
 #include <cstdio>

@@ -1,9 +1,12 @@
-// Test-only control over the POSIX backend: makes chosen calls of the file
+// Test-only control over a backend: makes chosen calls of the file
 // operations fail with a given Windows error code, and lets a test that
 // runs the setup in its own process name the executable's path. Only tests
 // include this header; the program itself never calls the setters, and
 // nothing outside a test (no argument, no environment variable) reaches
-// them. The Win32 backend has no such control.
+// them. The POSIX backend asks take_fault in each operation; the Win32
+// backend's test library puts failing stand-ins into its system-call table
+// (open_file and write_file have no stand-in there: the C runtime opens
+// and writes those files).
 #pragma once
 
 namespace platform {
@@ -34,11 +37,11 @@ void reset_faults();
 // executable's.
 void set_module_path(const char* windows_path);
 
-// For the backend: counts this call of the operation and tells whether it
+// For the POSIX backend: counts this call of the operation and tells whether it
 // must fail, storing the code.
 bool take_fault(Operation operation, unsigned long* code);
 
-// For the backend: the module path a test set, or null.
+// For the POSIX backend: the module path a test set, or null.
 const char* module_path_override();
 
 }  // namespace fault_injection

@@ -1,0 +1,75 @@
+// The fault seam of the Win32 backend: stand-ins for its system calls that
+// count each call and fail it where a test injected a fault, and otherwise
+// call the system. They are put into the table when the test exe starts.
+#include <windows.h>
+
+#include "platform/fault_injection.h"
+#include "platform/win32/system_calls.h"
+
+namespace platform {
+namespace fault_injection {
+namespace {
+
+bool failing(Operation operation) {
+    unsigned long code = 0;
+    if (!take_fault(operation, &code)) return false;
+    SetLastError(code);
+    return true;
+}
+
+BOOL WINAPI copy_stand_in(LPCSTR source, LPCSTR destination, BOOL fail_if_exists) {
+    if (failing(Operation::copy_file)) return FALSE;
+    return real_system_calls().CopyFileA(source, destination, fail_if_exists);
+}
+
+int WINAPI create_directory_stand_in(HWND window, LPCSTR path,
+                                     const SECURITY_ATTRIBUTES* security) {
+    if (failing(Operation::create_directories)) return static_cast<int>(GetLastError());
+    return real_system_calls().SHCreateDirectoryExA(window, path, security);
+}
+
+// Append access alone marks the log's append; other opens pass unchanged.
+HANDLE WINAPI create_file_stand_in(LPCSTR path, DWORD access, DWORD share,
+                                   LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
+                                   HANDLE model) {
+    if (access == FILE_APPEND_DATA && failing(Operation::append_open)) return INVALID_HANDLE_VALUE;
+    return real_system_calls().CreateFileA(path, access, share, security, disposition, flags,
+                                           model);
+}
+
+BOOL WINAPI write_stand_in(HANDLE file, LPCVOID bytes, DWORD length, LPDWORD written,
+                           LPOVERLAPPED overlapped) {
+    if (failing(Operation::append_write)) {
+        if (written != nullptr) *written = 0;
+        return FALSE;
+    }
+    return real_system_calls().WriteFile(file, bytes, length, written, overlapped);
+}
+
+HANDLE WINAPI find_first_stand_in(LPCWSTR pattern, LPWIN32_FIND_DATAW data) {
+    if (failing(Operation::find_first_entry)) return INVALID_HANDLE_VALUE;
+    return real_system_calls().FindFirstFileW(pattern, data);
+}
+
+DWORD WINAPI module_path_stand_in(HMODULE module, LPWSTR path, DWORD capacity) {
+    const char* chosen = module_path_override();
+    if (chosen == nullptr) return real_system_calls().GetModuleFileNameW(module, path, capacity);
+    int length = MultiByteToWideChar(CP_ACP, 0, chosen, -1, path, static_cast<int>(capacity));
+    return length > 0 ? static_cast<DWORD>(length - 1) : 0;
+}
+
+struct StandIns {
+    StandIns() {
+        SystemCalls& calls = system_calls();
+        calls.CopyFileA = copy_stand_in;
+        calls.SHCreateDirectoryExA = create_directory_stand_in;
+        calls.CreateFileA = create_file_stand_in;
+        calls.WriteFile = write_stand_in;
+        calls.FindFirstFileW = find_first_stand_in;
+        calls.GetModuleFileNameW = module_path_stand_in;
+    }
+} stand_ins;
+
+}  // namespace
+}  // namespace fault_injection
+}  // namespace platform

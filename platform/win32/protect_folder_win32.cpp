@@ -1,0 +1,75 @@
+// The access control list of a folder this run created.
+#include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
+
+#include <cstdio>
+
+#include "platform/platform.h"
+#include "platform/win32/system_calls.h"
+
+namespace platform {
+
+namespace {
+
+// The string form of the token's user SID. False when it cannot be had.
+bool token_user(char* field, std::size_t capacity) {
+    HANDLE token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+    union {
+        TOKEN_USER user;
+        unsigned char bytes[256];
+    } info;
+    DWORD length = 0;
+    bool known = GetTokenInformation(token, TokenUser, &info, sizeof info, &length) != 0;
+    CloseHandle(token);
+    char* sid = nullptr;
+    if (!known || !ConvertSidToStringSidA(info.user.User.Sid, &sid)) return false;
+    int written = std::snprintf(field, capacity, "%s", sid);
+    LocalFree(sid);
+    return written > 0 && static_cast<std::size_t>(written) < capacity;
+}
+
+// True when the folder's volume keeps access control lists (not FAT, exFAT).
+bool keeps_access_lists(const char* path) {
+    char root[MAX_PATH];
+    DWORD flags = 0;
+    if (!GetVolumePathNameA(path, root, sizeof root)) return true;
+    if (!GetVolumeInformationA(root, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0)) return true;
+    return (flags & FILE_PERSISTENT_ACLS) != 0;
+}
+
+}  // namespace
+
+unsigned long protect_folder(const char* path, bool writable_for_users) {
+    if (!keeps_access_lists(path)) return ERROR_CODE_NOT_SUPPORTED;
+    char user[184];
+    if (!token_user(user, sizeof user)) return ERROR_CODE_ACCESS_DENIED;
+    // Modify (0x1301bf) or read and execute (0x1200a9) for Authenticated Users.
+    char sddl[400];
+    std::snprintf(sddl, sizeof sddl,
+                  "D:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;%s)(A;OICI;%s;;;AU)", user,
+                  writable_for_users ? "0x1301bf" : "0x1200a9");
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!system_calls().ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1,
+                                                                             &descriptor, nullptr))
+        return GetLastError();
+    BOOL present = FALSE;
+    BOOL defaulted = FALSE;
+    PACL list = nullptr;
+    DWORD result = ERROR_INVALID_SECURITY_DESCR;
+    if (GetSecurityDescriptorDacl(descriptor, &present, &list, &defaulted) && present) {
+        char target[MAX_PATH];
+        int length = std::snprintf(target, sizeof target, "%s", path);
+        result = length < 0 || length >= MAX_PATH
+                     ? ERROR_FILENAME_EXCED_RANGE
+                     : system_calls().SetNamedSecurityInfoA(
+                           target, SE_FILE_OBJECT,
+                           DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr,
+                           nullptr, list, nullptr);
+    }
+    LocalFree(descriptor);
+    return result;
+}
+
+}  // namespace platform

@@ -1,0 +1,32 @@
+// The table starts with the system's own functions.
+#include "platform/win32/system_calls.h"
+
+#include <sddl.h>
+#include <shlobj.h>
+
+namespace platform {
+
+namespace {
+
+const SystemCalls real = {
+    ::CreateFileA,           ::WriteFile,
+    ::CloseHandle,           ::CopyFileA,
+    ::SHCreateDirectoryExA,  ::FindFirstFileW,
+    ::FindNextFileW,         ::GetModuleFileNameW,
+    ::GetDiskFreeSpaceExA,   ::ConvertStringSecurityDescriptorToSecurityDescriptorA,
+    ::SetNamedSecurityInfoA,
+};
+
+SystemCalls in_use = real;
+
+}  // namespace
+
+SystemCalls& system_calls() {
+    return in_use;
+}
+
+const SystemCalls& real_system_calls() {
+    return real;
+}
+
+}  // namespace platform

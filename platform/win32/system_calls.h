@@ -1,0 +1,33 @@
+// The system calls of the Win32 file backend, called through one table so
+// that a test build can put failing stand-ins in their place. The program
+// itself never changes an entry: nothing outside a test reaches the table.
+#pragma once
+
+#include <windows.h>
+#include <aclapi.h>
+
+namespace platform {
+
+struct SystemCalls {
+    HANDLE(WINAPI* CreateFileA)(LPCSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE);
+    BOOL(WINAPI* WriteFile)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED);
+    BOOL(WINAPI* CloseHandle)(HANDLE);
+    BOOL(WINAPI* CopyFileA)(LPCSTR, LPCSTR, BOOL);
+    int(WINAPI* SHCreateDirectoryExA)(HWND, LPCSTR, const SECURITY_ATTRIBUTES*);
+    HANDLE(WINAPI* FindFirstFileW)(LPCWSTR, LPWIN32_FIND_DATAW);
+    BOOL(WINAPI* FindNextFileW)(HANDLE, LPWIN32_FIND_DATAW);
+    DWORD(WINAPI* GetModuleFileNameW)(HMODULE, LPWSTR, DWORD);
+    BOOL(WINAPI* GetDiskFreeSpaceExA)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
+    BOOL(WINAPI* ConvertStringSecurityDescriptorToSecurityDescriptorA)
+    (LPCSTR, DWORD, PSECURITY_DESCRIPTOR*, PULONG);
+    DWORD(WINAPI* SetNamedSecurityInfoA)
+    (LPSTR, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID, PSID, PACL, PACL);
+};
+
+// The table in use; it starts with the system's own functions.
+SystemCalls& system_calls();
+
+// The system's own functions, for a stand-in that lets a call through.
+const SystemCalls& real_system_calls();
+
+}  // namespace platform

@@ -1,0 +1,205 @@
+// The fault seam's cases on the Win32 backend, the one that ships: the
+// faults are failing stand-ins in its system-call table, the copy is the
+// program's own, and install.log is written in the scratch folder.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <sddl.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "fault_injection.h"
+#include "deploy/copy_directory.h"
+#include "deploy/copy_stage.h"
+#include "platform/platform.h"
+#include "platform/win32/system_calls.h"
+#include "setup/log_event.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using platform::fault_injection::inject_fault;
+using platform::fault_injection::Operation;
+
+std::string read_all(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::size_t occurrences(const std::string& text, const std::string& piece) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1))
+        ++count;
+    return count;
+}
+
+// A source tree of five files in two folders, a target beside it, and the
+// working folder (where install.log goes) inside the scratch folder.
+class Win32Faults : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        platform::fault_injection::reset_faults();
+        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+        scratch = fs::temp_directory_path() / (std::string("setup-faults-") + test->name());
+        fs::remove_all(scratch);
+        fs::create_directories(scratch / "source\\sub");
+        for (const char* name : {"a.txt", "b.txt", "c.txt", "sub/d.txt", "sub/e.txt"})
+            std::ofstream(scratch / "source" / name) << name;
+        saved_folder = fs::current_path();
+        fs::current_path(scratch);
+    }
+    void TearDown() override {
+        platform::fault_injection::reset_faults();
+        platform::system_calls().WriteFile = saved_write;
+        fs::current_path(saved_folder);
+        fs::remove_all(scratch);
+    }
+    int copy() {
+        return copy_directory((scratch / "source").string().c_str(),
+                              (scratch / "target").string().c_str(), -1);
+    }
+    std::string log() {
+        return read_all(scratch / "install.log");
+    }
+
+    fs::path scratch, saved_folder;
+    decltype(platform::SystemCalls::WriteFile) saved_write = platform::system_calls().WriteFile;
+};
+
+TEST_F(Win32Faults, DiskFullDuringTheCopy) {
+    inject_fault(Operation::copy_file, 4, 0, platform::ERROR_CODE_DISK_FULL);
+    EXPECT_EQ(copy(), 2);
+    EXPECT_EQ(occurrences(log(), "Copied file: "), 3u);
+    EXPECT_EQ(occurrences(log(), "Error copying file: "), 2u);
+}
+
+TEST_F(Win32Faults, ReadOnlyTarget) {
+    inject_fault(Operation::create_directories, 1, 0, platform::ERROR_CODE_ACCESS_DENIED);
+    EXPECT_EQ(copy(), 1);
+    EXPECT_FALSE(fs::exists(scratch / "target"));
+    EXPECT_EQ(occurrences(log(), "Error: Could not create directory "), 1u) << log();
+}
+
+TEST_F(Win32Faults, SharingViolation) {
+    inject_fault(Operation::copy_file, 2, 1, platform::ERROR_CODE_SHARING_VIOLATION);
+    EXPECT_EQ(copy(), 1);
+    EXPECT_EQ(occurrences(log(), "Copied file: "), 4u);
+    EXPECT_EQ(platform::copy_file((scratch / "source/a.txt").string().c_str(),
+                                  (scratch / "copy.txt").string().c_str()),
+              0u);
+}
+
+TEST_F(Win32Faults, VanishedSourceFolder) {
+    inject_fault(Operation::find_first_entry, 1, 0, platform::ERROR_CODE_PATH_NOT_FOUND);
+    EXPECT_EQ(copy(), 1);
+    EXPECT_EQ(occurrences(log(), "Error: Could not open source directory "), 1u) << log();
+    EXPECT_EQ(occurrences(log(), "Copied file: "), 0u);
+}
+
+TEST_F(Win32Faults, UnwritableLog) {
+    inject_fault(Operation::append_open, 1, 0, platform::ERROR_CODE_ACCESS_DENIED);
+    EXPECT_EQ(copy(), 0);
+    EXPECT_FALSE(fs::exists(scratch / "install.log"));
+    EXPECT_GE(count_lost_log_entries(), 5);
+}
+
+TEST_F(Win32Faults, LogEntriesLostDuringTheCopy) {
+    int lost_before = count_lost_log_entries();
+    inject_fault(Operation::append_write, 2, 3, platform::ERROR_CODE_DISK_FULL);
+    EXPECT_EQ(copy(), 0);
+    EXPECT_EQ(occurrences(log(), "Copied file: "), 2u) << log();
+    EXPECT_EQ(count_lost_log_entries() - lost_before, 3);
+}
+
+TEST_F(Win32Faults, ModulePathOverride) {
+    platform::fault_injection::set_module_path("C:\\dist\\setup.exe");
+    char path[260];
+    ASSERT_TRUE(platform::get_module_path(path, sizeof path));
+    EXPECT_STREQ(path, "C:\\dist\\setup.exe");
+}
+
+// A write cut short by a full disk: the append-only handle cannot take the
+// part back, so it stays and the result says so.
+BOOL WINAPI half_write(HANDLE file, LPCVOID bytes, DWORD length, LPDWORD written, LPOVERLAPPED) {
+    platform::real_system_calls().WriteFile(file, bytes, length / 2, written, nullptr);
+    SetLastError(ERROR_DISK_FULL);
+    return FALSE;
+}
+
+TEST_F(Win32Faults, APartOfAnEntryStays) {
+    platform::system_calls().WriteFile = half_write;
+    const std::string path = (scratch / "install.log").string();
+    platform::AppendResult result = platform::append_to_file(path.c_str(), "0123456789", 10);
+    EXPECT_EQ(result.outcome, platform::AppendOutcome::not_written);
+    EXPECT_EQ(result.code, platform::ERROR_CODE_DISK_FULL);
+    EXPECT_TRUE(result.fragment_left);
+    EXPECT_EQ(read_all(path), "01234");
+}
+
+// The lists the backend builds, and the folders it sets them on.
+std::vector<std::string> lists_built, folders_set;
+
+BOOL WINAPI record_list(LPCSTR sddl, DWORD revision, PSECURITY_DESCRIPTOR* descriptor,
+                        PULONG size) {
+    lists_built.push_back(sddl);
+    return platform::real_system_calls().ConvertStringSecurityDescriptorToSecurityDescriptorA(
+        sddl, revision, descriptor, size);
+}
+
+DWORD WINAPI record_set(LPSTR path, SE_OBJECT_TYPE type, SECURITY_INFORMATION what, PSID owner,
+                        PSID group, PACL list, PACL audit) {
+    EXPECT_EQ(what, DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION);
+    DWORD result = platform::real_system_calls().SetNamedSecurityInfoA(path, type, what, owner,
+                                                                       group, list, audit);
+    EXPECT_EQ(result, 0u) << path;
+    folders_set.push_back(path);
+    return result;
+}
+
+std::string token_user() {
+    HANDLE token;
+    EXPECT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
+    unsigned char info[256];
+    DWORD length = 0;
+    EXPECT_TRUE(GetTokenInformation(token, TokenUser, info, sizeof info, &length));
+    CloseHandle(token);
+    char* sid = nullptr;
+    EXPECT_TRUE(ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(info)->User.Sid, &sid));
+    std::string text = sid;
+    LocalFree(sid);
+    return text;
+}
+
+TEST_F(Win32Faults, NewFoldersOfTheHomesAreProtected) {
+    platform::SystemCalls& calls = platform::system_calls();
+    auto saved = calls;
+    calls.ConvertStringSecurityDescriptorToSecurityDescriptorA = record_list;
+    calls.SetNamedSecurityInfoA = record_set;
+    lists_built.clear();
+    folders_set.clear();
+    fs::create_directories(scratch / "old");
+    SetupParameters p;
+    auto set = [](char* field, const fs::path& path) {
+        std::snprintf(field, 260, "%s", path.string().c_str());
+    };
+    set(p.SOURCE_DIR, scratch / "source");
+    set(p.SOURCE_DATA_DIR, scratch / "source\\sub");
+    set(p.APP_HOME, scratch / "old\\new\\app");
+    set(p.DATA_HOME, scratch / "old\\new\\app\\sub");
+    bool copied = run_copy_stage(p);
+    calls = saved;
+    EXPECT_TRUE(copied);
+    const std::string user = token_user();
+    const std::string list = "D:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;" + user + ")";
+    EXPECT_EQ(lists_built, (std::vector<std::string>{list + "(A;OICI;0x1200a9;;;AU)",
+                                                     list + "(A;OICI;0x1301bf;;;AU)"}));
+    EXPECT_EQ(folders_set, (std::vector<std::string>{(scratch / "old\\new").string(),
+                                                     (scratch / "old\\new\\app\\sub").string()}));
+}
+
+}  // namespace
