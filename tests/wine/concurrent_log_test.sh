@@ -82,7 +82,7 @@ mkdir -p "$HELD"
 HOLDER=$(windows_path "$ROOT/build/$BUILD/tests-wine/hold_log_turn.exe")
 on_exit "touch '$HELD/released'"
 (cd "$HELD" && "$WINE" "$HOLDER" install.log released >holder.txt 2>&1) &
-for ((i = 0; i < 600 && ! grep -q holding "$HELD/holder.txt" 2>/dev/null; i++)); do sleep 0.1; done
+for ((i = 0; i < 600; i++)); do grep -q holding "$HELD/holder.txt" 2>/dev/null && break; sleep 0.1; done
 grep -q holding "$HELD/holder.txt" || { cat "$HELD/holder.txt" >&2; fail "the holder did not take the turn"; }
 started=$SECONDS
 install A1 "$HELD" "$HELD/output.txt"
