@@ -155,7 +155,7 @@ def not_negative(text: str) -> int:
 SIZES = {"files": 10000, "wine_files": 2000, "folders": 100, "big_files": 3, "big_mb": 50,
          "repeat": 7, "wine_repeat": 5}
 QUICK_SIZES = {"files": 200, "wine_files": 100, "folders": 12, "big_files": 1, "big_mb": 2,
-               "repeat": 2, "wine_repeat": 2}
+               "repeat": 2, "wine_repeat": 1}
 
 
 def parse_settings(argv: list[str]) -> Settings:
@@ -597,6 +597,7 @@ class NativeResult:
     cp_both: Series
     pty: Series
     file: Series
+    floor: Series
     escapes_in_file: bool = False
 
 
@@ -620,7 +621,11 @@ def run_native(settings: Settings, scratch: Path) -> NativeResult:
                           cp=Series("`cp -r` of the tree"),
                           cp_both=Series("`cp -r` of the tree, then of its data folder over the copy"),
                           pty=Series("install, output on a pseudo-terminal (bar drawn)"),
-                          file=Series("install, output to a file"))
+                          file=Series("install, output to a file"),
+                          floor=Series("floor (bench/floor.cpp), the same work as an install's copy"))
+    floor_program = REPO / "build" / "linux" / "bench" / "floor"
+    if not floor_program.is_file():
+        raise BenchError(f"{floor_program} is missing; build the linux preset")
     user = getpass.getuser()
 
     def copy(kind: str, run_name: str) -> Run:
@@ -668,11 +673,30 @@ def run_native(settings: Settings, scratch: Path) -> NativeResult:
         check_install(label, tree, drive, work, output, desktop)
         return run
 
+    def floor(kind: str, run_name: str) -> Run:
+        drive = base / "out" / f"c-floor-{run_name}"
+        work = base / "out" / f"work-floor-{run_name}"
+        work.mkdir(parents=True)
+        drive.mkdir()
+        app = "C:\\" + "\\".join(APP_HOME.parts)
+        argv = [str(floor_program), wine_path(tree.root), app, wine_path(tree.root / "data"), app + "\\data"]
+        status, run = run_to_file(argv, None, base / "out" / f"floor-{run_name}.txt", settings.timeout,
+                                  "floor", cwd=work, env=dict(os.environ, SETUP_DRIVE_C=str(drive)))
+        if status != 0:
+            raise BenchError(f"native floor run {run_name} ended with status {status}")
+        check_peer_copy(f"native floor run {run_name}", tree, drive / APP_HOME)
+        lines = (work / "install.log").read_bytes().count(b"\r\n")
+        if lines != len(tree.files) + len(tree.data):
+            raise BenchError(f"native floor run {run_name}: install.log holds {lines} lines, expected "
+                             f"{len(tree.files) + len(tree.data)}")
+        return run
+
     # A warm-up, so every timed run reads the tree from the page cache.
     copy("plain", "warm-up")
     for i in range(1, settings.repeat + 1):
         for series, step, kind in ((result.cp, copy, "plain"), (result.pty, install, "pty"),
-                                   (result.cp_both, copy, "both"), (result.file, install, "file")):
+                                   (result.cp_both, copy, "both"), (result.file, install, "file"),
+                                   (result.floor, floor, "floor")):
             run = step(kind, str(i))
             series.runs.append(run)
             log(f"native run {i}/{settings.repeat}: {series.label}: {run.seconds:.3f} s (cpu {run.cpu:.3f} s"
@@ -1047,6 +1071,7 @@ def report(settings: Settings, native: NativeResult | None, wine: list[WineResul
         for series, how in ((n.file, "output to a file"), (n.pty, "output on a pseudo-terminal (bar drawn)")):
             summary(f"{first}, {how}", "`cp -r`", n.cp, series)
             summary(f"native, the same, {how}", "`cp -r` of the same work", n.cp_both, series)
+            summary(f"native, the same, {how}", "floor", n.floor, series)
             first = "native, the same"
     for w in wine:
         first = f"Wine, {w.build.name} ({w.build.description}), {len(w.tree.files):,} files ({mib(w.tree.bytes)} MiB)"
@@ -1055,6 +1080,8 @@ def report(settings: Settings, native: NativeResult | None, wine: list[WineResul
                 if w.series[f"{tool}_{mode}"].runs:
                     summary(f"{first}, {how}", shown, w.series[f"{tool}_{mode}"], w.series[f"setup_{mode}"])
                     first = f"Wine, {w.build.name}, the same"
+        for mode, how in (("console", "in a console"), ("file", "output redirected to a file")):
+            summary(f"{first}, {how}", "floor", w.series[f"floor_{mode}"], w.series[f"setup_{mode}"])
     add("")
     problems = {w.robocopy_problem for w in wine if w.robocopy_problem}
     for problem in sorted(problems):
