@@ -57,11 +57,13 @@ bool name_of_file(const char* path, unsigned long long* hash) {
     wchar_t wide[MAX_PATH];
     int units = MultiByteToWideChar(CP_ACP, 0, full, static_cast<int>(length), wide, MAX_PATH);
     if (units <= 0) return false;
-    CharUpperBuffW(wide, static_cast<DWORD>(units));
+    wchar_t folded[MAX_PATH];
+    units = LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, wide, units, folded, MAX_PATH);
+    if (units <= 0) return false;
     unsigned long long h = 14695981039346656037ull;  // FNV-1a
     for (int i = 0; i < units; ++i) {
-        h = (h ^ (wide[i] & 0xFF)) * 1099511628211ull;
-        h = (h ^ (wide[i] >> 8)) * 1099511628211ull;
+        h = (h ^ (folded[i] & 0xFF)) * 1099511628211ull;
+        h = (h ^ (folded[i] >> 8)) * 1099511628211ull;
     }
     *hash = h;
     return true;
