@@ -128,6 +128,7 @@ class Settings:
     build: str
     setup_linux: Path
     setup_exe: dict[str, Path]
+    baseline_exe: dict[str, Path]  # another build to time in the same rounds
     given: set[str]  # presets whose program was named on the command line
     timeout: float
     strict: bool
@@ -154,7 +155,7 @@ def not_negative(text: str) -> int:
 SIZES = {"files": 10000, "wine_files": 2000, "folders": 100, "big_files": 3, "big_mb": 50,
          "repeat": 7, "wine_repeat": 5}
 QUICK_SIZES = {"files": 200, "wine_files": 100, "folders": 12, "big_files": 1, "big_mb": 2,
-               "repeat": 2, "wine_repeat": 2}
+               "repeat": 2, "wine_repeat": 1}
 
 
 def parse_settings(argv: list[str]) -> Settings:
@@ -191,6 +192,10 @@ def parse_settings(argv: list[str]) -> Settings:
     parser.add_argument("--setup-linux", type=Path, help="measure this native program instead")
     parser.add_argument("--setup-win32", type=Path, help="measure this 32-bit setup.exe instead")
     parser.add_argument("--setup-win64", type=Path, help="measure this 64-bit setup.exe instead")
+    parser.add_argument("--baseline-win32", type=Path,
+                        help="also time this 32-bit setup.exe in the same rounds, paired per round")
+    parser.add_argument("--baseline-win64", type=Path,
+                        help="also time this 64-bit setup.exe in the same rounds, paired per round")
     parser.add_argument("--timeout", type=float, default=1800,
                         help="longest wait for any single run, seconds (default 1800)")
     parser.add_argument("--strict", action="store_true",
@@ -225,6 +230,8 @@ def parse_settings(argv: list[str]) -> Settings:
             "win32": (args.setup_win32 or REPO / "build" / "win32" / "setup.exe").resolve(),
             "win64": (args.setup_win64 or REPO / "build" / "win64" / "setup.exe").resolve(),
         },
+        baseline_exe={name: path.resolve() for name, path in (("win32", args.baseline_win32),
+                                                              ("win64", args.baseline_win64)) if path},
         given={preset for preset, path in (("linux", args.setup_linux), ("win32", args.setup_win32),
                                            ("win64", args.setup_win64)) if path},
         timeout=args.timeout, strict=args.strict, keep=args.keep,
@@ -590,6 +597,7 @@ class NativeResult:
     cp_both: Series
     pty: Series
     file: Series
+    floor: Series
     escapes_in_file: bool = False
 
 
@@ -613,7 +621,11 @@ def run_native(settings: Settings, scratch: Path) -> NativeResult:
                           cp=Series("`cp -r` of the tree"),
                           cp_both=Series("`cp -r` of the tree, then of its data folder over the copy"),
                           pty=Series("install, output on a pseudo-terminal (bar drawn)"),
-                          file=Series("install, output to a file"))
+                          file=Series("install, output to a file"),
+                          floor=Series("floor (bench/floor.cpp), the same work as an install's copy"))
+    floor_program = REPO / "build" / "linux" / "bench" / "floor"
+    if not floor_program.is_file():
+        raise BenchError(f"{floor_program} is missing; build the linux preset")
     user = getpass.getuser()
 
     def copy(kind: str, run_name: str) -> Run:
@@ -661,11 +673,30 @@ def run_native(settings: Settings, scratch: Path) -> NativeResult:
         check_install(label, tree, drive, work, output, desktop)
         return run
 
+    def floor(kind: str, run_name: str) -> Run:
+        drive = base / "out" / f"c-floor-{run_name}"
+        work = base / "out" / f"work-floor-{run_name}"
+        work.mkdir(parents=True)
+        drive.mkdir()
+        app = "C:\\" + "\\".join(APP_HOME.parts)
+        argv = [str(floor_program), wine_path(tree.root), app, wine_path(tree.root / "data"), app + "\\data"]
+        status, run = run_to_file(argv, None, base / "out" / f"floor-{run_name}.txt", settings.timeout,
+                                  "floor", cwd=work, env=dict(os.environ, SETUP_DRIVE_C=str(drive)))
+        if status != 0:
+            raise BenchError(f"native floor run {run_name} ended with status {status}")
+        check_peer_copy(f"native floor run {run_name}", tree, drive / APP_HOME)
+        lines = (work / "install.log").read_bytes().count(b"\r\n")
+        if lines != len(tree.files) + len(tree.data):
+            raise BenchError(f"native floor run {run_name}: install.log holds {lines} lines, expected "
+                             f"{len(tree.files) + len(tree.data)}")
+        return run
+
     # A warm-up, so every timed run reads the tree from the page cache.
     copy("plain", "warm-up")
     for i in range(1, settings.repeat + 1):
         for series, step, kind in ((result.cp, copy, "plain"), (result.pty, install, "pty"),
-                                   (result.cp_both, copy, "both"), (result.file, install, "file")):
+                                   (result.cp_both, copy, "both"), (result.file, install, "file"),
+                                   (result.floor, floor, "floor")):
             run = step(kind, str(i))
             series.runs.append(run)
             log(f"native run {i}/{settings.repeat}: {series.label}: {run.seconds:.3f} s (cpu {run.cpu:.3f} s"
@@ -821,10 +852,14 @@ class WineResult:
 WINE_CASES = (
     ("xcopy_console", "`xcopy /E /I /Y`, console"),
     ("robocopy_console", "`robocopy /E` (quiet), console"),
+    ("floor_console", "floor (bench/floor.cpp), console"),
     ("setup_console", "setup.exe, console (bar drawn)"),
+    ("baseline_console", "baseline setup.exe, console"),
     ("xcopy_file", "`xcopy /E /I /Y`, output to a file"),
     ("robocopy_file", "`robocopy /E` (quiet), output to a file"),
+    ("floor_file", "floor (bench/floor.cpp), output to a file"),
     ("setup_file", "setup.exe, output to a file"),
+    ("baseline_file", "baseline setup.exe, output to a file"),
 )
 
 
@@ -862,6 +897,12 @@ def run_wine(settings: Settings, scratch: Path, build: WineBuild, tree_root: Pat
     program = settings.setup_exe[build.name]
     version = subprocess.run([build.loader, "--version"], stdout=subprocess.PIPE, text=True).stdout.strip()
     shutil.copy2(program, tree_root / "setup.exe")
+    baseline = settings.baseline_exe.get(build.name)
+    if baseline:
+        shutil.copy2(baseline, tree_root / "baseline-setup.exe")
+    floor_exe = REPO / "build" / build.name / "bench" / "floor.exe"
+    if not floor_exe.is_file():
+        raise BenchError(f"{floor_exe} is missing; build the {build.name} preset")
     tree = read_tree(tree_root, settings.wine_files)
     answers = base / "answers"
     console.create()
@@ -896,12 +937,32 @@ def run_wine(settings: Settings, scratch: Path, build: WineBuild, tree_root: Pat
         check_peer_copy(f"{build.name}: {tool} ({mode}) run {run_name}", tree, console.drive_c / name)
         return run
 
-    def install(mode: str, run_name: str) -> Run:
-        work = out / f"work-setup-{mode}-{run_name}"
-        output = out / f"stdout-setup-{mode}-{run_name}"
-        label = f"{build.name}: setup.exe ({mode}) run {run_name}"
+    def floor(mode: str, run_name: str) -> Run:
+        # The same work as an install's copy: the tree into APP_HOME, then its
+        # data folder into DATA_HOME; one log line per copied file.
+        name = f"floor-{mode}-{run_name}"
+        work = out / f"work-{name}"
+        app = f"C:\\{name}"
+        argv = [build.loader, str(floor_exe), wine_path(tree_root), app,
+                wine_path(tree_root / "data"), app + "\\data"]
         os.sync()
-        status, run, screen = console.run([build.loader, str(tree_root / "setup.exe")], work, answers,
+        status, run, _ = console.run(argv, work, None, out / f"stdout-{name}" if mode == "file" else None)
+        label = f"{build.name}: floor ({mode}) run {run_name}"
+        if status != 0:
+            raise BenchError(f"{label} ended with status {status}")
+        check_peer_copy(label, tree, console.drive_c / name)
+        lines = (work / "install.log").read_bytes().count(b"\r\n")
+        if lines != len(tree.files) + len(tree.data):
+            raise BenchError(f"{label}: install.log holds {lines} lines, expected {len(tree.files) + len(tree.data)}")
+        return run
+
+    def install(mode: str, run_name: str, exe: str = "setup.exe") -> Run:
+        who = exe.replace(".exe", "")
+        work = out / f"work-{who}-{mode}-{run_name}"
+        output = out / f"stdout-{who}-{mode}-{run_name}"
+        label = f"{build.name}: {exe} ({mode}) run {run_name}"
+        os.sync()
+        status, run, screen = console.run([build.loader, str(tree_root / exe)], work, answers,
                                           output if mode == "file" else None)
         shown = output.read_bytes() if mode == "file" else screen
         if status != 0:
@@ -911,16 +972,23 @@ def run_wine(settings: Settings, scratch: Path, build: WineBuild, tree_root: Pat
             raise BenchError(f"{label}: no finished progress bar on the screen")
         check_install(label, tree, console.drive_c, work, shown, console.desktop)
         # Out of the way, by renaming (nothing is deleted while runs are timed).
-        os.rename(console.drive_c / APP_HOME.parts[0], out / f"{APP_HOME.parts[0]}-{mode}-{run_name}")
-        os.rename(console.desktop / SHORTCUT, out / f"{SHORTCUT}-{mode}-{run_name}")
+        os.rename(console.drive_c / APP_HOME.parts[0], out / f"{APP_HOME.parts[0]}-{who}-{mode}-{run_name}")
+        os.rename(console.desktop / SHORTCUT, out / f"{SHORTCUT}-{who}-{mode}-{run_name}")
         return run
 
     for i in range(1, settings.wine_repeat + 1):
         for key, _ in WINE_CASES:
             what, mode = key.split("_")
-            if what == "robocopy" and robocopy_problem:
+            if what == "robocopy" and robocopy_problem or what == "baseline" and not baseline:
                 continue
-            run = install(mode, str(i)) if what == "setup" else peer(what, mode, str(i))
+            if what == "setup":
+                run = install(mode, str(i))
+            elif what == "baseline":
+                run = install(mode, str(i), "baseline-setup.exe")
+            elif what == "floor":
+                run = floor(mode, str(i))
+            else:
+                run = peer(what, mode, str(i))
             series[key].runs.append(run)
             log(f"{build.name} run {i}/{settings.wine_repeat}: {series[key].label}: {run.seconds:.3f} s"
                 + (f" (cpu {run.cpu:.2f} s, peak {run.rss_kb} KB)" if run.rss_kb else ""))
@@ -1003,6 +1071,7 @@ def report(settings: Settings, native: NativeResult | None, wine: list[WineResul
         for series, how in ((n.file, "output to a file"), (n.pty, "output on a pseudo-terminal (bar drawn)")):
             summary(f"{first}, {how}", "`cp -r`", n.cp, series)
             summary(f"native, the same, {how}", "`cp -r` of the same work", n.cp_both, series)
+            summary(f"native, the same, {how}", "floor", n.floor, series)
             first = "native, the same"
     for w in wine:
         first = f"Wine, {w.build.name} ({w.build.description}), {len(w.tree.files):,} files ({mib(w.tree.bytes)} MiB)"
@@ -1011,6 +1080,8 @@ def report(settings: Settings, native: NativeResult | None, wine: list[WineResul
                 if w.series[f"{tool}_{mode}"].runs:
                     summary(f"{first}, {how}", shown, w.series[f"{tool}_{mode}"], w.series[f"setup_{mode}"])
                     first = f"Wine, {w.build.name}, the same"
+        for mode, how in (("console", "in a console"), ("file", "output redirected to a file")):
+            summary(f"{first}, {how}", "floor", w.series[f"floor_{mode}"], w.series[f"setup_{mode}"])
     add("")
     problems = {w.robocopy_problem for w in wine if w.robocopy_problem}
     for problem in sorted(problems):
@@ -1075,6 +1146,17 @@ def report(settings: Settings, native: NativeResult | None, wine: list[WineResul
         add(f"setup.exe with its output to a file against xcopy with its output to a file: "
             f"{ratio(setup_f.median, w.series['xcopy_file'].median)} (medians), "
             f"{ratio(setup_f.best, w.series['xcopy_file'].best)} (best runs).")
+        for mode, text in (("console", "in a console"), ("file", "output to a file")):
+            setup, floor_series = w.series[f"setup_{mode}"], w.series[f"floor_{mode}"]
+            add(f"setup.exe ÷ floor, {text}: {ratio(setup.median, floor_series.median)} (medians), "
+                f"{ratio(setup.best, floor_series.best)} (best runs); setup.exe ÷ xcopy, {text}: "
+                f"{ratio(setup.median, w.series[f'xcopy_{mode}'].median)} (medians).")
+            base = w.series[f"baseline_{mode}"]
+            if base.runs:
+                paired = [a.seconds / b.seconds for a, b in zip(setup.runs, base.runs)]
+                add(f"setup.exe ÷ baseline, {text}, paired per round: "
+                    + " ".join(f"{r:.2f}" for r in paired)
+                    + f"; median {statistics.median(paired):.2f}.")
         add(f"Peak resident memory of the setup.exe process: {setup_c.rss_kb or 0:,} KB (console), "
             f"{setup_f.rss_kb or 0:,} KB (file).")
         verdict = judge(setup_c.best, xcopy.best, WINE_TARGET)

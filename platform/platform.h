@@ -91,13 +91,18 @@ struct AppendResult {
     AppendOutcome outcome;
     unsigned long code;  // the error code when not appended, else 0
     bool fragment_left;  // not_written with a part of the bytes left at the end
+    // Another run appending to the file kept its turn for the whole time-out
+    // during this append: from now on this run appends without turns.
+    bool stopped_taking_turns = false;
 };
 
 // Opens the file for appending only (creating it when missing), puts the
 // bytes at its end in one write and closes it. Other programs appending to
 // the same file at the same time never overwrite these bytes, nor these
-// theirs. When only a part could be written (a full disk), the part is
-// taken back only where no other writer can have appended after it;
+// theirs: they take turns, waiting a few seconds at most, and a run that
+// once waited that long for its turn stops taking turns (and says so).
+// When only a part could be written (a full disk), the part is taken back
+// only where no other writer can have appended after it;
 // otherwise it stays and fragment_left says so. (POSIX takes it back under
 // its write lock; Win32's append-only handle cannot, so there it stays.)
 AppendResult append_to_file(const char* path, const char* bytes, std::size_t length);

@@ -9,6 +9,11 @@
 
 namespace {
 
+// Another run logging into the same install.log kept its turn too long.
+const char STOPPED_TAKING_TURNS[] =
+    "Warning: Another run writing to install.log kept its turn for 5 seconds; this run now "
+    "writes to install.log without waiting for its turn.";
+
 int lost_entries = 0;
 // A part of an entry was left at the end of the log by a failed append.
 bool fragment_in_log = false;
@@ -45,6 +50,11 @@ bool log_event(const char* format, ...) {
     with_crlf("\n", line, sizeof line, &used);
 
     platform::AppendResult result = platform::append_to_file("install.log", line, used);
+    if (result.stopped_taking_turns) {
+        // Said once: the backend takes no more turns, so it never says it again.
+        print_line(STOPPED_TAKING_TURNS);
+        log_event("%s", STOPPED_TAKING_TURNS);
+    }
     if (result.outcome == platform::AppendOutcome::appended) {
         fragment_in_log = false;
         return true;

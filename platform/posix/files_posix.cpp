@@ -6,6 +6,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include "platform/platform.h"
@@ -74,6 +75,30 @@ int close_refused(void* cookie) {
     return result;
 }
 
+// How long an append waits for another run's lock on the file before this
+// run stops taking turns for good.
+constexpr int LOCK_TIME_OUT_MS = 5000;
+bool lock_given_up = false;
+
+// Takes the file's write lock, waiting for it a few seconds at most. 0 when
+// taken; gave_up is set when this call waited the whole time-out.
+int lock_for_append(int file, bool* gave_up) {
+    if (lock_given_up) return -1;
+    struct flock lock = {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    for (int waited = 0;; ++waited) {
+        if (fcntl(file, F_SETLK, &lock) == 0) return 0;
+        if (errno != EACCES && errno != EAGAIN && errno != EINTR) return -1;
+        if (waited >= LOCK_TIME_OUT_MS) break;
+        struct timespec millisecond = {0, 1000000};
+        nanosleep(&millisecond, nullptr);
+    }
+    lock_given_up = true;
+    *gave_up = true;
+    return -1;
+}
+
 }  // namespace
 
 bool get_module_path(char* field, std::size_t capacity) {
@@ -139,12 +164,8 @@ AppendResult append_to_file(const char* path, const char* bytes, std::size_t len
     // is held no other run of it can append after a part taken back below.
     // Where the lock cannot be had, the append goes on without it and a part
     // is never taken back.
-    struct flock lock = {};
-    lock.l_type = F_WRLCK;
-    lock.l_whence = SEEK_SET;
-    int locked;
-    while ((locked = fcntl(file, F_SETLKW, &lock)) != 0 && errno == EINTR) {
-    }
+    bool gave_up = false;
+    int locked = lock_for_append(file, &gave_up);
     ssize_t written;
     while ((written = write(file, bytes, length)) < 0 && errno == EINTR) {
     }
@@ -162,6 +183,7 @@ AppendResult append_to_file(const char* path, const char* bytes, std::size_t len
     }
     if (close(file) != 0 && result.outcome == AppendOutcome::appended)
         result = {AppendOutcome::not_written, error_code_of(errno), false};
+    result.stopped_taking_turns = gave_up;
     return result;
 }
 

@@ -9,6 +9,7 @@
 #include <cwchar>
 
 #include "platform/platform.h"
+#include "platform/win32/append_turn.h"
 #include "platform/win32/system_calls.h"
 
 namespace platform {
@@ -104,29 +105,13 @@ AppendResult append_with_access(const char* path, const char* bytes, std::size_t
     return result;
 }
 
-// Windows puts each write on a handle with append access alone at the end
-// of the file in one step. Wine finds the end and then writes there, so two
-// runs could both write at the same end and one entry would overwrite the
-// other. Appends of this program therefore take turns, by a named mutex
-// (created once and kept for the run); a run that cannot have its turn
-// within a few seconds appends all the same.
-HANDLE append_turn() {
-    static HANDLE turn = CreateMutexA(nullptr, FALSE, "Local\\QuarndelSetupAppendTurn");
-    return turn;
-}
-
-bool take_append_turn() {
-    if (append_turn() == nullptr) return false;
-    DWORD waited = WaitForSingleObject(append_turn(), 5000);
-    return waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
-}
-
 }  // namespace
 
 AppendResult append_to_file(const char* path, const char* bytes, std::size_t length) {
-    bool turn = take_append_turn();
+    append_turn::Turn turn = append_turn::take(path);
     AppendResult result = append_with_access(path, bytes, length);
-    if (turn) ReleaseMutex(append_turn());
+    append_turn::give_back(turn);
+    result.stopped_taking_turns = turn == append_turn::Turn::given_up;
     return result;
 }
 

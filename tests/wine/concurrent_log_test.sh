@@ -3,7 +3,8 @@
 # win64) started together from one folder, into C:\A1 and C:\A2, 1,500
 # files each: install.log must hold every entry of both runs, each whole on
 # a line of its own (CR LF), and nothing else. Each run alone first gives
-# the entries it writes.
+# the entries it writes. Then a run beside a holder that never gives back
+# the log's turn.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 use_build "${1:-}"
@@ -74,8 +75,30 @@ if ! diff <(LC_ALL=C sort "$SCRATCH/expected") <(LC_ALL=C sort "$SCRATCH/togethe
     fail "install.log does not hold exactly the entries of both runs"
 fi
 
+# A run beside one that logs into the same install.log and keeps its turn
+# for good waits for it once, says so once, and goes on without turns.
+HELD="$SCRATCH/held"
+mkdir -p "$HELD"
+HOLDER=$(windows_path "$ROOT/build/$BUILD/tests-wine/hold_log_turn.exe")
+on_exit "touch '$HELD/released'"
+(cd "$HELD" && "$WINE" "$HOLDER" install.log released >holder.txt 2>&1) &
+for ((i = 0; i < 600; i++)); do grep -q holding "$HELD/holder.txt" 2>/dev/null && break; sleep 0.1; done
+grep -q holding "$HELD/holder.txt" || { cat "$HELD/holder.txt" >&2; fail "the holder did not take the turn"; }
+started=$SECONDS
+install A1 "$HELD" "$HELD/output.txt"
+took=$((SECONDS - started))
+touch "$HELD/released"
+[ "$(cat "$HELD/output.txt.status")" = 0 ] || { tail -20 "$HELD/output.txt" >&2; fail "beside a holder: exit status not 0"; }
+NOTE='Warning: Another run writing to install.log kept its turn for 5 seconds'
+[ "$(grep -cF "$NOTE" "$HELD/output.txt")" -eq 1 ] || fail "beside a holder: the console does not say once that turns stopped"
+[ "$(grep -cF "$NOTE" "$HELD/install.log")" -eq 1 ] || fail "beside a holder: install.log does not say once that turns stopped"
+entries=$(grep -c '' "$HELD/install.log")
+[ "$(grep -c '^Copied file: ' "$HELD/install.log")" -eq $((FILES + DATA_FILES)) ] || fail "beside a holder: copy entries missing"
+# Waiting for every entry would take entries x 5 s.
+[ "$took" -lt $((entries * 5 / 20)) ] || fail "beside a holder the run took $took s for $entries entries"
+
 # The runs really shared the log: their copy entries alternate.
 switches=$(awk '/^Copied file: / { run = index($0, "-> C:\\A1\\") ? 1 : 2; if (last && run != last) n++; last = run }
     END { print n + 0 }' "$SCRATCH/together")
 [ "$switches" -ge 2 ] || skip "the two runs did not overlap, so nothing shared was tested"
-pass "two runs at once, $((2 * (FILES + DATA_FILES))) copy entries, all whole ($switches alternations)"
+pass "two runs at once, $((2 * (FILES + DATA_FILES))) copy entries, all whole ($switches alternations); beside a holder in $took s"

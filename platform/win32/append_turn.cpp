@@ -1,0 +1,128 @@
+#include "platform/win32/append_turn.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+
+namespace platform {
+namespace append_turn {
+namespace {
+
+// What the runs appending to one file share, in memory every one of them
+// maps: how many are up, and how many are appending alone at this moment.
+struct Shared {
+    LONG runs;
+    LONG appending_alone;
+};
+
+// This run's part in the turns of one file.
+struct Place {
+    char path[MAX_PATH];  // as the caller gave it
+    HANDLE mapping = nullptr;
+    Shared* shared = nullptr;
+    HANDLE turn = nullptr;  // the mutex
+    bool usable = false;
+    bool given_up = false;
+
+    ~Place() { leave(); }
+
+    void leave() {
+        if (shared != nullptr) {
+            InterlockedDecrement(&shared->runs);
+            UnmapViewOfFile(shared);
+        }
+        if (mapping != nullptr) CloseHandle(mapping);
+        if (turn != nullptr) CloseHandle(turn);
+        mapping = nullptr;
+        shared = nullptr;
+        turn = nullptr;
+        usable = false;
+        given_up = false;
+    }
+};
+
+Place place;
+
+LONG read_shared(volatile LONG* value) {
+    return InterlockedCompareExchange(value, 0, 0);
+}
+
+// Names the file by its full path with the letter case folded, as a hash,
+// since a name of a system object cannot hold backslashes.
+bool name_of_file(const char* path, unsigned long long* hash) {
+    char full[MAX_PATH];
+    DWORD length = GetFullPathNameA(path, MAX_PATH, full, nullptr);
+    if (length == 0 || length >= MAX_PATH) return false;
+    wchar_t wide[MAX_PATH];
+    int units = MultiByteToWideChar(CP_ACP, 0, full, static_cast<int>(length), wide, MAX_PATH);
+    if (units <= 0) return false;
+    wchar_t folded[MAX_PATH];
+    units = LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, wide, units, folded, MAX_PATH);
+    if (units <= 0) return false;
+    unsigned long long h = 14695981039346656037ull;  // FNV-1a
+    for (int i = 0; i < units; ++i) {
+        h = (h ^ (folded[i] & 0xFF)) * 1099511628211ull;
+        h = (h ^ (folded[i] >> 8)) * 1099511628211ull;
+    }
+    *hash = h;
+    return true;
+}
+
+// Joins the runs that append to the file. A run that joins while another
+// appends alone waits until that append is over: from then on the other
+// one takes turns too. False when this run waited the whole time-out.
+bool join(const char* path) {
+    place.leave();
+    std::snprintf(place.path, sizeof place.path, "%s", path);
+    unsigned long long hash;
+    if (!name_of_file(path, &hash)) return true;
+    char name[64];
+    std::snprintf(name, sizeof name, "Local\\QuarndelSetupLogRuns-%016llx", hash);
+    place.mapping =
+        CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(Shared), name);
+    if (place.mapping == nullptr) return true;
+    place.shared = static_cast<Shared*>(
+        MapViewOfFile(place.mapping, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(Shared)));
+    if (place.shared == nullptr) return true;
+    std::snprintf(name, sizeof name, "Local\\QuarndelSetupLogTurn-%016llx", hash);
+    place.turn = CreateMutexA(nullptr, FALSE, name);
+    if (place.turn == nullptr) return true;
+    place.usable = true;
+    if (InterlockedIncrement(&place.shared->runs) == 1) return true;
+    DWORD start = GetTickCount();
+    while (read_shared(&place.shared->appending_alone) != 0) {
+        if (GetTickCount() - start >= TIME_OUT_MS) return false;
+        Sleep(1);
+    }
+    return true;
+}
+
+}  // namespace
+
+Turn take(const char* path, bool even_alone) {
+    if (std::strcmp(place.path, path) != 0 && !join(path)) {
+        place.given_up = true;
+        return Turn::given_up;
+    }
+    if (!place.usable || place.given_up) return Turn::none;
+    if (!even_alone) {
+        // Marked first, then counted: a run that joins after the count
+        // sees the mark and waits for this append to end.
+        InterlockedIncrement(&place.shared->appending_alone);
+        if (read_shared(&place.shared->runs) == 1) return Turn::alone;
+        InterlockedDecrement(&place.shared->appending_alone);
+    }
+    DWORD waited = WaitForSingleObject(place.turn, TIME_OUT_MS);
+    if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) return Turn::taken;
+    place.given_up = true;
+    return Turn::given_up;
+}
+
+void give_back(Turn turn) {
+    if (turn == Turn::alone) InterlockedDecrement(&place.shared->appending_alone);
+    if (turn == Turn::taken) ReleaseMutex(place.turn);
+}
+
+}  // namespace append_turn
+}  // namespace platform
