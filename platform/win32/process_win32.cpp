@@ -17,14 +17,25 @@ constexpr DWORD COMMAND_BREAK_GRACE_MS = 500;
 
 // Set by the handler; read once the command has ended.
 volatile LONG breaks_seen = 0;
+// While a command runs, and for the grace after it, a break is the command's.
+volatile LONG command_running = 0;
+volatile LONG command_ended_at = 0;  // GetTickCount() when it ended
+bool handler_installed = false;
 
 // Ctrl+C and Ctrl+Break reach every process on the console. While the
 // command runs they are meant for it: this process stays, and notes them,
 // since the exit status cannot tell (cmd passes on what it likes, and
-// under Wine a program ended by Ctrl+C reports status 0). A handler
-// function, unlike the NULL form, is not inherited by the command.
+// under Wine a program ended by Ctrl+C reports status 0). The console
+// hands a Ctrl+C to its processes one after another, so the command can
+// be gone before this process's turn comes: for a moment after the
+// command's end a break is still taken as the command's. Later ones go on
+// to the handlers below this one. A handler function, unlike the NULL
+// form, is not inherited by the command.
 BOOL WINAPI keep_running_on_break(DWORD event) {
     if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
+    bool running = InterlockedCompareExchange(&command_running, 0, 0) != 0;
+    DWORD ended = static_cast<DWORD>(InterlockedCompareExchange(&command_ended_at, 0, 0));
+    if (!running && GetTickCount() - ended >= COMMAND_BREAK_GRACE_MS) return FALSE;
     InterlockedIncrement(&breaks_seen);
     return TRUE;
 }
@@ -39,15 +50,24 @@ CommandResult run_command(const char* command) {
                          GetConsoleMode(input, &input_mode) != 0;
 
     InterlockedExchange(&breaks_seen, 0);
-    SetConsoleCtrlHandler(keep_running_on_break, TRUE);
+    InterlockedExchange(&command_running, 1);
+    // Above every other handler, the closing entry's included.
+    if (handler_installed) SetConsoleCtrlHandler(keep_running_on_break, FALSE);
+    handler_installed = SetConsoleCtrlHandler(keep_running_on_break, TRUE) != 0;
     errno = 0;
     int status = std::system(command);
     bool started = !(status == -1 && errno != 0);
-    // The console hands a Ctrl+C to its processes one after another: the
-    // command can be gone before this process's turn comes. Keep the
-    // handler a moment longer, so that turn does not end this process.
-    Sleep(COMMAND_BREAK_GRACE_MS);
-    SetConsoleCtrlHandler(keep_running_on_break, FALSE);
+    DWORD ended = GetTickCount();
+    InterlockedExchange(&command_ended_at, static_cast<LONG>(ended));
+    InterlockedExchange(&command_running, 0);
+    // A command that failed may have been ended by a break whose turn here
+    // has not come yet: wait for it before saying whether one came. A
+    // command that succeeded costs no wait; the handler stays in charge
+    // for the grace all the same.
+    if (status != 0 && InterlockedCompareExchange(&breaks_seen, 0, 0) == 0) {
+        DWORD waited = GetTickCount() - ended;
+        if (waited < COMMAND_BREAK_GRACE_MS) Sleep(COMMAND_BREAK_GRACE_MS - waited);
+    }
 
     if (console_input) SetConsoleMode(input, input_mode);
     CommandResult result;
