@@ -58,6 +58,17 @@ DWORD WINAPI module_path_stand_in(HMODULE module, LPWSTR path, DWORD capacity) {
     return length > 0 ? static_cast<DWORD>(length - 1) : 0;
 }
 
+BOOL WINAPI free_space_stand_in(LPCSTR root, PULARGE_INTEGER available, PULARGE_INTEGER total,
+                                PULARGE_INTEGER total_free) {
+    if (failing(Operation::free_space)) return FALSE;
+    unsigned long long bytes = 0;
+    if (root == nullptr || !free_space_override(root, &bytes))
+        return real_system_calls().GetDiskFreeSpaceExA(root, available, total, total_free);
+    for (PULARGE_INTEGER figure : {available, total, total_free})
+        if (figure != nullptr) figure->QuadPart = bytes;
+    return TRUE;
+}
+
 struct StandIns {
     StandIns() {
         SystemCalls& calls = system_calls();
@@ -67,6 +78,7 @@ struct StandIns {
         calls.WriteFile = write_stand_in;
         calls.FindFirstFileW = find_first_stand_in;
         calls.GetModuleFileNameW = module_path_stand_in;
+        calls.GetDiskFreeSpaceExA = free_space_stand_in;
     }
 } stand_ins;
 
