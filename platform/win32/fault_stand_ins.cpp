@@ -64,8 +64,9 @@ BOOL WINAPI free_space_stand_in(LPCSTR root, PULARGE_INTEGER available, PULARGE_
     unsigned long long bytes = 0;
     if (root == nullptr || !free_space_override(root, &bytes))
         return real_system_calls().GetDiskFreeSpaceExA(root, available, total, total_free);
-    for (PULARGE_INTEGER figure : {available, total, total_free})
-        if (figure != nullptr) figure->QuadPart = bytes;
+    if (available != nullptr) available->QuadPart = bytes;
+    if (total != nullptr) total->QuadPart = bytes;
+    if (total_free != nullptr) total_free->QuadPart = bytes;
     return TRUE;
 }
 
