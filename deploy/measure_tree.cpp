@@ -27,7 +27,8 @@ void report_unreadable(const char* folder) {
 
 // Measures one folder; relative is the length of its path below the root
 // (0 for the root itself).
-bool measure_level(const char* folder, std::size_t relative, std::size_t* longest) {
+bool measure_level(const char* folder, std::size_t relative, std::size_t* longest,
+                   unsigned long long* bytes) {
     char pattern[PATH_CAPACITY];
     platform::DirectoryEntry entry;
     platform::DirectoryScan* scan = nullptr;
@@ -60,7 +61,8 @@ bool measure_level(const char* folder, std::size_t relative, std::size_t* longes
         // Below the root each name follows a backslash.
         std::size_t length = relative + (relative > 0 ? 1 : 0) + std::strlen(entry.name);
         if (length > *longest) *longest = length;
-        if (entry.is_directory && !measure_level(path, length, longest)) {
+        *bytes += entry.size;
+        if (entry.is_directory && !measure_level(path, length, longest, bytes)) {
             readable = false;
             break;
         }
@@ -71,7 +73,8 @@ bool measure_level(const char* folder, std::size_t relative, std::size_t* longes
 
 }  // namespace
 
-bool measure_tree(const char* folder, std::size_t* longest) {
+bool measure_tree(const char* folder, std::size_t* longest, unsigned long long* bytes) {
     *longest = 0;
-    return measure_level(folder, 0, longest);
+    *bytes = 0;
+    return measure_level(folder, 0, longest, bytes);
 }

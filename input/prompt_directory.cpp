@@ -3,8 +3,10 @@
 #include <cstring>
 
 #include "input/answer_checks.h"
+#include "input/drive_room.h"
 #include "input/prompt_string.h"
 #include "input/read_answer.h"
+#include "platform/platform.h"
 #include "setup/bounded_text.h"
 #include "setup/console_output.h"
 #include "setup/derive_paths.h"
@@ -25,6 +27,47 @@ bool tree_fits(const char* root, const DirectoryRules& rules) {
         "%u characters long, and may be at most %u. Please enter a shorter path: ",
         rules.home_name, static_cast<unsigned>(home),
         static_cast<unsigned>(needed < limit ? limit - needed : 0));
+    return false;
+}
+
+// A size in tenths of a megabyte (MB: 1,048,576 bytes), rounded up or down.
+unsigned long long tenths_of_mb(unsigned long long bytes, bool round_up) {
+    const unsigned long long mb = 1048576;
+    unsigned long long rest = (bytes % mb) * 10;
+    return bytes / mb * 10 + rest / mb + (round_up && rest % mb != 0 ? 1 : 0);
+}
+
+// What copying the tree into home adds to its drive: replaced files of an
+// earlier install give back their room.
+unsigned long long room_needed(const char* source, unsigned long long bytes, const char* home) {
+    unsigned long long replaced = measure_replaced(source, home);
+    return replaced < bytes ? bytes - replaced : 0;
+}
+
+// The home's drive must hold what the copies put on it, when its free
+// space can be learned. Writes the refusal when it cannot.
+bool drive_has_room(const char* root, const DirectoryRules& rules) {
+    if (rules.source == nullptr) return true;
+    char home[PATH_CAPACITY];
+    unsigned long long free_bytes = 0;
+    if (!compose_text(home, sizeof home, "%s%s", root, rules.home_suffix) ||
+        !platform::get_free_space(home, &free_bytes))
+        return true;
+    const bool both = rules.earlier_home != nullptr && on_same_drive(home, rules.earlier_home) &&
+                      !lies_inside(home, rules.earlier_home);
+    if (free_bytes >= rules.bytes && (!both || free_bytes - rules.bytes >= rules.earlier_bytes))
+        return true;
+    unsigned long long needed = room_needed(rules.source, rules.bytes, home);
+    if (both) needed += room_needed(rules.earlier_source, rules.earlier_bytes, rules.earlier_home);
+    if (free_bytes >= needed) return true;
+    // Needed rounds up and free down, so the figures never look enough.
+    const unsigned long long need = tenths_of_mb(needed, true);
+    const unsigned long long have = tenths_of_mb(free_bytes, false);
+    write_format(
+        "\nERROR: Not enough free space on the drive of %s: the copy needs %lu.%u MB, %lu.%u MB "
+        "are free. Please enter a valid path: ",
+        rules.home_name, static_cast<unsigned long>(need / 10), static_cast<unsigned>(need % 10),
+        static_cast<unsigned long>(have / 10), static_cast<unsigned>(have % 10));
     return false;
 }
 
@@ -68,7 +111,7 @@ bool accept_directory(char* answer, char* result, std::size_t result_capacity, c
             "Please enter a shorter path: ");
         return false;
     }
-    if (!tree_fits(root, rules)) return false;
+    if (!tree_fits(root, rules) || !drive_has_room(root, rules)) return false;
     trim_whitespace(answer);
     copy_text(result, result_capacity, root);
     return true;

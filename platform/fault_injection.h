@@ -20,6 +20,7 @@ enum class Operation {
     append_open,         // append_to_file cannot open the file
     append_write,        // append_to_file opens the file, but writes nothing
     find_first_entry,    // the enumeration cannot be started (null)
+    free_space,          // get_free_space cannot learn the free space (false)
     count
 };
 
@@ -30,7 +31,16 @@ enum class Operation {
 void inject_fault(Operation operation, unsigned long first, unsigned long count,
                   unsigned long code);
 
-// Removes every fault, restarts the counts and forgets the module path.
+// Makes get_free_space report this many bytes free on the drive or share
+// whose root is given (C:\ or \\server\share\, any case); other drives
+// report their real free space. A few drives can be set at once.
+void set_free_space(const char* root, unsigned long long bytes);
+
+// For the backends: the free space a test set for the root, if any.
+bool free_space_override(const char* root, unsigned long long* bytes);
+
+// Removes every fault, restarts the counts, forgets the module path and
+// the free space set for drives.
 void reset_faults();
 
 // Makes get_module_path store this Windows path instead of the running

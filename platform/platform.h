@@ -127,6 +127,7 @@ struct DirectoryEntry {
     char name[260];
     bool is_directory;
     bool has_exact_name;
+    unsigned long long size;  // a file's size in bytes; 0 for a folder
 };
 
 struct DirectoryScan;  // an open enumeration
@@ -139,6 +140,15 @@ DirectoryScan* find_first_entry(const char* pattern, DirectoryEntry* entry);
 bool find_next_entry(DirectoryScan* scan, DirectoryEntry* entry);
 
 void find_close(DirectoryScan* scan);
+
+// Stores the size in bytes of the file the path names. False when it names
+// no file (nothing there, or a folder).
+bool get_file_size(const char* path, unsigned long long* size);
+
+// Stores the bytes free for the caller on the drive or network share that
+// holds the path (C:\ for C:\x\y, \\server\share\ for \\server\share\x);
+// the path itself need not exist yet. False when it cannot be learned.
+bool get_free_space(const char* path, unsigned long long* free_bytes);
 
 // Gives a folder this run created a protected access control list that
 // everything below it inherits: full control for SYSTEM, Administrators

@@ -117,8 +117,17 @@ bool collect_parameters(SetupParameters& p, const DistributionSize& size) {
     print_line("Do not end with a \\ unless specifying just the drive root e.g. D:\\ ");
     print_line("You may include spaces and ampersands & in the APP_HOME path. ");
     print_line("Do not include quotes \" ");
-    const DirectoryRules app_rules = {
-        false, APP_DIRECTORY_REFUSED_CHARACTERS, app_home_fits, "APP_HOME", "", size.longest_path};
+    const DirectoryRules app_rules = {false,
+                                      APP_DIRECTORY_REFUSED_CHARACTERS,
+                                      app_home_fits,
+                                      "APP_HOME",
+                                      "",
+                                      size.longest_path,
+                                      p.SOURCE_DIR,
+                                      size.bytes,
+                                      nullptr,
+                                      nullptr,
+                                      0};
     if (!prompt_directory("Enter the app installation directory path", p.APP_DIRECTORY,
                           sizeof p.APP_DIRECTORY, "C:\\", p.APP_HOME, sizeof p.APP_HOME,
                           p.DBSERVICE, p.APP_OWNER, app_rules)) {
@@ -133,9 +142,19 @@ bool collect_parameters(SetupParameters& p, const DistributionSize& size) {
     print_line("Spaces are not allowed in this path.");
     print_line("Do not include ampersands &. ");
     print_line("Do not include quotes \". ");
-    const DirectoryRules data_rules = {true,           DATA_DIRECTORY_REFUSED_CHARACTERS,
-                                       data_home_fits, "DATA_HOME",
-                                       "\\data",       size.longest_data_path};
+    // With the default answers DATA_HOME lies in APP_HOME: the data folder
+    // is already counted there, and its second copy only replaces files.
+    const DirectoryRules data_rules = {true,
+                                       DATA_DIRECTORY_REFUSED_CHARACTERS,
+                                       data_home_fits,
+                                       "DATA_HOME",
+                                       "\\data",
+                                       size.longest_data_path,
+                                       p.SOURCE_DATA_DIR,
+                                       size.data_bytes,
+                                       p.APP_HOME,
+                                       p.SOURCE_DIR,
+                                       size.bytes};
     if (!prompt_directory("Enter the data directory path", p.DATA_DIRECTORY,
                           sizeof p.DATA_DIRECTORY, "C:\\", p.DATA_HOME, sizeof p.DATA_HOME,
                           p.DBSERVICE, p.APP_OWNER, data_rules)) {

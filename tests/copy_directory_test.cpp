@@ -190,26 +190,29 @@ TEST_F(TreeCopy, StageSetsModesOnlyOnFoldersItCreates) {
 }
 
 // The measure counts the names below the root and the backslashes between
-// them, over files and folders alike.
+// them, over files and folders alike, and adds up the files' sizes.
 TEST_F(TreeCopy, MeasureFindsTheLongestPathBelowTheRoot) {
     std::size_t longest = 99;
+    unsigned long long bytes = 99;
     testing::internal::CaptureStdout();
-    EXPECT_TRUE(measure_tree("C:\\src", &longest));
-    EXPECT_EQ(longest, 3u);  // s\x
+    EXPECT_TRUE(measure_tree("C:\\src", &longest, &bytes));
+    EXPECT_EQ(longest, 3u);               // s\x
+    EXPECT_EQ(bytes, 3 * 13u + 2 * 15u);  // "contents of a", "contents of s/x"
 
     make_folders(scratch / "c/src/s/deeper/empty_folder_of_25_chars");
     write_file(scratch / "c/src/a_file_of_twenty_chars", "");
-    EXPECT_TRUE(measure_tree("C:\\src", &longest));
+    EXPECT_TRUE(measure_tree("C:\\src", &longest, &bytes));
     EXPECT_EQ(longest, std::string("s\\deeper\\empty_folder_of_25_chars").size());
 
     make_folders(scratch / "c/empty");
-    EXPECT_TRUE(measure_tree("C:\\empty", &longest));
+    EXPECT_TRUE(measure_tree("C:\\empty", &longest, &bytes));
     EXPECT_EQ(longest, 0u);
+    EXPECT_EQ(bytes, 0u);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     EXPECT_EQ(log(), "");
 
     testing::internal::CaptureStdout();
-    EXPECT_FALSE(measure_tree("C:\\missing", &longest));
+    EXPECT_FALSE(measure_tree("C:\\missing", &longest, &bytes));
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               "Error: Could not read the folder C:\\missing, so the paths of the distribution "
               "cannot be measured.\n");

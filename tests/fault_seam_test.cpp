@@ -21,6 +21,7 @@ namespace {
 
 using platform::fault_injection::inject_fault;
 using platform::fault_injection::Operation;
+using platform::fault_injection::set_free_space;
 
 const std::string APP = "C:\\XEPDB1\\QUARNDEL";
 const std::string ALL_STAGES =
@@ -57,8 +58,8 @@ class FaultRun : public ScratchInstall {
     }
 
     // The whole setup with default answers and Y, the faults set first.
-    ProgramRun install(const std::function<void()>& faults,
-                       const std::string& work_folder = "work") {
+    ProgramRun install(const std::function<void()>& faults, const std::string& work_folder = "work",
+                       const std::string& answers = "\n\n\n\n\n\nY\n\n") {
         std::string module_path = windows_path(dist) + "\\setup";
         auto body = [&] {
             platform::fault_injection::reset_faults();
@@ -66,7 +67,7 @@ class FaultRun : public ScratchInstall {
             faults();
             return run_setup();
         };
-        return run_in_child(body, "\n\n\n\n\n\nY\n\n", scratch / work_folder,
+        return run_in_child(body, answers, scratch / work_folder,
                             {path_starting_with(sqlplus_folder)});
     }
 
@@ -237,6 +238,60 @@ TEST_F(FaultRun, UpgradeThatCannotRewriteSetEnvSqlRunsNoSqlplus) {
 TEST_F(FaultRun, SharingViolation) {
     // Another program holds the fifth file open: only that file fails.
     expect_one_failed_copy(install([] { inject_fault(Operation::copy_file, 5, 1, 32); }));
+}
+
+// The refusal of a home whose drive has the free bytes, for the files of
+// the folder: MB of 1,048,576 bytes, the need rounded up, the free down.
+std::string no_room(const std::string& home, const std::string& folder, unsigned long long free) {
+    unsigned long long bytes = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+        if (entry.is_regular_file()) bytes += entry.file_size();
+    auto mb = [](unsigned long long tenths) {
+        return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + " MB";
+    };
+    return "\nERROR: Not enough free space on the drive of " + home + ": the copy needs " +
+           mb((bytes * 10 + 1048575) / 1048576) + ", " + mb(free * 10 / 1048576) +
+           " are free. Please enter a valid path: ";
+}
+
+// Drive C: lacks room for the distribution, D: has plenty: C: is refused at
+// both prompts, and everything goes to D:.
+TEST_F(FaultRun, LowFreeSpaceOnOneDriveOnly) {
+    make_folders(scratch / "d");
+    map_drive('D', scratch / "d");
+    write_file(dist + "/data/big.bin", std::string(3 * 1048576 + 300000, 'x'));
+    ProgramRun run =
+        install([] { set_free_space("c:\\", 1100000); }, "work", "\n\n\n\n\nD:\\\n\nD:\\\nY\n\n");
+    EXPECT_EQ(run.exit_status, 0) << run.output;
+    EXPECT_NE(run.output.find("'C:\\'): " + no_room("APP_HOME", dist, 1100000) + "\nSpecify"),
+              std::string::npos)
+        << run.output;
+    EXPECT_NE(run.output.find("'C:\\'): " + no_room("DATA_HOME", dist + "/data", 1100000) +
+                              "SETUP PARAMETERS"),
+              std::string::npos)
+        << run.output;
+    EXPECT_EQ(count_occurrences(run.output, "ERROR: "), 2u);
+    EXPECT_TRUE(file_exists(scratch / "d/XEPDB1/QUARNDEL/data/big.bin"));
+    EXPECT_FALSE(file_exists(drive_c + "/XEPDB1"));
+}
+
+// Files of an earlier install count as room, since the copy replaces them;
+// a free space that cannot be learned refuses nothing.
+TEST_F(FaultRun, EarlierInstallMakesRoomAndUnknownFreeSpaceRefusesNothing) {
+    write_file(dist + "/data/big.bin", std::string(3 * 1048576, 'x'));
+    auto two_mb = [] { set_free_space("C:\\", 2 * 1048576); };
+    ProgramRun refused = install(two_mb, "work", "\n\n\n\n\n");
+    EXPECT_EQ(refused.exit_status, 255);
+    EXPECT_NE(refused.output.find(no_room("APP_HOME", dist, 2 * 1048576)), std::string::npos)
+        << refused.output;
+    ProgramRun unknown = install([] {
+        set_free_space("C:\\", 0);
+        inject_fault(Operation::free_space, 1, 0, 5);
+    });
+    EXPECT_EQ(unknown.exit_status, 0) << unknown.output;
+    ProgramRun upgrade = install(two_mb);
+    EXPECT_EQ(upgrade.exit_status, 0) << upgrade.output;
+    EXPECT_EQ(count_occurrences(unknown.output + upgrade.output, "ERROR: "), 0u);
 }
 
 // The folder and every folder below it.

@@ -6,11 +6,13 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <time.h>
 #include <unistd.h>
 
 #include "platform/platform.h"
 #include "platform/fault_injection.h"
+#include "platform/path_root.h"
 #include "platform/posix/host_path.h"
 
 namespace platform {
@@ -244,15 +246,17 @@ bool read_entry(DirectoryScan* scan, DirectoryEntry* entry) {
         if (length >= sizeof entry->name) continue;  // cannot be named in a Windows path
         std::memcpy(entry->name, next->d_name, length + 1);
         entry->has_exact_name = true;  // names are the bytes themselves
+        entry->size = 0;
         if (next->d_type == DT_DIR) {
             entry->is_directory = true;
-        } else if (next->d_type == DT_REG) {
-            entry->is_directory = false;
-        } else {
-            struct stat status;
-            entry->is_directory = fstatat(dirfd(scan->directory), next->d_name, &status, 0) == 0 &&
-                                  S_ISDIR(status.st_mode);
+            return true;
         }
+        // A file's size, through links as the copy reads them.
+        struct stat status;
+        bool known = fstatat(dirfd(scan->directory), next->d_name, &status, 0) == 0;
+        entry->is_directory = known && S_ISDIR(status.st_mode);
+        if (known && S_ISREG(status.st_mode))
+            entry->size = static_cast<unsigned long long>(status.st_size);
         return true;
     }
 }
@@ -336,6 +340,40 @@ bool copy_contents(int from, int to, off_t size) {
 }
 
 }  // namespace
+
+bool get_file_size(const char* path, unsigned long long* size) {
+    char host[HOST_CAPACITY];
+    struct stat status;
+    if (!host_path::to_host(path, host, sizeof host) || stat(host, &status) != 0 ||
+        !S_ISREG(status.st_mode))
+        return false;
+    *size = static_cast<unsigned long long>(status.st_size);
+    return true;
+}
+
+bool get_free_space(const char* path, unsigned long long* free_bytes) {
+    char root[PATH_ROOT_CAPACITY];
+    if (!path_root(path, root, sizeof root)) return false;
+    unsigned long code;
+    if (take_fault(Operation::free_space, &code)) return false;
+    if (fault_injection::free_space_override(root, free_bytes)) return true;
+    char host[HOST_CAPACITY];
+    if (!host_path::to_host(path, host, sizeof host)) return false;
+    // The folder need not exist yet: its nearest existing parent is on the
+    // file system it will be made on.
+    std::size_t length = std::strlen(host);
+    struct statvfs system;
+    for (;;) {
+        if (statvfs(host, &system) == 0) break;
+        if ((errno != ENOENT && errno != ENOTDIR) || length <= 1) return false;
+        while (length > 1 && host[length - 1] == '/') --length;
+        while (length > 1 && host[length - 1] != '/') --length;
+        host[length] = '\0';
+    }
+    *free_bytes = static_cast<unsigned long long>(system.f_bavail) *
+                  static_cast<unsigned long long>(system.f_frsize);
+    return true;
+}
 
 unsigned long protect_folder(const char* path, bool writable_for_users) {
     char host[HOST_CAPACITY];

@@ -58,6 +58,18 @@ DWORD WINAPI module_path_stand_in(HMODULE module, LPWSTR path, DWORD capacity) {
     return length > 0 ? static_cast<DWORD>(length - 1) : 0;
 }
 
+BOOL WINAPI free_space_stand_in(LPCSTR root, PULARGE_INTEGER available, PULARGE_INTEGER total,
+                                PULARGE_INTEGER total_free) {
+    if (failing(Operation::free_space)) return FALSE;
+    unsigned long long bytes = 0;
+    if (root == nullptr || !free_space_override(root, &bytes))
+        return real_system_calls().GetDiskFreeSpaceExA(root, available, total, total_free);
+    if (available != nullptr) available->QuadPart = bytes;
+    if (total != nullptr) total->QuadPart = bytes;
+    if (total_free != nullptr) total_free->QuadPart = bytes;
+    return TRUE;
+}
+
 struct StandIns {
     StandIns() {
         SystemCalls& calls = system_calls();
@@ -67,6 +79,7 @@ struct StandIns {
         calls.WriteFile = write_stand_in;
         calls.FindFirstFileW = find_first_stand_in;
         calls.GetModuleFileNameW = module_path_stand_in;
+        calls.GetDiskFreeSpaceExA = free_space_stand_in;
     }
 } stand_ins;
 

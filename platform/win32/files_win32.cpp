@@ -9,6 +9,7 @@
 #include <cwchar>
 
 #include "platform/platform.h"
+#include "platform/path_root.h"
 #include "platform/win32/append_turn.h"
 #include "platform/win32/system_calls.h"
 
@@ -166,6 +167,10 @@ void describe_name(const wchar_t* wide, int wide_length, char* out, std::size_t 
 void store_entry(const WIN32_FIND_DATAW& data, DirectoryEntry* entry) {
     int length = static_cast<int>(std::wcslen(data.cFileName));
     entry->is_directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    entry->size =
+        entry->is_directory
+            ? 0
+            : (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     entry->has_exact_name =
         spell_exactly(data.cFileName, length, entry->name, static_cast<int>(sizeof entry->name));
     if (!entry->has_exact_name)
@@ -196,6 +201,25 @@ bool find_next_entry(DirectoryScan* scan, DirectoryEntry* entry) {
 void find_close(DirectoryScan* scan) {
     FindClose(scan->handle);
     delete scan;
+}
+
+bool get_file_size(const char* path, unsigned long long* size) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return false;
+    *size = (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    return true;
+}
+
+// Asked of the root: the folder itself need not exist yet.
+bool get_free_space(const char* path, unsigned long long* free_bytes) {
+    char root[PATH_ROOT_CAPACITY];
+    if (!path_root(path, root, sizeof root)) return false;
+    ULARGE_INTEGER available;
+    if (!system_calls().GetDiskFreeSpaceExA(root, &available, nullptr, nullptr)) return false;
+    *free_bytes = available.QuadPart;
+    return true;
 }
 
 unsigned long copy_file(const char* source, const char* destination) {

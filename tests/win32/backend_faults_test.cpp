@@ -202,4 +202,31 @@ TEST_F(Win32Faults, NewFoldersOfTheHomesAreProtected) {
                                                      (scratch / "old\\new\\app\\sub").string()}));
 }
 
+std::vector<std::string> roots_asked;
+
+// C: has a known amount free; the share cannot be reached.
+BOOL WINAPI record_free_space(LPCSTR root, PULARGE_INTEGER available, PULARGE_INTEGER,
+                              PULARGE_INTEGER) {
+    roots_asked.push_back(root);
+    if (root[0] == '\\') return FALSE;
+    available->QuadPart = 123456789012ULL;
+    return TRUE;
+}
+
+TEST_F(Win32Faults, FreeSpaceIsAskedOfThePathsRoot) {
+    auto saved = platform::system_calls().GetDiskFreeSpaceExA;
+    platform::system_calls().GetDiskFreeSpaceExA = record_free_space;
+    roots_asked.clear();
+    unsigned long long free_bytes = 0;
+    EXPECT_TRUE(platform::get_free_space("C:\\x\\y", &free_bytes));
+    EXPECT_EQ(free_bytes, 123456789012ULL);
+    EXPECT_FALSE(platform::get_free_space("\\\\server\\share\\x", &free_bytes));
+    platform::system_calls().GetDiskFreeSpaceExA = saved;
+    EXPECT_EQ(roots_asked, (std::vector<std::string>{"C:\\", "\\\\server\\share\\"}));
+    // The system's own answer for a folder that does not exist yet.
+    free_bytes = 0;
+    EXPECT_TRUE(platform::get_free_space((scratch / "not\\yet").string().c_str(), &free_bytes));
+    EXPECT_GT(free_bytes, 0u);
+}
+
 }  // namespace
