@@ -404,6 +404,13 @@ def compare_listing(label: str, expected: Listing, actual: Listing) -> None:
         raise BenchError(f"{label}: {len(actual)} files, expected {len(expected)}: " + "; ".join(problems))
 
 
+def remove_copy(dest: Path) -> None:
+    """Removes a checked copy, so that the scratch folder holds one at a time
+    (a tmpfs would fill up otherwise); the sync before the next timed run
+    keeps the removal out of its time."""
+    shutil.rmtree(dest)
+
+
 def check_peer_copy(label: str, tree: Tree, dest: Path) -> None:
     if not dest.is_dir():
         raise BenchError(f"{label}: nothing copied to {dest}")
@@ -657,6 +664,7 @@ def run_native(settings: Settings, scratch: Path) -> NativeResult:
             run.seconds += second.seconds
             run.cpu += second.cpu
         check_peer_copy(f"cp -r ({kind}) run {run_name}", tree, dest)
+        remove_copy(dest)
         return run
 
     def install(mode: str, run_name: str, program: str = "setup") -> Run:
@@ -686,6 +694,7 @@ def run_native(settings: Settings, scratch: Path) -> NativeResult:
         elif b"\x1b[" in output:
             result.escapes_in_file = True
         check_install(label, tree, drive, work, output, desktop)
+        remove_copy(drive)
         return run
 
     def floor(kind: str, run_name: str) -> Run:
@@ -700,6 +709,7 @@ def run_native(settings: Settings, scratch: Path) -> NativeResult:
         if status != 0:
             raise BenchError(f"native floor run {run_name} ended with status {status}")
         check_peer_copy(f"native floor run {run_name}", tree, drive / APP_HOME)
+        remove_copy(drive)
         lines = (work / "install.log").read_bytes().count(b"\r\n")
         if lines != len(tree.files) + len(tree.data):
             raise BenchError(f"native floor run {run_name}: install.log holds {lines} lines, expected "
@@ -955,6 +965,7 @@ def run_wine(settings: Settings, scratch: Path, build: WineBuild, tree_root: Pat
         if failed:
             raise BenchError(f"{build.name}: {tool} ({mode}) run {run_name} ended with status {status}")
         check_peer_copy(f"{build.name}: {tool} ({mode}) run {run_name}", tree, console.drive_c / name)
+        remove_copy(console.drive_c / name)
         return run
 
     def floor(mode: str, run_name: str) -> Run:
@@ -974,6 +985,7 @@ def run_wine(settings: Settings, scratch: Path, build: WineBuild, tree_root: Pat
         lines = (work / "install.log").read_bytes().count(b"\r\n")
         if lines != len(tree.files) + len(tree.data):
             raise BenchError(f"{label}: install.log holds {lines} lines, expected {len(tree.files) + len(tree.data)}")
+        remove_copy(console.drive_c / name)
         return run
 
     def install(mode: str, run_name: str, exe: str = "setup.exe") -> Run:
@@ -991,9 +1003,8 @@ def run_wine(settings: Settings, scratch: Path, build: WineBuild, tree_root: Pat
         if mode == "console" and b"] 100%" not in screen:
             raise BenchError(f"{label}: no finished progress bar on the screen")
         check_install(label, tree, console.drive_c, work, shown, console.desktop)
-        # Out of the way, by renaming (nothing is deleted while runs are timed).
-        os.rename(console.drive_c / APP_HOME.parts[0], out / f"{APP_HOME.parts[0]}-{who}-{mode}-{run_name}")
-        os.rename(console.desktop / SHORTCUT, out / f"{SHORTCUT}-{who}-{mode}-{run_name}")
+        remove_copy(console.drive_c / APP_HOME.parts[0])
+        (console.desktop / SHORTCUT).unlink()
         return run
 
     for i in range(1, settings.wine_repeat + 1):
@@ -1203,12 +1214,14 @@ def report(settings: Settings, native: NativeResult | None, wine: list[WineResul
 
 
 def estimate_space(settings: Settings) -> int:
-    """Bytes the run's copies take, roughly (4 KB blocks)."""
+    """Bytes the run takes at most, roughly (4 KB blocks): each tree and the
+    one checked copy at a time that is kept (an install copies the data folder
+    twice), the Wine prefixes."""
     def tree_size(small: int) -> int:
         return small * 4096 + settings.big_files * settings.big_mb * 1048576 + 4 * 1048576
 
-    native = (4 * settings.repeat + 2) * tree_size(settings.files) if settings.native else 0
-    per_build = (6 * settings.wine_repeat + 1) * tree_size(settings.wine_files) + 800 * 1048576
+    native = 3 * tree_size(settings.files) if settings.native else 0
+    per_build = 3 * tree_size(settings.wine_files) + 800 * 1048576
     return native + len(settings.wine_builds) * per_build
 
 
