@@ -15,6 +15,7 @@
 #include "fault_injection.h"
 #include "setup/log_event.h"
 #include "setup/run_setup.h"
+#include "tests/fault_cases.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -444,5 +445,29 @@ TEST(LogOnAFullDisk, APartOfAnEntryIsTakenBack) {
     EXPECT_EQ(run.output, LOG_WRITE_ERROR + "\n");
     EXPECT_EQ(read_file(scratch / "install.log"), first_entry + "\r\nthird entry\r\n");
 }
+
+// The cases both backends meet alike; the Win32 backend's test exe runs
+// the same table under Wine.
+class WholeRunFaults : public FaultRun, public ::testing::WithParamInterface<WholeRunFault> {};
+
+TEST_P(WholeRunFaults, OnThePosixBackend) {
+    const WholeRunFault& fault = GetParam();
+    const unsigned long measured = folders_in(dist) + folders_in(dist + "/data");
+    ProgramRun run = install([&fault, measured] {
+        for (const InjectedFault& f : fault.faults)
+            inject_fault(f.operation, f.first + (f.after_measure ? measured : 0), f.count, f.code);
+    });
+    const bool has_log = file_exists(scratch / "work/install.log");
+    const std::string text = has_log ? log() : "";
+    check_whole_run(fault, run.exit_status, run.output, has_log ? &text : nullptr, APP,
+                    windows_path(dist),
+                    [](bool ok, const std::string& what) { EXPECT_TRUE(ok) << what; });
+    if (HasFailure()) std::printf("%s\n", run.output.c_str());
+}
+
+INSTANTIATE_TEST_SUITE_P(Shared, WholeRunFaults, ::testing::ValuesIn(whole_run_faults()),
+                         [](const ::testing::TestParamInfo<WholeRunFault>& info) {
+                             return std::string(info.param.name);
+                         });
 
 }  // namespace

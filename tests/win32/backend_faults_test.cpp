@@ -5,6 +5,9 @@
 #include <windows.h>
 #include <sddl.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -17,6 +20,8 @@
 #include "platform/platform.h"
 #include "platform/win32/system_calls.h"
 #include "setup/log_event.h"
+#include "setup/run_setup.h"
+#include "tests/fault_cases.h"
 
 namespace {
 
@@ -229,4 +234,117 @@ TEST_F(Win32Faults, FreeSpaceIsAskedOfThePathsRoot) {
     EXPECT_GT(free_bytes, 0u);
 }
 
+// The shared whole-run cases: each is the whole setup in a child process of
+// this exe (main below), with the faults set there, default answers and Y,
+// the demo distribution copied into the scratch folder, a sqlplus that
+// succeeds on PATH, and C:\XEPDB1 removed first.
+class WholeRunFaults : public ::testing::TestWithParam<WholeRunFault> {};
+
+// The source tree's demo distribution, through Wine's drive Z:.
+fs::path demo_distribution() {
+    std::string path = "Z:" SETUP_SOURCE_DIR "/dist";
+    for (char& c : path)
+        if (c == '/') c = '\\';
+    return path;
+}
+
+unsigned long folders_in(const fs::path& folder) {
+    unsigned long count = 1;
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        if (entry.is_directory()) ++count;
+    return count;
+}
+
+// The exit status of the child, or -2 when it could not be started.
+int run_child(const std::string& command_line, const fs::path& answers, const fs::path& output,
+              const fs::path& work) {
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE in = CreateFileA(answers.string().c_str(), GENERIC_READ, FILE_SHARE_READ, &inherit,
+                            OPEN_EXISTING, 0, nullptr);
+    HANDLE out = CreateFileA(output.string().c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                             CREATE_ALWAYS, 0, nullptr);
+    STARTUPINFOA start = {};
+    start.cb = sizeof start;
+    start.dwFlags = STARTF_USESTDHANDLES;
+    start.hStdInput = in;
+    start.hStdOutput = out;
+    start.hStdError = out;
+    PROCESS_INFORMATION child = {};
+    std::string line = command_line;
+    BOOL started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                  work.string().c_str(), &start, &child);
+    CloseHandle(in);
+    CloseHandle(out);
+    if (!started) return -2;
+    WaitForSingleObject(child.hProcess, INFINITE);
+    DWORD status = 0;
+    GetExitCodeProcess(child.hProcess, &status);
+    CloseHandle(child.hProcess);
+    CloseHandle(child.hThread);
+    return static_cast<int>(status & 0xFF);
+}
+
+TEST_P(WholeRunFaults, OnTheWin32Backend) {
+    const WholeRunFault& fault = GetParam();
+    const fs::path scratch = fs::temp_directory_path() / (std::string("setup-run-") + fault.name);
+    fs::remove_all(scratch);
+    fs::remove_all("C:\\XEPDB1");
+    const fs::path dist = scratch / "dist";
+    fs::create_directories(scratch / "work");
+    fs::create_directories(scratch / "bin");
+    fs::copy(demo_distribution(), dist, fs::copy_options::recursive);
+    std::ofstream(dist / "setup.exe", std::ios::binary);
+    std::ofstream(scratch / "bin/sqlplus.bat", std::ios::binary) << "@exit /b 0\r\n";
+    std::ofstream(scratch / "answers", std::ios::binary) << "\n\n\n\n\n\nY\n\n";
+
+    char self[MAX_PATH];
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::size_t index = 0;
+    while (std::strcmp(whole_run_faults()[index].name, fault.name) != 0) ++index;
+    const unsigned long measured = folders_in(dist) + folders_in(dist / "data");
+    const std::string command = "\"" + std::string(self) + "\" --whole-run " +
+                                std::to_string(index) + " " + std::to_string(measured) + " \"" +
+                                (dist / "setup.exe").string() + "\"";
+    char path[32767];
+    DWORD length = GetEnvironmentVariableA("PATH", path, sizeof path);
+    std::string saved_path(path, length < sizeof path ? length : 0);
+    SetEnvironmentVariableA("PATH", ((scratch / "bin").string() + ";" + saved_path).c_str());
+    int status = run_child(command, scratch / "answers", scratch / "output", scratch / "work");
+    SetEnvironmentVariableA("PATH", saved_path.c_str());
+
+    const std::string output = read_all(scratch / "output");
+    const bool has_log = fs::exists(scratch / "work/install.log");
+    const std::string log = has_log ? read_all(scratch / "work/install.log") : "";
+    check_whole_run(fault, status, output, has_log ? &log : nullptr, "C:\\XEPDB1\\QUARNDEL",
+                    dist.string(),
+                    [](bool ok, const std::string& what) { EXPECT_TRUE(ok) << what; });
+    if (HasFailure()) std::printf("%s\n", output.c_str());
+    // The desktop that the shortcut started may still hold the working folder.
+    std::error_code ignored;
+    fs::remove_all("C:\\XEPDB1", ignored);
+    fs::remove_all(scratch, ignored);
+}
+
+INSTANTIATE_TEST_SUITE_P(Shared, WholeRunFaults, ::testing::ValuesIn(whole_run_faults()),
+                         [](const ::testing::TestParamInfo<WholeRunFault>& info) {
+                             return std::string(info.param.name);
+                         });
+
 }  // namespace
+
+// The child of a whole-run case: the faults of case N (argv[2]; those that
+// come after the start-up measure moved past its argv[3] enumerations), the
+// distribution's setup.exe as argv[4], then the whole setup.
+int main(int argc, char** argv) {
+    if (argc == 5 && std::strcmp(argv[1], "--whole-run") == 0) {
+        const WholeRunFault& fault = whole_run_faults().at(std::strtoul(argv[2], nullptr, 10));
+        const unsigned long measured = std::strtoul(argv[3], nullptr, 10);
+        platform::fault_injection::reset_faults();
+        platform::fault_injection::set_module_path(argv[4]);
+        for (const InjectedFault& f : fault.faults)
+            inject_fault(f.operation, f.first + (f.after_measure ? measured : 0), f.count, f.code);
+        return run_setup();
+    }
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
