@@ -14,15 +14,21 @@ bool is_dot_entry(const char* name) {
     return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
 }
 
+// Names read from the disk, as the console and the log show them: with
+// their control characters spelled out.
+constexpr std::size_t SHOWN_CAPACITY = 8 * PATH_CAPACITY + 1;
+
 void report_unreadable(const char* folder) {
+    char shown[SHOWN_CAPACITY];
+    spell_control_characters(shown, sizeof shown, folder);
     write_format(
         "Error: Could not read the folder %s, so the paths of the distribution cannot "
         "be measured.\n",
-        folder);
+        shown);
     log_event(
         "Error: Could not read the folder %s, so the paths of the distribution cannot be "
         "measured.",
-        folder);
+        shown);
 }
 
 // Measures one folder; relative is the length of its path below the root
@@ -47,14 +53,18 @@ bool measure_level(const char* folder, std::size_t relative, std::size_t* longes
         if (!entry.has_exact_name) continue;
         char path[PATH_CAPACITY];
         if (!compose_text(path, sizeof path, "%s\\%s", folder, entry.name)) {
+            char shown_folder[SHOWN_CAPACITY];
+            char shown_name[SHOWN_CAPACITY];
+            spell_control_characters(shown_folder, sizeof shown_folder, folder);
+            spell_control_characters(shown_name, sizeof shown_name, entry.name);
             write_format(
                 "Error: The path %s\\%s is longer than %u characters, so the paths of "
                 "the distribution cannot be measured.\n",
-                folder, entry.name, static_cast<unsigned>(PATH_CAPACITY - 1));
+                shown_folder, shown_name, static_cast<unsigned>(PATH_CAPACITY - 1));
             log_event(
                 "Error: The path %s\\%s is longer than %u characters, so the paths of the "
                 "distribution cannot be measured.",
-                folder, entry.name, static_cast<unsigned>(PATH_CAPACITY - 1));
+                shown_folder, shown_name, static_cast<unsigned>(PATH_CAPACITY - 1));
             readable = false;
             break;
         }

@@ -211,14 +211,15 @@ TEST_F(TreeCopy, MeasureFindsTheLongestPathBelowTheRoot) {
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     EXPECT_EQ(log(), "");
 
+    // A missing folder, its control characters spelled in the message.
     testing::internal::CaptureStdout();
-    EXPECT_FALSE(measure_tree("C:\\missing", &longest, &bytes));
+    EXPECT_FALSE(measure_tree("C:\\missing\x1b[2J", &longest, &bytes));
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "Error: Could not read the folder C:\\missing, so the paths of the distribution "
-              "cannot be measured.\n");
+              "Error: Could not read the folder C:\\missing<U+001B>[2J, so the paths of the "
+              "distribution cannot be measured.\n");
     EXPECT_EQ(log(),
-              "Error: Could not read the folder C:\\missing, so the paths of the distribution "
-              "cannot be measured.\r\n");
+              "Error: Could not read the folder C:\\missing<U+001B>[2J, so the paths of the "
+              "distribution cannot be measured.\r\n");
 }
 
 }  // namespace
