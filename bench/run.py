@@ -644,9 +644,10 @@ def run_native(settings: Settings, scratch: Path) -> NativeResult:
                           floor=Series("floor (bench/floor.cpp), the same work as an install's copy"),
                           baseline_pty=Series("baseline install, output on a pseudo-terminal"),
                           baseline_file=Series("baseline install, output to a file"))
-    floor_program = REPO / "build" / "linux" / "bench" / "floor"
+    # The floor of the tree the measured program comes from.
+    floor_program = settings.setup_linux.parent / "bench" / "floor"
     if not floor_program.is_file():
-        raise BenchError(f"{floor_program} is missing; build the linux preset")
+        raise BenchError(f"{floor_program} is missing; build the tree of {settings.setup_linux}")
     user = getpass.getuser()
 
     def copy(kind: str, run_name: str) -> Run:
@@ -930,9 +931,9 @@ def run_wine(settings: Settings, scratch: Path, build: WineBuild, tree_root: Pat
     baseline = settings.baseline_exe.get(build.name)
     if baseline:
         shutil.copy2(baseline, tree_root / "baseline-setup.exe")
-    floor_exe = REPO / "build" / build.name / "bench" / "floor.exe"
+    floor_exe = settings.setup_exe[build.name].parent / "bench" / "floor.exe"
     if not floor_exe.is_file():
-        raise BenchError(f"{floor_exe} is missing; build the {build.name} preset")
+        raise BenchError(f"{floor_exe} is missing; build the tree of {settings.setup_exe[build.name]}")
     tree = read_tree(tree_root, settings.wine_files)
     answers = base / "answers"
     console.create()
