@@ -60,11 +60,13 @@ CommandResult run_command(const char* command) {
     DWORD ended = GetTickCount();
     InterlockedExchange(&command_ended_at, static_cast<LONG>(ended));
     InterlockedExchange(&command_running, 0);
-    // A command that failed may have been ended by a break whose turn here
-    // has not come yet: wait for it before saying whether one came. A
-    // command that succeeded costs no wait; the handler stays in charge
-    // for the grace all the same.
-    if (status != 0 && InterlockedCompareExchange(&breaks_seen, 0, 0) == 0) {
+    // A break may have ended the command before its turn here has come:
+    // wait for it before saying whether one came, when the command failed
+    // or read the console (under Wine a command ended by Ctrl+C can report
+    // success). A command that succeeded on redirected input, as in an
+    // unattended install, costs no wait; the handler stays in charge for
+    // the grace all the same.
+    if ((status != 0 || console_input) && InterlockedCompareExchange(&breaks_seen, 0, 0) == 0) {
         DWORD waited = GetTickCount() - ended;
         if (waited < COMMAND_BREAK_GRACE_MS) Sleep(COMMAND_BREAK_GRACE_MS - waited);
     }
