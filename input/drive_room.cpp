@@ -23,17 +23,6 @@ bool same_text(const char* a, const char* b, std::size_t length) {
     return true;
 }
 
-// The length of the path's root without its last backslash: 2 for C:\x,
-// that of \\server\share for \\server\share\x; 0 when it has none.
-std::size_t root_length(const char* path) {
-    if (path[0] != '\0' && path[1] == ':') return 2;
-    if (path[0] != '\\' || path[1] != '\\') return 0;
-    const char* server_end = std::strchr(path + 2, '\\');
-    if (server_end == nullptr) return 0;
-    const char* share_end = std::strchr(server_end + 1, '\\');
-    return share_end != nullptr ? static_cast<std::size_t>(share_end - path) : std::strlen(path);
-}
-
 void add_replaced(const char* source, const char* home, unsigned long long* bytes) {
     char pattern[PATH_CAPACITY];
     platform::DirectoryEntry entry;
@@ -67,8 +56,12 @@ unsigned long long measure_replaced(const char* source, const char* home) {
 }
 
 bool on_same_drive(const char* first, const char* second) {
-    std::size_t length = root_length(first);
-    return length > 0 && length == root_length(second) && same_text(first, second, length);
+    char a[platform::PATH_ROOT_CAPACITY];
+    char b[platform::PATH_ROOT_CAPACITY];
+    if (!platform::path_root(first, a, sizeof a) || !platform::path_root(second, b, sizeof b))
+        return false;
+    std::size_t length = std::strlen(a);
+    return length == std::strlen(b) && same_text(a, b, length);
 }
 
 bool lies_inside(const char* path, const char* folder) {

@@ -1,4 +1,4 @@
-#include "platform/path_root.h"
+#include "platform/platform.h"
 
 #include <cstring>
 

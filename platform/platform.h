@@ -145,6 +145,13 @@ void find_close(DirectoryScan* scan);
 // no file (nothing there, or a folder).
 bool get_file_size(const char* path, unsigned long long* size);
 
+constexpr std::size_t PATH_ROOT_CAPACITY = 260;
+
+// Stores the root of a full path: "C:\" for C:\x\y (or C:), and
+// "\\server\share\" for \\server\share\x. False for any other path (a
+// relative one, "\\server" alone) or when the root would not fit.
+bool path_root(const char* path, char* root, std::size_t capacity);
+
 // Stores the bytes free for the caller on the drive or network share that
 // holds the path (C:\ for C:\x\y, \\server\share\ for \\server\share\x);
 // the path itself need not exist yet. False when it cannot be learned.

@@ -12,7 +12,6 @@
 
 #include "platform/platform.h"
 #include "platform/fault_injection.h"
-#include "platform/path_root.h"
 #include "platform/posix/host_path.h"
 
 namespace platform {

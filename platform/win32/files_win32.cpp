@@ -9,7 +9,6 @@
 #include <cwchar>
 
 #include "platform/platform.h"
-#include "platform/path_root.h"
 #include "platform/win32/append_turn.h"
 #include "platform/win32/system_calls.h"
 
