@@ -9,6 +9,7 @@
 #include "setup/log_event.h"
 #include "setup/run_record.h"
 #include "setup/setup_parameters.h"
+#include "setup/windows_path.h"
 
 namespace {
 
@@ -22,10 +23,6 @@ const char* shown(int slot, const char* path) {
     if (*c == '\0') return path;
     spell_control_characters(spelled[slot], sizeof spelled[slot], path);
     return spelled[slot];
-}
-
-bool is_dot_entry(const char* name) {
-    return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
 }
 
 int count_files(platform::DirectoryScan* scan, platform::DirectoryEntry* entry) {

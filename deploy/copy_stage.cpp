@@ -4,6 +4,7 @@
 #include "platform/platform.h"
 #include "setup/console_output.h"
 #include "setup/log_event.h"
+#include "setup/windows_path.h"
 
 #include <cstring>
 
@@ -17,11 +18,8 @@ constexpr std::size_t FOLDER_CAPACITY = 260;
 void first_missing_folder(const char* path, char* field) {
     field[0] = '\0';
     std::size_t length = std::strlen(path);
-    if (length >= FOLDER_CAPACITY) return;
-    std::size_t start = 0;
-    for (int parts = path[0] == '\\' && path[1] == '\\' ? 4 : 1; parts > 0 && start < length;
-         ++start)
-        if (path[start] == '\\') --parts;
+    std::size_t start = root_length(path);
+    if (length >= FOLDER_CAPACITY || start == 0) return;
     for (std::size_t end = start; end <= length; ++end) {
         if (end < length && path[end] != '\\') continue;
         std::memcpy(field, path, end);
@@ -29,13 +27,6 @@ void first_missing_folder(const char* path, char* field) {
         if (end > start && !platform::stat_is_directory(field)) return;
     }
     field[0] = '\0';
-}
-
-// True when the path is the folder or lies below it.
-bool lies_in(const char* path, const char* folder) {
-    std::size_t length = std::strlen(folder);
-    return folder[0] != '\0' && std::strncmp(path, folder, length) == 0 &&
-           (path[length] == '\0' || path[length] == '\\');
 }
 
 // Creates a folder that did not exist before the run and protects it;
@@ -100,9 +91,13 @@ bool run_copy_stage(const SetupParameters& p) {
     char new_data[FOLDER_CAPACITY];
     first_missing_folder(p.APP_HOME, new_app);
     first_missing_folder(p.DATA_HOME, new_data);
-    bool data_is_new = new_data[0] != '\0';
+    // Only a DATA_HOME apart from APP_HOME's own folders may be writable
+    // for users: never APP_HOME, nor a folder that holds it.
+    bool data_is_new = new_data[0] != '\0' && !path_is_within(p.APP_HOME, p.DATA_HOME);
     // Below the new APP_HOME tree, or the data folder itself: listed below.
-    if (lies_in(new_data, new_app) || std::strcmp(new_data, p.DATA_HOME) == 0) new_data[0] = '\0';
+    if ((new_app[0] != '\0' && path_is_within(new_data, new_app)) ||
+        same_path(new_data, p.DATA_HOME))
+        new_data[0] = '\0';
 
     bool told_no_lists = false;
     bool listed = create_and_protect(new_app, false, &told_no_lists);

@@ -7,12 +7,27 @@
 #include "setup/console_output.h"
 #include "setup/log_event.h"
 #include "setup/setup_parameters.h"
+#include "setup/windows_path.h"
+
+void add_file_size(TreeSize* size, unsigned long long bytes) {
+    size->bytes += bytes;
+    ++size->files;
+    for (int i = 0; i < ROUNDED_UNITS; ++i) {
+        const unsigned long long unit = 512ULL << i;
+        size->rounded[i] += (bytes + unit - 1) / unit * unit;
+    }
+}
+
+unsigned long long room_on_volume(const TreeSize& size, unsigned long long allocation_unit) {
+    if (allocation_unit <= 1) return size.bytes;
+    for (int i = 0; i < ROUNDED_UNITS; ++i)
+        if (allocation_unit <= (512ULL << i) && (512ULL << i) % allocation_unit == 0)
+            return size.rounded[i];
+    // An unusual unit: at most one unit less one byte more per file.
+    return size.bytes + size.files * (allocation_unit - 1);
+}
 
 namespace {
-
-bool is_dot_entry(const char* name) {
-    return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
-}
 
 // Names read from the disk, as the console and the log show them: with
 // their control characters spelled out.
@@ -34,7 +49,7 @@ void report_unreadable(const char* folder) {
 // Measures one folder; relative is the length of its path below the root
 // (0 for the root itself).
 bool measure_level(const char* folder, std::size_t relative, std::size_t* longest,
-                   unsigned long long* bytes) {
+                   TreeSize* size) {
     char pattern[PATH_CAPACITY];
     platform::DirectoryEntry entry;
     platform::DirectoryScan* scan = nullptr;
@@ -71,8 +86,8 @@ bool measure_level(const char* folder, std::size_t relative, std::size_t* longes
         // Below the root each name follows a backslash.
         std::size_t length = relative + (relative > 0 ? 1 : 0) + std::strlen(entry.name);
         if (length > *longest) *longest = length;
-        *bytes += entry.size;
-        if (entry.is_directory && !measure_level(path, length, longest, bytes)) {
+        if (!entry.is_directory) add_file_size(size, entry.size);
+        if (entry.is_directory && !measure_level(path, length, longest, size)) {
             readable = false;
             break;
         }
@@ -83,8 +98,8 @@ bool measure_level(const char* folder, std::size_t relative, std::size_t* longes
 
 }  // namespace
 
-bool measure_tree(const char* folder, std::size_t* longest, unsigned long long* bytes) {
+bool measure_tree(const char* folder, std::size_t* longest, TreeSize* size) {
     *longest = 0;
-    *bytes = 0;
-    return measure_level(folder, 0, longest, bytes);
+    *size = TreeSize();
+    return measure_level(folder, 0, longest, size);
 }

@@ -5,11 +5,29 @@
 
 #include <cstddef>
 
+// Allocation units of 512 bytes to 2 MiB, the powers of two in between.
+constexpr int ROUNDED_UNITS = 13;
+
+// The room a tree's files take: their sizes, and their sizes each rounded
+// up to every allocation unit a volume may have.
+struct TreeSize {
+    unsigned long long bytes = 0;
+    unsigned long long files = 0;
+    unsigned long long rounded[ROUNDED_UNITS] = {};
+};
+
+// Adds one file of the size.
+void add_file_size(TreeSize* size, unsigned long long bytes);
+
+// The bytes the files take on a volume with this allocation unit (1 when it
+// is not known): each file rounded up to a whole unit.
+unsigned long long room_on_volume(const TreeSize& size, unsigned long long allocation_unit);
+
 // Stores in *longest the length of the longest path below the folder,
 // relative to it (for folder\a\b.txt: 7), over every file and folder in the
-// tree; 0 when the folder is empty. Stores in *bytes the sizes of all its
-// files added up. False when some folder of the tree
+// tree; 0 when the folder is empty. Stores in *size the sizes of its
+// files. False when some folder of the tree
 // cannot be enumerated, or some path in it cannot be named within the path
 // limit (259 characters): the tree cannot be measured then, and the reason
 // is printed and logged.
-bool measure_tree(const char* folder, std::size_t* longest, unsigned long long* bytes);
+bool measure_tree(const char* folder, std::size_t* longest, TreeSize* size);

@@ -5,12 +5,6 @@
 #include "setup/console_output.h"
 #include "setup/log_event.h"
 
-void uppercase_drive_letter(char* path) {
-    // Only a lower-case letter needs changing; an upper-case one is kept.
-    char c = path[0];
-    if (c >= 'a' && c <= 'z' && path[1] == ':') path[0] = static_cast<char>(c - 'a' + 'A');
-}
-
 namespace {
 
 // Prints and logs one failure of the shortcut.
@@ -52,14 +46,8 @@ void report_failure(const platform::ShortcutResult& result, const char* name) {
 
 bool create_shortcut_on_desktop(const char* target, const char* working_directory,
                                 const char* name) {
-    char target_copy[PATH_CAPACITY];
-    char directory_copy[PATH_CAPACITY];
-    copy_text(target_copy, sizeof target_copy, target);
-    copy_text(directory_copy, sizeof directory_copy, working_directory);
-    uppercase_drive_letter(target_copy);
-    uppercase_drive_letter(directory_copy);
     platform::ShortcutResult result = platform::save_desktop_shortcut(
-        target_copy, directory_copy, "Start Oracle Application", name);
+        target, working_directory, "Start Oracle Application", name);
     if (result.failed_step != platform::ShortcutStep::saved) {
         report_failure(result, name);
         return false;

@@ -3,8 +3,6 @@
 
 #include "setup/setup_parameters.h"
 
-// Upper-cases a leading drive letter ("d:\apps" becomes "D:\apps") in place.
-void uppercase_drive_letter(char* path);
 
 // Saves <desktop>\<name>.lnk starting target in working_directory, with the
 // description "Start Oracle Application". Every failure is reported and

@@ -15,16 +15,6 @@ constexpr const char* APP_DIRECTORY_REFUSED_CHARACTERS = "\"%'";
 // in the schema script's CREATE DIRECTORY.
 constexpr const char* DATA_DIRECTORY_REFUSED_CHARACTERS = "\"%'^|<>";
 
-// Takes every forward slash of a directory answer as a backslash. In place.
-void use_backslashes(char* path);
-
-// True when the path is a full Windows path: a drive, a colon and a
-// backslash (C:\, C:\apps), or a network share (\\server\share...). False
-// for drive-relative (C:apps), relative (., ..\x, apps) and drive-less
-// rooted (\apps) paths, and for the \\?\ and \\.\ prefixes, which the
-// command interpreter cannot change into.
-bool is_full_path(const char* path);
-
 // True only when the path names an existing directory. A path ending in a
 // backslash counts as missing unless it is a drive root (C:\) or the root
 // of a network share (\\server\share\).

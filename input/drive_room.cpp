@@ -1,29 +1,18 @@
 #include "input/drive_room.h"
 
-#include <cstring>
-
 #include "platform/platform.h"
 #include "setup/bounded_text.h"
 #include "setup/setup_parameters.h"
+#include "setup/windows_path.h"
 
 namespace {
 
-bool is_dot_entry(const char* name) {
-    return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
+unsigned long long rounded(unsigned long long bytes, unsigned long long unit) {
+    return unit <= 1 ? bytes : (bytes + unit - 1) / unit * unit;
 }
 
-char upper(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-// Windows compares names without regard to case.
-bool same_text(const char* a, const char* b, std::size_t length) {
-    for (std::size_t i = 0; i < length; ++i)
-        if (upper(a[i]) != upper(b[i])) return false;
-    return true;
-}
-
-void add_replaced(const char* source, const char* home, unsigned long long* bytes) {
+void add_replaced(const char* source, const char* home, unsigned long long unit,
+                  unsigned long long* bytes) {
     char pattern[PATH_CAPACITY];
     platform::DirectoryEntry entry;
     platform::DirectoryScan* scan = nullptr;
@@ -39,9 +28,9 @@ void add_replaced(const char* source, const char* home, unsigned long long* byte
             continue;
         unsigned long long size = 0;
         if (!entry.is_directory) {
-            if (platform::get_file_size(to, &size)) *bytes += size;
+            if (platform::get_file_size(to, &size)) *bytes += rounded(size, unit);
         } else if (platform::stat_is_directory(to)) {
-            add_replaced(from, to, bytes);
+            add_replaced(from, to, unit, bytes);
         }
     } while (platform::find_next_entry(scan, &entry));
     platform::find_close(scan);
@@ -49,24 +38,19 @@ void add_replaced(const char* source, const char* home, unsigned long long* byte
 
 }  // namespace
 
-unsigned long long measure_replaced(const char* source, const char* home) {
+unsigned long long measure_replaced(const char* source, const char* home,
+                                    unsigned long long allocation_unit) {
     unsigned long long bytes = 0;
-    if (platform::stat_is_directory(home)) add_replaced(source, home, &bytes);
+    if (platform::stat_is_directory(home)) add_replaced(source, home, allocation_unit, &bytes);
     return bytes;
 }
 
-bool on_same_drive(const char* first, const char* second) {
-    char a[platform::PATH_ROOT_CAPACITY];
-    char b[platform::PATH_ROOT_CAPACITY];
-    if (!platform::path_root(first, a, sizeof a) || !platform::path_root(second, b, sizeof b))
-        return false;
-    std::size_t length = std::strlen(a);
-    return length == std::strlen(b) && same_text(a, b, length);
-}
-
-bool lies_inside(const char* path, const char* folder) {
-    std::size_t length = std::strlen(folder);
-    while (length > 0 && folder[length - 1] == '\\') --length;
-    return length > 0 && std::strlen(path) > length + 1 && path[length] == '\\' &&
-           same_text(path, folder, length);
+bool nearest_existing_folder(const char* path, char* folder, std::size_t capacity) {
+    if (!copy_text(folder, capacity, path)) return false;
+    char parent[PATH_CAPACITY];
+    while (!platform::stat_is_directory(folder)) {
+        if (!parent_folder(folder, parent, sizeof parent)) return false;
+        copy_text(folder, capacity, parent);
+    }
+    return true;
 }

@@ -11,6 +11,7 @@
 #include "setup/console_output.h"
 #include "setup/derive_paths.h"
 #include "setup/setup_parameters.h"
+#include "setup/windows_path.h"
 
 namespace {
 
@@ -37,32 +38,56 @@ unsigned long long tenths_of_mb(unsigned long long bytes, bool round_up) {
     return bytes / mb * 10 + rest / mb + (round_up && rest % mb != 0 ? 1 : 0);
 }
 
-// What copying the tree into home adds to its drive: replaced files of an
+// What copying the tree into home adds to its volume: replaced files of an
 // earlier install give back their room.
-unsigned long long room_needed(const char* source, unsigned long long bytes, const char* home) {
-    unsigned long long replaced = measure_replaced(source, home);
-    return replaced < bytes ? bytes - replaced : 0;
+unsigned long long room_needed(const char* source, const TreeSize& size, const char* home,
+                               unsigned long long unit) {
+    unsigned long long needed = room_on_volume(size, unit);
+    unsigned long long replaced = measure_replaced(source, home, unit);
+    return replaced < needed ? needed - replaced : 0;
 }
 
-// The home's drive must hold what the copies put on it, when its free
+// The free space of the volume the home will be made on, asked of its
+// nearest existing folder.
+bool volume_space(const char* home, platform::FreeSpace* space) {
+    char existing[PATH_CAPACITY];
+    return nearest_existing_folder(home, existing, sizeof existing) &&
+           platform::get_free_space(existing, space);
+}
+
+// True when the earlier home's copy lands on the volume of this home too.
+bool earlier_copy_counts(const char* home, const platform::FreeSpace& space,
+                         const DirectoryRules& rules) {
+    if (rules.earlier_home == nullptr) return false;
+    char earlier_data[PATH_CAPACITY];
+    if (compose_text(earlier_data, sizeof earlier_data, "%s\\data", rules.earlier_home) &&
+        same_path(home, earlier_data))
+        return false;
+    if (path_lies_below(home, rules.earlier_home)) return true;
+    platform::FreeSpace earlier;
+    if (space.volume != 0 && volume_space(rules.earlier_home, &earlier) && earlier.volume != 0)
+        return earlier.volume == space.volume;
+    return same_root(home, rules.earlier_home);
+}
+
+// The home's volume must hold what the copies put on it, when its free
 // space can be learned. Writes the refusal when it cannot.
-bool drive_has_room(const char* root, const DirectoryRules& rules) {
+bool drive_has_room(const char* home, const DirectoryRules& rules) {
     if (rules.source == nullptr) return true;
-    char home[PATH_CAPACITY];
-    unsigned long long free_bytes = 0;
-    if (!compose_text(home, sizeof home, "%s%s", root, rules.home_suffix) ||
-        !platform::get_free_space(home, &free_bytes))
-        return true;
-    const bool both = rules.earlier_home != nullptr && on_same_drive(home, rules.earlier_home) &&
-                      !lies_inside(home, rules.earlier_home);
-    if (free_bytes >= rules.bytes && (!both || free_bytes - rules.bytes >= rules.earlier_bytes))
-        return true;
-    unsigned long long needed = room_needed(rules.source, rules.bytes, home);
-    if (both) needed += room_needed(rules.earlier_source, rules.earlier_bytes, rules.earlier_home);
-    if (free_bytes >= needed) return true;
+    platform::FreeSpace space;
+    if (!volume_space(home, &space)) return true;
+    const unsigned long long unit = space.allocation_unit;
+    const bool both = earlier_copy_counts(home, space, rules);
+    const unsigned long long whole = room_on_volume(*rules.size, unit);
+    const unsigned long long earlier_whole = both ? room_on_volume(*rules.earlier_size, unit) : 0;
+    if (space.free_bytes >= whole && space.free_bytes - whole >= earlier_whole) return true;
+    unsigned long long needed = room_needed(rules.source, *rules.size, home, unit);
+    if (both)
+        needed += room_needed(rules.earlier_source, *rules.earlier_size, rules.earlier_home, unit);
+    if (space.free_bytes >= needed) return true;
     // Needed rounds up and free down, so the figures never look enough.
     const unsigned long long need = tenths_of_mb(needed, true);
-    const unsigned long long have = tenths_of_mb(free_bytes, false);
+    const unsigned long long have = tenths_of_mb(space.free_bytes, false);
     write_format(
         "\nERROR: Not enough free space on the drive of %s: the copy needs %lu.%u MB, %lu.%u MB "
         "are free. Please enter a valid path: ",
@@ -71,13 +96,24 @@ bool drive_has_room(const char* root, const DirectoryRules& rules) {
     return false;
 }
 
-// Checks the answer as typed, writing a message for each rule it breaks.
+// A home that is the earlier one, or holds it, would give the earlier home
+// its list: every user may change DATA_HOME's files.
+bool apart_from_earlier_home(const char* home, const DirectoryRules& rules) {
+    if (rules.earlier_home == nullptr || !path_is_within(rules.earlier_home, home)) return true;
+    write_format(
+        "\nERROR: %s would be %s, which is APP_HOME or holds it, and every user may change the "
+        "files of %s. Please enter a valid path: ",
+        rules.home_name, home, rules.home_name);
+    return false;
+}
+
+// Checks the resolved answer, writing a message for each rule it breaks.
 // On success the answer is trimmed and the root composed into the result.
 bool accept_directory(char* answer, char* result, std::size_t result_capacity, const char* service,
                       const char* owner, const DirectoryRules& rules) {
     bool failed = false;
-    use_backslashes(answer);
-    if (answer[0] != '\0' && !is_full_path(answer)) {
+    const bool full = resolve_full_path(answer);
+    if (answer[0] != '\0' && !full) {
         write_text(
             "\nERROR: A full path is needed, with its drive (C:\\apps) or network share "
             "(\\\\server\\share\\apps). Please enter a valid path: ");
@@ -111,7 +147,16 @@ bool accept_directory(char* answer, char* result, std::size_t result_capacity, c
             "Please enter a shorter path: ");
         return false;
     }
-    if (!tree_fits(root, rules) || !drive_has_room(root, rules)) return false;
+    char home[PATH_CAPACITY];
+    if (!compose_text(home, sizeof home, "%s%s", root, rules.home_suffix)) {
+        write_text(
+            "\nERROR: The directory path is too long for the installation paths built from it. "
+            "Please enter a shorter path: ");
+        return false;
+    }
+    if (!tree_fits(root, rules) || !apart_from_earlier_home(home, rules) ||
+        !drive_has_room(home, rules))
+        return false;
     trim_whitespace(answer);
     copy_text(result, result_capacity, root);
     return true;

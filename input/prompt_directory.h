@@ -3,6 +3,8 @@
 
 #include <cstddef>
 
+#include "deploy/measure_tree.h"
+
 struct DirectoryRules {
     bool reject_special;                  // refuse blanks and ampersands
     const char* refused_characters;       // further characters to refuse (or null)
@@ -13,23 +15,28 @@ struct DirectoryRules {
     const char* home_name;
     const char* home_suffix;
     std::size_t longest_below_home;
-    // The room the home's drive must have: the tree copied from source
-    // (null: no check) of that many bytes, less what it replaces there; and
-    // the earlier home's copy too (earlier_home null: none), when the two
-    // homes are on one drive and this one does not lie inside the other.
+    // The room the home's volume must have: the tree copied from source
+    // (null: no check) of that size, less what it replaces there.
     const char* source;
-    unsigned long long bytes;
+    const TreeSize* size;
+    // The home asked for before (APP_HOME, when asking for DATA_HOME; null:
+    // none): this home must neither be it nor hold it, and its copy counts
+    // too when this home lies within it or on its volume, unless this home
+    // is its data folder, which its copy fills already.
     const char* earlier_home;
     const char* earlier_source;
-    unsigned long long earlier_bytes;
+    const TreeSize* earlier_size;
 };
 
 // Asks for a directory (with a default) until the answer names an existing
 // directory that passes the rules, trims it, and composes the installation
-// root from it (make_app_path) into the result field. An answer is refused
+// root from it (make_app_path) into the result field. Each answer is first
+// resolved as Windows resolves a full path (resolve_full_path), in the
+// answer field, and every test sees the resolved form. An answer is refused
 // when a path of the tree would be longer than 259 characters below the
-// home made from it, and when the free space of the home's drive is known
-// and is less than the copy needs. Returns false at end of input.
+// home made from it, when the home would be the earlier home or hold it,
+// and when the free space of the home's volume is known and is less than
+// the copy needs. Returns false at end of input.
 bool prompt_directory(const char* message, char* answer, std::size_t answer_capacity,
                       const char* default_value, char* result, std::size_t result_capacity,
                       const char* service, const char* owner, const DirectoryRules& rules);

@@ -24,12 +24,15 @@ struct FreeSpace {
 };
 FreeSpace free_spaces[4];
 
-bool same_root(const char* a, const char* b) {
-    for (;; ++a, ++b) {
-        char x = *a >= 'a' && *a <= 'z' ? static_cast<char>(*a - 'a' + 'A') : *a;
-        char y = *b >= 'a' && *b <= 'z' ? static_cast<char>(*b - 'a' + 'A') : *b;
-        if (x != y) return false;
-        if (x == '\0') return true;
+char upper(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// True when the path starts with the root (whole, when whole is set).
+bool starts_with(const char* path, const char* root, bool whole) {
+    for (;; ++path, ++root) {
+        if (*root == '\0') return !whole || *path == '\0';
+        if (upper(*path) != upper(*root)) return false;
     }
 }
 
@@ -51,7 +54,7 @@ void reset_faults() {
 
 void set_free_space(const char* root, unsigned long long bytes) {
     for (FreeSpace& space : free_spaces) {
-        if (space.root[0] == '\0' || same_root(space.root, root)) {
+        if (space.root[0] == '\0' || starts_with(space.root, root, true)) {
             std::snprintf(space.root, sizeof space.root, "%s", root);
             space.bytes = bytes;
             return;
@@ -59,10 +62,12 @@ void set_free_space(const char* root, unsigned long long bytes) {
     }
 }
 
-bool free_space_override(const char* root, unsigned long long* bytes) {
-    for (const FreeSpace& space : free_spaces) {
-        if (space.root[0] != '\0' && same_root(space.root, root)) {
+bool free_space_override(const char* folder, unsigned long long* bytes, unsigned* drive) {
+    for (unsigned i = 0; i < sizeof free_spaces / sizeof free_spaces[0]; ++i) {
+        const FreeSpace& space = free_spaces[i];
+        if (space.root[0] != '\0' && starts_with(folder, space.root, false)) {
             *bytes = space.bytes;
+            if (drive != nullptr) *drive = i;
             return true;
         }
     }

@@ -32,12 +32,16 @@ void inject_fault(Operation operation, unsigned long first, unsigned long count,
                   unsigned long code);
 
 // Makes get_free_space report this many bytes free on the drive or share
-// whose root is given (C:\ or \\server\share\, any case); other drives
-// report their real free space. A few drives can be set at once.
+// whose root is given (C:\ or \\server\share\, any case), as a volume of
+// its own; other drives report their real free space. A few drives can be
+// set at once.
 void set_free_space(const char* root, unsigned long long bytes);
 
-// For the backends: the free space a test set for the root, if any.
-bool free_space_override(const char* root, unsigned long long* bytes);
+// For the backends: the free space a test set for the root of the folder
+// asked, if any, and which of the drives set it is (each is a volume of its
+// own).
+bool free_space_override(const char* folder, unsigned long long* bytes,
+                         unsigned* drive = nullptr);
 
 // Removes every fault, restarts the counts, forgets the module path and
 // the free space set for drives.

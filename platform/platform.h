@@ -145,17 +145,17 @@ void find_close(DirectoryScan* scan);
 // no file (nothing there, or a folder).
 bool get_file_size(const char* path, unsigned long long* size);
 
-constexpr std::size_t PATH_ROOT_CAPACITY = 260;
+// What a volume has to give, as the folder asked learns it.
+struct FreeSpace {
+    unsigned long long free_bytes;       // free for the caller
+    unsigned long long allocation_unit;  // the bytes a file's size is rounded up to
+    unsigned long long volume;           // tells volumes apart: equal on one volume
+};
 
-// Stores the root of a full path: "C:\" for C:\x\y (or C:), and
-// "\\server\share\" for \\server\share\x. False for any other path (a
-// relative one, "\\server" alone) or when the root would not fit.
-bool path_root(const char* path, char* root, std::size_t capacity);
-
-// Stores the bytes free for the caller on the drive or network share that
-// holds the path (C:\ for C:\x\y, \\server\share\ for \\server\share\x);
-// the path itself need not exist yet. False when it cannot be learned.
-bool get_free_space(const char* path, unsigned long long* free_bytes);
+// Stores the free space of the volume that holds the existing folder (a
+// folder that is another volume, as a mounted folder is, answers for that
+// volume). False when it cannot be learned.
+bool get_free_space(const char* existing_folder, FreeSpace* space);
 
 // Gives a folder this run created a protected access control list that
 // everything below it inherits: full control for SYSTEM, Administrators
@@ -170,6 +170,18 @@ unsigned long protect_folder(const char* path, bool writable_for_users);
 // The copy takes over the source's read-only state. A file is never copied
 // onto itself. Returns 0 or the error code.
 unsigned long copy_file(const char* source, const char* destination);
+
+// ---- Text of names -------------------------------------------------------
+
+// The upper-case form of one character of the ANSI code page, as Windows
+// matches file names without regard to case (on POSIX: ASCII and Latin-1).
+unsigned char fold_name_character(unsigned char c);
+
+// Converts UTF-8 text to the ANSI code page, never to a look-alike: false
+// when a character has no exact spelling there, the text is no valid UTF-8,
+// or the result would not fit. Where names are UTF-8 already (POSIX) the
+// text is only checked and copied.
+bool convert_utf8_to_ansi(const char* utf8, char* ansi, std::size_t capacity);
 
 // ---- Processes -----------------------------------------------------------
 

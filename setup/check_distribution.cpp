@@ -42,6 +42,6 @@ bool is_whole(const char* source_dir) {
 
 bool check_distribution(const SetupParameters& p, DistributionSize* size) {
     return is_whole(p.SOURCE_DIR) &&
-           measure_tree(p.SOURCE_DIR, &size->longest_path, &size->bytes) &&
-           measure_tree(p.SOURCE_DATA_DIR, &size->longest_data_path, &size->data_bytes);
+           measure_tree(p.SOURCE_DIR, &size->longest_path, &size->tree) &&
+           measure_tree(p.SOURCE_DATA_DIR, &size->longest_data_path, &size->data);
 }

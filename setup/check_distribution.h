@@ -3,6 +3,7 @@
 
 #include <cstddef>
 
+#include "deploy/measure_tree.h"
 #include "setup/setup_parameters.h"
 
 // The longest paths the two copies will create below their destinations,
@@ -10,8 +11,8 @@
 struct DistributionSize {
     std::size_t longest_path;       // below SOURCE_DIR, for APP_HOME
     std::size_t longest_data_path;  // below SOURCE_DATA_DIR, for DATA_HOME
-    unsigned long long bytes;       // the files of SOURCE_DIR
-    unsigned long long data_bytes;  // the files of SOURCE_DATA_DIR
+    TreeSize tree;                  // the files of SOURCE_DIR
+    TreeSize data;                  // the files of SOURCE_DATA_DIR
 };
 
 // True when the setup folder holds the whole distribution (the folders

@@ -1,9 +1,8 @@
 #include "setup/run_record.h"
 
-#include <cstring>
-
 #include "setup/bounded_text.h"
 #include "setup/setup_parameters.h"
+#include "setup/windows_path.h"
 
 namespace {
 
@@ -26,13 +25,6 @@ void add(PathList& list, const char* path) {
     ++list.count;
 }
 
-// True when the path is the folder or lies below it.
-bool is_within(const char* path, const char* folder) {
-    std::size_t length = std::strlen(folder);
-    return std::strncmp(path, folder, length) == 0 &&
-           (path[length] == '\0' || path[length] == '\\');
-}
-
 }  // namespace
 
 void note_copy_failure(const char* destination) {
@@ -43,7 +35,7 @@ bool copy_failed_at(const char* folder) {
     if (copy_failures.overflowed) return true;
     for (int i = 0; i < copy_failures.count; ++i) {
         const char* failed = copy_failures.paths[i];
-        if (is_within(failed, folder) || is_within(folder, failed)) return true;
+        if (path_is_within(failed, folder) || path_is_within(folder, failed)) return true;
     }
     return false;
 }
@@ -54,7 +46,7 @@ void note_script_written(const char* path) {
 
 bool script_written(const char* path) {
     for (int i = 0; i < scripts.count; ++i) {
-        if (std::strcmp(scripts.paths[i], path) == 0) return true;
+        if (same_path(scripts.paths[i], path)) return true;
     }
     return false;
 }

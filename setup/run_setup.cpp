@@ -124,10 +124,10 @@ bool collect_parameters(SetupParameters& p, const DistributionSize& size) {
                                       "",
                                       size.longest_path,
                                       p.SOURCE_DIR,
-                                      size.bytes,
+                                      &size.tree,
                                       nullptr,
                                       nullptr,
-                                      0};
+                                      nullptr};
     if (!prompt_directory("Enter the app installation directory path", p.APP_DIRECTORY,
                           sizeof p.APP_DIRECTORY, "C:\\", p.APP_HOME, sizeof p.APP_HOME,
                           p.DBSERVICE, p.APP_OWNER, app_rules)) {
@@ -142,7 +142,7 @@ bool collect_parameters(SetupParameters& p, const DistributionSize& size) {
     print_line("Spaces are not allowed in this path.");
     print_line("Do not include ampersands &. ");
     print_line("Do not include quotes \". ");
-    // With the default answers DATA_HOME lies in APP_HOME: the data folder
+    // With the default answers DATA_HOME is APP_HOME\data: the data folder
     // is already counted there, and its second copy only replaces files.
     const DirectoryRules data_rules = {true,
                                        DATA_DIRECTORY_REFUSED_CHARACTERS,
@@ -151,10 +151,10 @@ bool collect_parameters(SetupParameters& p, const DistributionSize& size) {
                                        "\\data",
                                        size.longest_data_path,
                                        p.SOURCE_DATA_DIR,
-                                       size.data_bytes,
+                                       &size.data,
                                        p.APP_HOME,
                                        p.SOURCE_DIR,
-                                       size.bytes};
+                                       &size.tree};
     if (!prompt_directory("Enter the data directory path", p.DATA_DIRECTORY,
                           sizeof p.DATA_DIRECTORY, "C:\\", p.DATA_HOME, sizeof p.DATA_HOME,
                           p.DBSERVICE, p.APP_OWNER, data_rules)) {

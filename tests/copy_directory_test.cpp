@@ -193,11 +193,17 @@ TEST_F(TreeCopy, StageSetsModesOnlyOnFoldersItCreates) {
 // them, over files and folders alike, and adds up the files' sizes.
 TEST_F(TreeCopy, MeasureFindsTheLongestPathBelowTheRoot) {
     std::size_t longest = 99;
-    unsigned long long bytes = 99;
+    TreeSize bytes;
+    bytes.bytes = 99;
     testing::internal::CaptureStdout();
     EXPECT_TRUE(measure_tree("C:\\src", &longest, &bytes));
-    EXPECT_EQ(longest, 3u);               // s\x
-    EXPECT_EQ(bytes, 3 * 13u + 2 * 15u);  // "contents of a", "contents of s/x"
+    EXPECT_EQ(longest, 3u);                     // s\x
+    EXPECT_EQ(bytes.bytes, 3 * 13u + 2 * 15u);  // "contents of a", "contents of s/x"
+    // On a volume each file takes whole allocation units.
+    EXPECT_EQ(room_on_volume(bytes, 1), bytes.bytes);
+    EXPECT_EQ(room_on_volume(bytes, 4096), 5 * 4096u);
+    EXPECT_EQ(room_on_volume(bytes, 1024 * 1024), 5 * 1024 * 1024u);
+    EXPECT_EQ(room_on_volume(bytes, 3000), bytes.bytes + 5 * 2999u) << "an unusual unit";
 
     make_folders(scratch / "c/src/s/deeper/empty_folder_of_25_chars");
     write_file(scratch / "c/src/a_file_of_twenty_chars", "");
@@ -207,7 +213,7 @@ TEST_F(TreeCopy, MeasureFindsTheLongestPathBelowTheRoot) {
     make_folders(scratch / "c/empty");
     EXPECT_TRUE(measure_tree("C:\\empty", &longest, &bytes));
     EXPECT_EQ(longest, 0u);
-    EXPECT_EQ(bytes, 0u);
+    EXPECT_EQ(bytes.bytes, 0u);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     EXPECT_EQ(log(), "");
 

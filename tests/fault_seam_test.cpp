@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/statvfs.h>
 
 #include <filesystem>
 #include <map>
@@ -242,11 +243,22 @@ TEST_F(FaultRun, SharingViolation) {
 }
 
 // The refusal of a home whose drive has the free bytes, for the files of
-// the folder: MB of 1,048,576 bytes, the need rounded up, the free down.
-std::string no_room(const std::string& home, const std::string& folder, unsigned long long free) {
+// the folders, each file taking whole allocation units of the file system
+// the tests run on: MB of 1,048,576 bytes, the need rounded up, the free down.
+unsigned long long rounded_bytes(const std::vector<std::string>& folders) {
+    struct statvfs volume;
+    EXPECT_EQ(statvfs(folders[0].c_str(), &volume), 0);
+    const unsigned long long unit = volume.f_frsize;
     unsigned long long bytes = 0;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
-        if (entry.is_regular_file()) bytes += entry.file_size();
+    for (const std::string& folder : folders)
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+            if (entry.is_regular_file()) bytes += (entry.file_size() + unit - 1) / unit * unit;
+    return bytes;
+}
+
+std::string no_room(const std::string& home, const std::vector<std::string>& folders,
+                    unsigned long long free) {
+    const unsigned long long bytes = rounded_bytes(folders);
     auto mb = [](unsigned long long tenths) {
         return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + " MB";
     };
@@ -264,16 +276,34 @@ TEST_F(FaultRun, LowFreeSpaceOnOneDriveOnly) {
     ProgramRun run =
         install([] { set_free_space("c:\\", 1100000); }, "work", "\n\n\n\n\nD:\\\n\nD:\\\nY\n\n");
     EXPECT_EQ(run.exit_status, 0) << run.output;
-    EXPECT_NE(run.output.find("'C:\\'): " + no_room("APP_HOME", dist, 1100000) + "\nSpecify"),
+    EXPECT_NE(run.output.find("'C:\\'): " + no_room("APP_HOME", {dist}, 1100000) + "\nSpecify"),
               std::string::npos)
         << run.output;
-    EXPECT_NE(run.output.find("'C:\\'): " + no_room("DATA_HOME", dist + "/data", 1100000) +
+    EXPECT_NE(run.output.find("'C:\\'): " + no_room("DATA_HOME", {dist + "/data"}, 1100000) +
                               "SETUP PARAMETERS"),
               std::string::npos)
         << run.output;
     EXPECT_EQ(count_occurrences(run.output, "ERROR: "), 2u);
     EXPECT_TRUE(file_exists(scratch / "d/XEPDB1/QUARNDEL/data/big.bin"));
     EXPECT_FALSE(file_exists(drive_c + "/XEPDB1"));
+}
+
+// DATA_HOME inside APP_HOME, but not its data folder, takes a second copy of
+// the data on the same drive: a drive with room for one copy is refused.
+TEST_F(FaultRun, DataHomeInsideAppHomeNeedsRoomForBothCopies) {
+    make_folders(scratch / "d/XEPDB1/QUARNDEL/x");
+    map_drive('D', scratch / "d");
+    write_file(dist + "/data/big.bin", std::string(2 * 1048576, 'x'));
+    static unsigned long long free;
+    free = rounded_bytes({dist}) + 1048576;
+    ProgramRun run = install([] { set_free_space("D:\\", free); }, "work",
+                             "\n\n\n\nD:\\\nD:\\XEPDB1\\QUARNDEL\\x\nD:\\\nY\n\n");
+    EXPECT_EQ(run.exit_status, 0) << run.output;
+    EXPECT_NE(run.output.find("'C:\\'): " + no_room("DATA_HOME", {dist, dist + "/data"}, free) +
+                              "SETUP PARAMETERS"),
+              std::string::npos)
+        << run.output;
+    EXPECT_EQ(count_occurrences(run.output, "ERROR: "), 1u);
 }
 
 // Files of an earlier install count as room, since the copy replaces them;
@@ -283,7 +313,7 @@ TEST_F(FaultRun, EarlierInstallMakesRoomAndUnknownFreeSpaceRefusesNothing) {
     auto two_mb = [] { set_free_space("C:\\", 2 * 1048576); };
     ProgramRun refused = install(two_mb, "work", "\n\n\n\n\n");
     EXPECT_EQ(refused.exit_status, 255);
-    EXPECT_NE(refused.output.find(no_room("APP_HOME", dist, 2 * 1048576)), std::string::npos)
+    EXPECT_NE(refused.output.find(no_room("APP_HOME", {dist}, 2 * 1048576)), std::string::npos)
         << refused.output;
     ProgramRun unknown = install([] {
         set_free_space("C:\\", 0);

@@ -2,14 +2,15 @@
 // answers, and the bounds that keep every field from overflowing.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 
-#include "deploy/shortcut_stage.h"
 #include "input/answer_checks.h"
-#include "setup/database_command.h"
 #include "setup/bounded_text.h"
+#include "setup/database_command.h"
 #include "setup/derive_paths.h"
+#include "setup/windows_path.h"
 
 namespace {
 
@@ -134,15 +135,90 @@ TEST(PathValid, BlanksAndAmpersandsOnly) {
     EXPECT_TRUE(path_valid(""));
 }
 
-TEST(UppercaseDriveLetter, OnlyALeadingLetterBeforeAColon) {
-    char paths[][16] = {"d:\\apps", "D:\\apps", "\\\\d\\x", "dd:\\x", "1:\\x", "d"};
-    for (char* path : paths) uppercase_drive_letter(path);
-    EXPECT_STREQ(paths[0], "D:\\apps");
-    EXPECT_STREQ(paths[1], "D:\\apps");
-    EXPECT_STREQ(paths[2], "\\\\d\\x");
-    EXPECT_STREQ(paths[3], "dd:\\x");
-    EXPECT_STREQ(paths[4], "1:\\x");
-    EXPECT_STREQ(paths[5], "d");
+// Directory answers in, as Windows resolves them: "" where the answer is no
+// full path (it is then refused).
+TEST(WindowsPath, ResolvesAsTheSystemDoes) {
+    const struct {
+        const char* answer;
+        const char* resolved;
+    } cases[] = {
+        {"C:\\", "C:\\"},
+        {"c:\\apps", "C:\\apps"},
+        {"C:/apps//x", "C:\\apps\\x"},
+        {"C:\\apps\\\\\\x\\", "C:\\apps\\x\\"},
+        {"C:\\new\\..\\existing", "C:\\existing"},
+        {"C:\\a\\.\\b\\.", "C:\\a\\b"},
+        {"C:\\..\\..\\x", "C:\\x"},
+        {"C:\\a\\..", "C:\\"},
+        {"C:\\x...", "C:\\x"},
+        {"C:\\x. . ", "C:\\x"},
+        {"C:\\a.\\b", "C:\\a\\b"},
+        {"C:\\a..\\b", "C:\\a..\\b"},
+        {"C:\\a \\b\\..", "C:\\a"},
+        {"C:\\x \\", "C:\\x \\"},
+        {"C:\\Café", "C:\\Café"},
+        {"\\\\server\\share", "\\\\server\\share"},
+        {"\\\\server\\share\\..\\..\\x", "\\\\server\\share\\x"},
+        {"//server/share/a/../b", "\\\\server\\share\\b"},
+        {"C:x", ""},
+        {"C:", ""},
+        {"..\\x", ""},
+        {"\\x", ""},
+        {"\\\\server", ""},
+        {"\\\\server\\\\x", ""},
+        {"\\\\?\\C:\\x", ""},
+        {"\\\\.\\C:\\x", ""},
+        {" C:\\x", ""},
+    };
+    for (const auto& c : cases) {
+        char path[260];
+        std::snprintf(path, sizeof path, "%s", c.answer);
+        const bool full = resolve_full_path(path);
+        EXPECT_EQ(full, c.resolved[0] != '\0') << c.answer;
+        if (full) {
+            EXPECT_STREQ(path, c.resolved) << c.answer;
+            char again[260];
+            std::snprintf(again, sizeof again, "%s", path);
+            resolve_full_path(again);
+            EXPECT_STREQ(again, path) << "resolving twice changes nothing: " << c.answer;
+        }
+    }
+}
+
+TEST(WindowsPath, ComparesWithoutRegardToCase) {
+    EXPECT_TRUE(same_path("C:\\XEPDB1\\Install", "c:\\xepdb1\\INSTALL"));
+    EXPECT_TRUE(same_path("C:\\", "c:"));
+    EXPECT_FALSE(same_path("C:\\ab", "C:\\a"));
+    EXPECT_TRUE(path_is_within("C:\\A\\install\\seed_data.sql", "c:\\a\\Install"));
+    EXPECT_TRUE(path_is_within("C:\\a", "C:\\A"));
+    EXPECT_TRUE(path_is_within("C:\\a\\b", "C:\\"));
+    EXPECT_FALSE(path_is_within("C:\\ab", "C:\\a"));
+    EXPECT_FALSE(path_is_within("D:\\a", "C:\\"));
+    EXPECT_TRUE(path_lies_below("C:\\data\\data\\data\\x", "C:\\data\\data\\data"));
+    EXPECT_FALSE(path_lies_below("C:\\data\\data\\data", "c:\\DATA\\data\\data"));
+    EXPECT_TRUE(same_root("c:\\x", "C:\\y"));
+    EXPECT_TRUE(same_root("\\\\Server\\Share\\x", "\\\\server\\share"));
+    EXPECT_FALSE(same_root("\\\\server\\share\\x", "\\\\server\\other\\x"));
+    EXPECT_FALSE(same_root("C:\\x", "D:\\x"));
+    char root[8];
+    EXPECT_TRUE(path_root("\\\\s\\sh", root, sizeof root));
+    EXPECT_STREQ(root, "\\\\s\\sh\\");
+    EXPECT_FALSE(path_root("\\\\server\\share\\x", root, sizeof root)) << "would not fit";
+    char parent[260];
+    const struct {
+        const char* path;
+        const char* parent;
+    } parents[] = {{"C:\\a\\b", "C:\\a"}, {"C:\\a", "C:\\"}, {"C:\\a\\", "C:\\"},
+                   {"\\\\s\\sh\\a", "\\\\s\\sh\\"}, {"C:\\", nullptr}, {"\\\\s\\sh\\", nullptr},
+                   {"\\\\s\\sh", nullptr}};
+    for (const auto& c : parents) {
+        EXPECT_EQ(parent_folder(c.path, parent, sizeof parent), c.parent != nullptr) << c.path;
+        if (c.parent != nullptr) {
+            EXPECT_STREQ(parent, c.parent) << c.path;
+        }
+    }
+    EXPECT_TRUE(is_dot_entry(".") && is_dot_entry(".."));
+    EXPECT_FALSE(is_dot_entry("...") || is_dot_entry(".x") || is_dot_entry(""));
 }
 
 TEST(BoundedText, NeverOverflowsAndAlwaysTerminates) {

@@ -121,6 +121,30 @@ bool stat_is_directory(const char* path) {
            S_ISDIR(status.st_mode);
 }
 
+unsigned char fold_name_character(unsigned char c) {
+    if (c >= 'a' && c <= 'z') return static_cast<unsigned char>(c - 'a' + 'A');
+    // Latin-1's small letters, the division sign and y with diaeresis aside.
+    if (c >= 0xE0 && c != 0xF7 && c != 0xFF) return static_cast<unsigned char>(c - 0x20);
+    return c;
+}
+
+bool convert_utf8_to_ansi(const char* utf8, char* ansi, std::size_t capacity) {
+    const unsigned char* c = reinterpret_cast<const unsigned char*>(utf8);
+    std::size_t length = 0;
+    while (c[length] != '\0') {
+        unsigned char lead = c[length];
+        int follow = lead < 0x80 ? 0 : (lead & 0xE0) == 0xC0 ? 1 : (lead & 0xF0) == 0xE0 ? 2
+                                   : (lead & 0xF8) == 0xF0 ? 3 : -1;
+        if (follow < 0 || (follow == 1 && lead < 0xC2)) return false;
+        for (int i = 1; i <= follow; ++i)
+            if ((c[length + i] & 0xC0) != 0x80) return false;
+        length += static_cast<std::size_t>(follow) + 1;
+    }
+    if (length + 1 > capacity) return false;
+    std::memcpy(ansi, utf8, length + 1);
+    return true;
+}
+
 bool same_file(const char* first, const char* second) {
     char host_first[HOST_CAPACITY];
     char host_second[HOST_CAPACITY];
@@ -350,27 +374,22 @@ bool get_file_size(const char* path, unsigned long long* size) {
     return true;
 }
 
-bool get_free_space(const char* path, unsigned long long* free_bytes) {
-    char root[PATH_ROOT_CAPACITY];
-    if (!path_root(path, root, sizeof root)) return false;
+bool get_free_space(const char* existing_folder, FreeSpace* space) {
     unsigned long code;
     if (take_fault(Operation::free_space, &code)) return false;
-    if (fault_injection::free_space_override(root, free_bytes)) return true;
     char host[HOST_CAPACITY];
-    if (!host_path::to_host(path, host, sizeof host)) return false;
-    // The folder need not exist yet: its nearest existing parent is on the
-    // file system it will be made on.
-    std::size_t length = std::strlen(host);
+    struct stat status;
     struct statvfs system;
-    for (;;) {
-        if (statvfs(host, &system) == 0) break;
-        if ((errno != ENOENT && errno != ENOTDIR) || length <= 1) return false;
-        while (length > 1 && host[length - 1] == '/') --length;
-        while (length > 1 && host[length - 1] != '/') --length;
-        host[length] = '\0';
-    }
-    *free_bytes = static_cast<unsigned long long>(system.f_bavail) *
-                  static_cast<unsigned long long>(system.f_frsize);
+    if (!host_path::to_host(existing_folder, host, sizeof host) || stat(host, &status) != 0 ||
+        !S_ISDIR(status.st_mode) || statvfs(host, &system) != 0)
+        return false;
+    space->free_bytes = static_cast<unsigned long long>(system.f_bavail) *
+                        static_cast<unsigned long long>(system.f_frsize);
+    space->allocation_unit = system.f_frsize != 0 ? system.f_frsize : 1;
+    space->volume = static_cast<unsigned long long>(status.st_dev);
+    unsigned drive = 0;
+    if (fault_injection::free_space_override(existing_folder, &space->free_bytes, &drive))
+        space->volume = 0xF0000000ULL + drive;
     return true;
 }
 

@@ -1,5 +1,7 @@
 #include "platform/win32/append_turn.h"
 
+#include "platform/win32/system_calls.h"
+
 #include <windows.h>
 
 #include <cstdio>
@@ -48,24 +50,26 @@ LONG read_shared(volatile LONG* value) {
     return InterlockedCompareExchange(value, 0, 0);
 }
 
-// Names the file by its full path with the letter case folded, as a hash,
-// since a name of a system object cannot hold backslashes.
-bool name_of_file(const char* path, unsigned long long* hash) {
-    char full[MAX_PATH];
-    DWORD length = GetFullPathNameA(path, MAX_PATH, full, nullptr);
-    if (length == 0 || length >= MAX_PATH) return false;
-    wchar_t wide[MAX_PATH];
-    int units = MultiByteToWideChar(CP_ACP, 0, full, static_cast<int>(length), wide, MAX_PATH);
-    if (units <= 0) return false;
-    wchar_t folded[MAX_PATH];
-    units = LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, wide, units, folded, MAX_PATH);
-    if (units <= 0) return false;
+// Names the file by what it is, not by how the path reaches it (another
+// drive letter mapped to its folder, a short name, another spelling): the
+// serial number of its volume and its index there, learned once. The file
+// is created when missing, as the append would.
+bool name_of_file(const char* path, unsigned long long* name) {
+    HANDLE file = system_calls().CreateFileA(
+        path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    BY_HANDLE_FILE_INFORMATION info;
+    bool known = GetFileInformationByHandle(file, &info) != 0;
+    system_calls().CloseHandle(file);
+    if (!known) return false;
     unsigned long long h = 14695981039346656037ull;  // FNV-1a
-    for (int i = 0; i < units; ++i) {
-        h = (h ^ (folded[i] & 0xFF)) * 1099511628211ull;
-        h = (h ^ (folded[i] >> 8)) * 1099511628211ull;
+    const DWORD parts[] = {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+    for (DWORD part : parts) {
+        for (int shift = 0; shift < 32; shift += 8)
+            h = (h ^ ((part >> shift) & 0xFF)) * 1099511628211ull;
     }
-    *hash = h;
+    *name = h;
     return true;
 }
 

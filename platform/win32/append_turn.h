@@ -3,8 +3,9 @@
 // Windows puts each write on a handle with append access alone at the end
 // of the file in one step. Wine finds the end and then writes there, so two
 // runs writing at once could put both entries at the same end and one would
-// overwrite the other. Runs that append to the same file (named by its full
-// path, letter case folded) therefore take turns, but only while more than
+// overwrite the other. Runs that append to the same file (named by its
+// volume and its index there, however their paths reach it) therefore take
+// turns, but only while more than
 // one of them is up: a run alone appends at once, without asking the system
 // for anything. Runs appending to other files never wait for each other.
 #pragma once

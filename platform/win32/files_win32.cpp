@@ -211,14 +211,77 @@ bool get_file_size(const char* path, unsigned long long* size) {
     return true;
 }
 
-// Asked of the root: the folder itself need not exist yet.
-bool get_free_space(const char* path, unsigned long long* free_bytes) {
-    char root[PATH_ROOT_CAPACITY];
-    if (!path_root(path, root, sizeof root)) return false;
+// Asked of the folder itself, so that a mounted folder answers for the
+// volume mounted there; the allocation unit and the serial number of the
+// volume that holds it come from its mount point.
+bool get_free_space(const char* existing_folder, FreeSpace* space) {
     ULARGE_INTEGER available;
-    if (!system_calls().GetDiskFreeSpaceExA(root, &available, nullptr, nullptr)) return false;
-    *free_bytes = available.QuadPart;
+    if (!system_calls().GetDiskFreeSpaceExA(existing_folder, &available, nullptr, nullptr))
+        return false;
+    space->free_bytes = available.QuadPart;
+    space->allocation_unit = 1;
+    space->volume = 0;
+    char mount_point[MAX_PATH];
+    if (!system_calls().GetVolumePathNameA(existing_folder, mount_point, MAX_PATH)) return true;
+    DWORD sectors = 0;
+    DWORD sector_bytes = 0;
+    DWORD free_clusters = 0;
+    DWORD clusters = 0;
+    if (system_calls().GetDiskFreeSpaceA(mount_point, &sectors, &sector_bytes, &free_clusters,
+                                         &clusters) &&
+        sectors != 0 && sector_bytes != 0)
+        space->allocation_unit = static_cast<unsigned long long>(sectors) * sector_bytes;
+    DWORD serial = 0;
+    if (system_calls().GetVolumeInformationA(mount_point, nullptr, 0, &serial, nullptr, nullptr,
+                                             nullptr, 0))
+        space->volume = 0x100000000ULL | serial;
     return true;
+}
+
+namespace {
+
+// Upper-case forms of the code page's characters, made once: each single
+// byte through UTF-16 and the system's case mapping and back, kept only
+// where the round trip is exact (a lead byte of a double-byte code page
+// stays as it is).
+struct FoldTable {
+    unsigned char upper[256];
+    FoldTable() {
+        for (int c = 0; c < 256; ++c) {
+            upper[c] = static_cast<unsigned char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+            if (c < 0x80 || IsDBCSLeadByte(static_cast<BYTE>(c))) continue;
+            char byte = static_cast<char>(c);
+            wchar_t wide;
+            wchar_t folded;
+            if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, &byte, 1, &wide, 1) != 1 ||
+                LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, &wide, 1, &folded, 1) != 1)
+                continue;
+            char back[8];
+            if (spell_exactly(&folded, 1, back, sizeof back) && back[1] == '\0')
+                upper[c] = static_cast<unsigned char>(back[0]);
+        }
+    }
+};
+
+}  // namespace
+
+unsigned char fold_name_character(unsigned char c) {
+    static const FoldTable table;
+    return table.upper[c];
+}
+
+bool convert_utf8_to_ansi(const char* utf8, char* ansi, std::size_t capacity) {
+    wchar_t wide[1024];
+    int units = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8, -1, wide, 1024);
+    if (units <= 0) return false;
+    // Without its terminator; an empty text stays empty.
+    if (units == 1) {
+        if (capacity == 0) return false;
+        ansi[0] = '\0';
+        return true;
+    }
+    return capacity <= 0x7FFFFFFF &&
+           spell_exactly(wide, units - 1, ansi, static_cast<int>(capacity));
 }
 
 unsigned long copy_file(const char* source, const char* destination) {

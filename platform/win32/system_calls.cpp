@@ -14,7 +14,8 @@ const SystemCalls real = {
     ::SHCreateDirectoryExA,  ::FindFirstFileW,
     ::FindNextFileW,         ::GetModuleFileNameW,
     ::GetDiskFreeSpaceExA,   ::ConvertStringSecurityDescriptorToSecurityDescriptorA,
-    ::SetNamedSecurityInfoA,
+    ::SetNamedSecurityInfoA, ::GetVolumePathNameA,
+    ::GetDiskFreeSpaceA,     ::GetVolumeInformationA,
 };
 
 SystemCalls in_use = real;

@@ -22,6 +22,10 @@ struct SystemCalls {
     (LPCSTR, DWORD, PSECURITY_DESCRIPTOR*, PULONG);
     DWORD(WINAPI* SetNamedSecurityInfoA)
     (LPSTR, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID, PSID, PACL, PACL);
+    BOOL(WINAPI* GetVolumePathNameA)(LPCSTR, LPSTR, DWORD);
+    BOOL(WINAPI* GetDiskFreeSpaceA)(LPCSTR, LPDWORD, LPDWORD, LPDWORD, LPDWORD);
+    BOOL(WINAPI* GetVolumeInformationA)
+    (LPCSTR, LPSTR, DWORD, LPDWORD, LPDWORD, LPDWORD, LPSTR, DWORD);
 };
 
 // The table in use; it starts with the system's own functions.

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Drive C: is a 2 MB tmpfs. The distribution's bytes fit in it, so the
-# directory prompts take the drive, but its files do not: a 1 MB file and
-# many small files that each take a whole page fill every page left. The
+# Drive C: is a 4 MB tmpfs with room for 150 files and folders. The
+# distribution's pages fit in it, so the directory prompts take the drive,
+# but its files do not: a 1 MB file and 200 small files use up every file
+# entry the drive has, as a full disk would. The
 # copy must fail file by file without leaving partial copies, the scripts and
 # the shortcut must fail cleanly (never "created", never half written), and
 # the run must reach its summary with exit status 1.
@@ -13,7 +14,7 @@ source "$(dirname "$0")/lib.bash"
 start_scratch
 head -c $((1024 * 1024)) /dev/urandom >"$SCRATCH/dist/big.bin"
 mkdir "$SCRATCH/dist/filler"
-head -c $((640 * 100)) /dev/urandom | (cd "$SCRATCH/dist/filler" && split -b 100 -a 3 -d - page)
+head -c $((200 * 100)) /dev/urandom | (cd "$SCRATCH/dist/filler" && split -b 100 -a 3 -d - page)
 snapshot "$SCRATCH/dist" >"$SCRATCH/source.before"
 
 # The scripts as written on an ordinary disk, to compare with.
@@ -22,7 +23,7 @@ rm -f "$SCRATCH/bin/sqlplus-ran"
 check_unchanged "$SCRATCH/dist" "$SCRATCH/source.before"
 
 DRIVE="$SCRATCH/c"
-mount_tmpfs "$DRIVE" 2m
+mount_tmpfs "$DRIVE" 4m nr_inodes=150
 make_drive "$DRIVE"
 
 default_yes_input "$SCRATCH/input"
@@ -32,8 +33,8 @@ run_setup "$DRIVE" "$SCRATCH/input" "$OUT"
 
 # The fault really happened: the drive is full after the run. Nothing frees
 # space after the copy, so it was full when the scripts were written.
-available=$(df --output=avail -B1 "$DRIVE" | tail -1 | tr -d ' ')
-[ "$available" -eq 0 ] || fail "test setup: drive C: still has $available bytes free after the run"
+available=$(df --output=iavail "$DRIVE" | tail -1 | tr -d ' ')
+[ "$available" -eq 0 ] || fail "test setup: drive C: still has room for $available files after the run"
 
 expect_status 1
 check_unchanged "$SCRATCH/dist" "$SCRATCH/source.before"

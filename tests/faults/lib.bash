@@ -38,12 +38,12 @@ start_scratch() {
 # The APP_HOME of the default answers.
 APP='C:\XEPDB1\QUARNDEL'
 
-# mount_tmpfs FOLDER SIZE: a tmpfs of SIZE mounted on FOLDER (made here) and
-# unmounted at exit. Mounting needs root; where it cannot be done, the test
+# mount_tmpfs FOLDER SIZE [OPTIONS]: a tmpfs of SIZE (with the further mount
+# OPTIONS) mounted on FOLDER (made here) and unmounted at exit. Mounting needs root; where it cannot be done, the test
 # is skipped.
 mount_tmpfs() {
     mkdir -p "$1"
-    mount -t tmpfs -o "size=$2,mode=0755" "setup-fault-$TEST_NAME" "$1" || skip "could not mount a tmpfs on $1 here"
+    mount -t tmpfs -o "size=$2,mode=0755${3:+,$3}" "setup-fault-$TEST_NAME" "$1" || skip "could not mount a tmpfs on $1 here"
     on_exit "umount '$1'"
 }
 

@@ -52,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The start takes no input; the questions do. The fuzzer's own folder is
     // no distribution, so the questions are asked for one of a typical size.
     SetupParameters parameters;
-    const DistributionSize distribution = {40, 20, 0, 0};
+    const DistributionSize distribution = {40, 20, TreeSize(), TreeSize()};
     ask_and_confirm(parameters, distribution);
     // Every field is still terminated within its capacity.
     if (std::memchr(parameters.APP_HOME, '\0', sizeof parameters.APP_HOME) == nullptr ||

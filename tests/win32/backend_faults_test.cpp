@@ -207,31 +207,34 @@ TEST_F(Win32Faults, NewFoldersOfTheHomesAreProtected) {
                                                      (scratch / "old\\new\\app\\sub").string()}));
 }
 
-std::vector<std::string> roots_asked;
+std::vector<std::string> folders_asked;
 
 // C: has a known amount free; the share cannot be reached.
-BOOL WINAPI record_free_space(LPCSTR root, PULARGE_INTEGER available, PULARGE_INTEGER,
+BOOL WINAPI record_free_space(LPCSTR folder, PULARGE_INTEGER available, PULARGE_INTEGER,
                               PULARGE_INTEGER) {
-    roots_asked.push_back(root);
-    if (root[0] == '\\') return FALSE;
+    folders_asked.push_back(folder);
+    if (folder[0] == '\\') return FALSE;
     available->QuadPart = 123456789012ULL;
     return TRUE;
 }
 
-TEST_F(Win32Faults, FreeSpaceIsAskedOfThePathsRoot) {
+// Asked of the folder itself, so that a folder a volume is mounted on
+// answers for that volume.
+TEST_F(Win32Faults, FreeSpaceIsAskedOfTheFolder) {
     auto saved = platform::system_calls().GetDiskFreeSpaceExA;
     platform::system_calls().GetDiskFreeSpaceExA = record_free_space;
-    roots_asked.clear();
-    unsigned long long free_bytes = 0;
-    EXPECT_TRUE(platform::get_free_space("C:\\x\\y", &free_bytes));
-    EXPECT_EQ(free_bytes, 123456789012ULL);
-    EXPECT_FALSE(platform::get_free_space("\\\\server\\share\\x", &free_bytes));
+    folders_asked.clear();
+    platform::FreeSpace space;
+    EXPECT_TRUE(platform::get_free_space("C:\\windows", &space));
+    EXPECT_EQ(space.free_bytes, 123456789012ULL);
+    EXPECT_FALSE(platform::get_free_space("\\\\server\\share\\x", &space));
     platform::system_calls().GetDiskFreeSpaceExA = saved;
-    EXPECT_EQ(roots_asked, (std::vector<std::string>{"C:\\", "\\\\server\\share\\"}));
-    // The system's own answer for a folder that does not exist yet.
-    free_bytes = 0;
-    EXPECT_TRUE(platform::get_free_space((scratch / "not\\yet").string().c_str(), &free_bytes));
-    EXPECT_GT(free_bytes, 0u);
+    EXPECT_EQ(folders_asked, (std::vector<std::string>{"C:\\windows", "\\\\server\\share\\x"}));
+    // The system's own answer, with the volume's allocation unit and serial.
+    EXPECT_TRUE(platform::get_free_space(scratch.string().c_str(), &space));
+    EXPECT_GT(space.free_bytes, 0u);
+    EXPECT_GE(space.allocation_unit, 512u);
+    EXPECT_NE(space.volume, 0u);
 }
 
 // The shared whole-run cases: each is the whole setup in a child process of

@@ -1,0 +1,54 @@
+// Windows paths as Windows itself resolves and compares them: the one place
+// of the program that parses a path's root, resolves . and .., and decides
+// whether two paths name the same folder or one lies within another.
+//
+// Names are compared without regard to letter case, by the upper-case form
+// of each character of the ANSI code page that the platform gives.
+#pragma once
+
+#include <cstddef>
+
+// True for "." and "..", which every folder's enumeration lists.
+bool is_dot_entry(const char* name);
+
+// The length of a full path's root: 3 for C:\ (C:\x, C:\), and for
+// \\server\share\x the length of \\server\share\ (of \\server\share when
+// nothing follows the share). 0 for a path that is not full: drive-relative
+// (C:x, C:), relative (., ..\x, x), rooted without a drive (\x), a server
+// without a share, and the \\?\ and \\.\ prefixes, which the command
+// interpreter cannot change into.
+std::size_t root_length(const char* path);
+
+// True when the path is full: root_length is not 0.
+bool is_full_path(const char* path);
+
+// Stores the root of a full path, always ending in a backslash ("C:\",
+// "\\server\share\"). False when the path is not full or the root won't fit.
+bool path_root(const char* path, char* root, std::size_t capacity);
+
+// Resolves a full path in place as the system's path normalisation does
+// (GetFullPathName): / is taken as \, runs of separators after the root
+// become one, . segments go and .. takes the segment before it away (never
+// the root), a segment ending in a single period loses it, the last segment
+// loses its trailing periods and spaces, and the drive letter is upper-cased.
+// A trailing backslash stays. The path never gets longer. Slashes are taken
+// as backslashes also when the path is not full; it is then left otherwise
+// unchanged and the result is false.
+bool resolve_full_path(char* path);
+
+// True when both resolved paths name the same place (a trailing backslash
+// aside).
+bool same_path(const char* first, const char* second);
+
+// True when the resolved path is the folder or lies below it.
+bool path_is_within(const char* path, const char* folder);
+
+// True when the resolved path lies below the folder (not the folder itself).
+bool path_lies_below(const char* path, const char* folder);
+
+// True when both full paths have the same root (drive or share).
+bool same_root(const char* first, const char* second);
+
+// Stores the folder that holds the resolved path: C:\a for C:\a\b, C:\ for
+// C:\a. False for a root, which has none.
+bool parent_folder(const char* path, char* parent, std::size_t capacity);
