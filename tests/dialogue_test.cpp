@@ -492,6 +492,58 @@ TEST_F(Dialogue, DirectoryAnswersMustBeFullPaths) {
     }
 }
 
+// Directory answers are resolved as Windows resolves them before any test:
+// nothing is made for a folder that .. removes, trailing dots go, and the
+// first new folder of each home gets its list even under umask 000.
+TEST_F(Dialogue, DirectoryAnswersAreResolvedAsWindowsResolvesThem) {
+    make_folders(drive_c + "/existing");
+    make_folders(drive_c + "/x");
+    const mode_t saved = umask(0);
+    ProgramRun result = run("\n\n\n\nC:\\new\\..\\existing\nc:/x...\nY\n\n");
+    umask(saved);
+    EXPECT_EQ(result.exit_status, 0) << result.output;
+    EXPECT_NE(result.output.find("APP_HOME directory = C:\\existing\\XEPDB1\\QUARNDEL\n"),
+              std::string::npos);
+    EXPECT_NE(result.output.find("DATA_HOME directory = C:\\x\\XEPDB1\\QUARNDEL\\data\n"),
+              std::string::npos);
+    EXPECT_FALSE(file_exists(drive_c + "/new"));
+    struct stat status;
+    ASSERT_EQ(stat((drive_c + "/existing/XEPDB1").c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0755u);
+    ASSERT_EQ(stat((drive_c + "/x/XEPDB1").c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0755u);
+    ASSERT_EQ(stat((drive_c + "/x/XEPDB1/QUARNDEL/data").c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0777u) << "DATA_HOME stays writable for users";
+}
+
+// DATA_HOME may be neither APP_HOME nor a folder that holds it: the list
+// that lets every user change the data would reach the application.
+TEST_F(Dialogue, DataHomeThatIsOrHoldsAppHomeIsRefused) {
+    make_folders(drive_c + "/data");
+    make_folders(drive_c + "/a/data/data/data/x");
+    make_folders(drive_c + "/other");
+    const struct {
+        const char* app_directory;
+        const char* data_directory;
+        const char* data_home;
+    } cases[] = {{"C:\\data", "C:\\", "C:\\data\\data\\data"},
+                 {"C:\\a\\data\\data\\data\\x", "C:\\a", "C:\\a\\data\\data\\data"},
+                 {"C:\\data", "C:\\DATA\\..", "C:\\data\\data\\data"}};
+    for (const auto& c : cases) {
+        ProgramRun result = run(std::string("data\ndata\n\n\n") + c.app_directory + "\n" +
+                                c.data_directory + "\nC:\\other\nN\n");
+        EXPECT_EQ(count_occurrences(result.output,
+                                    "\nERROR: DATA_HOME would be " + std::string(c.data_home) +
+                                        ", which is APP_HOME or holds it, and every user may "
+                                        "change the files of DATA_HOME. Please enter a valid "
+                                        "path: "),
+                  1u)
+            << result.output;
+        EXPECT_NE(result.output.find("DATA_HOME directory = C:\\other\\data\\data\\data\n"),
+                  std::string::npos);
+    }
+}
+
 // Answers saved by Notepad as UTF-8 with a byte order mark install as
 // without it; UTF-16 (PowerShell's > and Out-File) is refused at once.
 TEST_F(Dialogue, AnswerFileEncodings) {
@@ -499,9 +551,11 @@ TEST_F(Dialogue, AnswerFileEncodings) {
     EXPECT_EQ(bom.output.find("\xEF"), std::string::npos);
     EXPECT_EQ(log(), crlf(log_until_confirmation() + "Installation abandoned.\n"));
     std::remove((scratch / "install.log").c_str());
-    ProgramRun named_first = run("\xEF\xBB\xBFSVC\n\n\n\n\n\nN\n");
-    EXPECT_NE(named_first.output.find("APP_HOME directory = C:\\SVC\\QUARNDEL\n"),
-              std::string::npos);
+    // Answer files joined with copy a+b: each part starts with its mark.
+    ProgramRun named_first = run("\xEF\xBB\xBFSVC\n\xEF\xBB\xBFOWNER\n\n\n\n\nN\n");
+    EXPECT_NE(named_first.output.find("APP_HOME directory = C:\\SVC\\OWNER\n"),
+              std::string::npos)
+        << named_first.output;
 
     const std::string refusal =
         "Error: The answers are UTF-16 text (as Windows PowerShell writes with > or Out-File). "
@@ -509,6 +563,7 @@ TEST_F(Dialogue, AnswerFileEncodings) {
     std::string utf16;
     for (char c : std::string(DEFAULTS) + "Y\n\n") utf16 += std::string(1, c) + '\0';
     for (const std::string& input : {"\xFF\xFE" + utf16, "\xFE\xFF" + utf16.substr(0, 6), utf16,
+                                     "\xFF\xFE\r\n" + std::string(DEFAULTS) + "Y\n\n",
                                      "\n\n\n\n\nC:\\" + std::string(1, '\0') + "\nY\n\n"}) {
         std::remove((scratch / "install.log").c_str());
         ProgramRun result = run(input);

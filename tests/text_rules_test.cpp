@@ -10,6 +10,7 @@
 #include "setup/bounded_text.h"
 #include "setup/database_command.h"
 #include "setup/derive_paths.h"
+#include "setup/run_record.h"
 #include "setup/windows_path.h"
 
 namespace {
@@ -219,6 +220,17 @@ TEST(WindowsPath, ComparesWithoutRegardToCase) {
     }
     EXPECT_TRUE(is_dot_entry(".") && is_dot_entry(".."));
     EXPECT_FALSE(is_dot_entry("...") || is_dot_entry(".x") || is_dot_entry(""));
+}
+
+// The stale-script check matches the failed copies however the folders of
+// the distribution spell their letters.
+TEST(RunRecord, MatchesFailedCopiesWithoutRegardToCase) {
+    note_copy_failure("C:\\XEPDB1\\QUARNDEL\\Install\\seed_data.sql");
+    EXPECT_TRUE(copy_failed_at("c:\\xepdb1\\quarndel\\install"));
+    EXPECT_FALSE(copy_failed_at("C:\\XEPDB1\\QUARNDEL\\config"));
+    EXPECT_FALSE(copy_failed_at("C:\\XEPDB1\\QUARNDEL\\Installer"));
+    note_script_written("C:\\XEPDB1\\QUARNDEL\\config\\set_env.sql");
+    EXPECT_TRUE(script_written("C:\\xepdb1\\QUARNDEL\\CONFIG\\set_env.sql"));
 }
 
 TEST(BoundedText, NeverOverflowsAndAlwaysTerminates) {

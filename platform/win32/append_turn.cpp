@@ -52,12 +52,13 @@ LONG read_shared(volatile LONG* value) {
 
 // Names the file by what it is, not by how the path reaches it (another
 // drive letter mapped to its folder, a short name, another spelling): the
-// serial number of its volume and its index there, learned once. The file
-// is created when missing, as the append would.
+// serial number of its volume and its index there, learned once. It is
+// opened as the append opens it, so it is created when missing only where
+// the append could create it too.
 bool name_of_file(const char* path, unsigned long long* name) {
-    HANDLE file = system_calls().CreateFileA(
-        path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-        nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file =
+        system_calls().CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                   nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     BY_HANDLE_FILE_INFORMATION info;
     bool known = GetFileInformationByHandle(file, &info) != 0;

@@ -328,6 +328,49 @@ TEST_P(WholeRunFaults, OnTheWin32Backend) {
     fs::remove_all(scratch, ignored);
 }
 
+DWORD WINAPI print_set(LPSTR path, SE_OBJECT_TYPE type, SECURITY_INFORMATION what, PSID owner,
+                       PSID group, PACL list, PACL audit) {
+    std::printf("List set on %s\n", path);
+    return platform::real_system_calls().SetNamedSecurityInfoA(path, type, what, owner, group,
+                                                               list, audit);
+}
+
+// A directory answer with .. is resolved before anything is made: the list
+// goes on the first folder the install really makes, and the folder that ..
+// removed is never made (the whole setup in a child, as above).
+TEST(ResolvedAnswers, ListOnTheFolderThatDotDotLeaves) {
+    const fs::path scratch = fs::temp_directory_path() / "setup-run-dot-dot";
+    fs::remove_all(scratch);
+    fs::create_directories(scratch / "work");
+    fs::create_directories(scratch / "existing");
+    const fs::path dist = scratch / "dist";
+    fs::copy(demo_distribution(), dist, fs::copy_options::recursive);
+    const std::string answer = (scratch / "new\\..\\existing").string();
+    std::ofstream(scratch / "answers", std::ios::binary)
+        << "\n\n\n\n" << answer << "\n" << answer << "\nY\n\n";
+    char self[MAX_PATH];
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    const std::string command = "\"" + std::string(self) + "\" --record-lists \"" +
+                                (dist / "setup.exe").string() + "\"";
+    run_child(command, scratch / "answers", scratch / "output", scratch / "work");
+    const std::string output = read_all(scratch / "output");
+    const std::string existing = (scratch / "existing").string();
+    EXPECT_NE(output.find("APP_HOME directory = " + existing + "\\XEPDB1\\QUARNDEL\r\n"),
+              std::string::npos)
+        << output;
+    std::size_t lists = 0;
+    for (std::size_t at = output.find("List set on "); at != std::string::npos;
+         at = output.find("List set on ", at + 1))
+        ++lists;
+    EXPECT_EQ(lists, 2u) << output;
+    EXPECT_NE(output.find("List set on " + existing + "\\XEPDB1\r\n"), std::string::npos);
+    EXPECT_NE(output.find("List set on " + existing + "\\XEPDB1\\QUARNDEL\\data\r\n"),
+              std::string::npos);
+    EXPECT_FALSE(fs::exists(scratch / "new"));
+    std::error_code ignored;
+    fs::remove_all(scratch, ignored);
+}
+
 INSTANTIATE_TEST_SUITE_P(Shared, WholeRunFaults, ::testing::ValuesIn(whole_run_faults()),
                          [](const ::testing::TestParamInfo<WholeRunFault>& info) {
                              return std::string(info.param.name);
@@ -346,6 +389,12 @@ int main(int argc, char** argv) {
         platform::fault_injection::set_module_path(argv[4]);
         for (const InjectedFault& f : fault.faults)
             inject_fault(f.operation, f.first + (f.after_measure ? measured : 0), f.count, f.code);
+        return run_setup();
+    }
+    if (argc == 3 && std::strcmp(argv[1], "--record-lists") == 0) {
+        platform::fault_injection::reset_faults();
+        platform::fault_injection::set_module_path(argv[2]);
+        platform::system_calls().SetNamedSecurityInfoA = print_set;
         return run_setup();
     }
     ::testing::InitGoogleTest(&argc, argv);
