@@ -119,4 +119,26 @@ else
     grep -aqF "outer\\ł" "$OUTPUT" || fail "the setup folder is not named ł"
     echo "started from the folder ł"
 fi
-pass "names outside the code page are never copied under another name"
+# Answers saved as UTF-8 with a byte order mark name C:\Café, which exists:
+# they are taken in the ANSI code page and install there. A name the code
+# page cannot spell is refused before anything is copied.
+mkdir -p "$DRIVE_C/Café" "$DRIVE_C/Łódź" "$SCRATCH/work3"
+printf '\xEF\xBB\xBF\r\n\r\n\r\n\r\nC:\\Café\r\nC:\\Café\r\nY\r\nOwner-Pw-1\r\nConnect-Pw-2\r\nSys-Pw-3\r\n\r\n' \
+    > "$SCRATCH/work3/answers.txt"
+status=0
+(cd "$SCRATCH/work3" && "$WINE" cmd /c "$(windows_path "$DIST")\\setup.exe < answers.txt > output.txt") ||
+    status=$?
+[ "$status" = 0 ] || [ "$status" = 1 ] || { cat "$SCRATCH/work3/output.txt" >&2; fail "UTF-8 answers naming C:\\Café: exit status $status"; }
+grep -aqF 'Directory does not exist' "$SCRATCH/work3/output.txt" && fail "UTF-8 answers: C:\\Café taken as missing"
+[ -f "$DRIVE_C/Café/XEPDB1/QUARNDEL/com/startora.bat" ] || fail "UTF-8 answers: nothing installed under C:\\Café"
+if [ "$ACP" = 1252 ]; then
+    printf '\xEF\xBB\xBF\r\n\r\n\r\n\r\nC:\\Łódź\r\nC:\\Łódź\r\nY\r\n\r\n' > "$SCRATCH/work3/answers.txt"
+    status=0
+    (cd "$SCRATCH/work3" && "$WINE" cmd /c "$(windows_path "$DIST")\\setup.exe < answers.txt > output.txt") ||
+        status=$?
+    [ "$status" = 255 ] || fail "UTF-8 answers naming C:\\Łódź under code page 1252: exit status $status, expected 255"
+    grep -aqF "an answer holds a character that this system's ANSI code page cannot spell" \
+        "$SCRATCH/work3/output.txt" || fail "UTF-8 answers naming C:\\Łódź: no refusal"
+    [ ! -e "$DRIVE_C/Łódź/XEPDB1" ] || fail "UTF-8 answers naming C:\\Łódź: something was made there"
+fi
+pass "names outside the code page are never copied under another name; UTF-8 answers are taken in the code page"
