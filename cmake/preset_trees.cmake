@@ -9,6 +9,7 @@
 # packing script or the sources' time.
 set(SETUP_PRESET_JOBS 2 CACHE STRING "Parallel jobs of each preset tree's build")
 set(stamps ${CMAKE_CURRENT_BINARY_DIR}/preset-trees)
+file(MAKE_DIRECTORY ${stamps})
 foreach(preset win32 win64 sanitize)
   set(tree ${CMAKE_BINARY_DIR}/${preset})
   # The Windows trees of this tree build their test exes too.

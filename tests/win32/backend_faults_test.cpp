@@ -15,7 +15,6 @@
 #include <vector>
 
 #include "fault_injection.h"
-#include "deploy/copy_directory.h"
 #include "deploy/copy_stage.h"
 #include "platform/platform.h"
 #include "platform/win32/system_calls.h"
@@ -34,13 +33,6 @@ std::string read_all(const fs::path& path) {
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
-}
-
-std::size_t occurrences(const std::string& text, const std::string& piece) {
-    std::size_t count = 0;
-    for (std::size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1))
-        ++count;
-    return count;
 }
 
 // A source tree of five files in two folders, a target beside it, and the
@@ -64,69 +56,10 @@ class Win32Faults : public ::testing::Test {
         fs::current_path(saved_folder);
         fs::remove_all(scratch);
     }
-    int copy() {
-        return copy_directory((scratch / "source").string().c_str(),
-                              (scratch / "target").string().c_str(), -1);
-    }
-    std::string log() {
-        return read_all(scratch / "install.log");
-    }
 
     fs::path scratch, saved_folder;
     decltype(platform::SystemCalls::WriteFile) saved_write = platform::system_calls().WriteFile;
 };
-
-TEST_F(Win32Faults, DiskFullDuringTheCopy) {
-    inject_fault(Operation::copy_file, 4, 0, platform::ERROR_CODE_DISK_FULL);
-    EXPECT_EQ(copy(), 2);
-    EXPECT_EQ(occurrences(log(), "Copied file: "), 3u);
-    EXPECT_EQ(occurrences(log(), "Error copying file: "), 2u);
-}
-
-TEST_F(Win32Faults, ReadOnlyTarget) {
-    inject_fault(Operation::create_directories, 1, 0, platform::ERROR_CODE_ACCESS_DENIED);
-    EXPECT_EQ(copy(), 1);
-    EXPECT_FALSE(fs::exists(scratch / "target"));
-    EXPECT_EQ(occurrences(log(), "Error: Could not create directory "), 1u) << log();
-}
-
-TEST_F(Win32Faults, SharingViolation) {
-    inject_fault(Operation::copy_file, 2, 1, platform::ERROR_CODE_SHARING_VIOLATION);
-    EXPECT_EQ(copy(), 1);
-    EXPECT_EQ(occurrences(log(), "Copied file: "), 4u);
-    EXPECT_EQ(platform::copy_file((scratch / "source/a.txt").string().c_str(),
-                                  (scratch / "copy.txt").string().c_str()),
-              0u);
-}
-
-TEST_F(Win32Faults, VanishedSourceFolder) {
-    inject_fault(Operation::find_first_entry, 1, 0, platform::ERROR_CODE_PATH_NOT_FOUND);
-    EXPECT_EQ(copy(), 1);
-    EXPECT_EQ(occurrences(log(), "Error: Could not open source directory "), 1u) << log();
-    EXPECT_EQ(occurrences(log(), "Copied file: "), 0u);
-}
-
-TEST_F(Win32Faults, UnwritableLog) {
-    inject_fault(Operation::append_open, 1, 0, platform::ERROR_CODE_ACCESS_DENIED);
-    EXPECT_EQ(copy(), 0);
-    EXPECT_FALSE(fs::exists(scratch / "install.log"));
-    EXPECT_GE(count_lost_log_entries(), 5);
-}
-
-TEST_F(Win32Faults, LogEntriesLostDuringTheCopy) {
-    int lost_before = count_lost_log_entries();
-    inject_fault(Operation::append_write, 2, 3, platform::ERROR_CODE_DISK_FULL);
-    EXPECT_EQ(copy(), 0);
-    EXPECT_EQ(occurrences(log(), "Copied file: "), 2u) << log();
-    EXPECT_EQ(count_lost_log_entries() - lost_before, 3);
-}
-
-TEST_F(Win32Faults, ModulePathOverride) {
-    platform::fault_injection::set_module_path("C:\\dist\\setup.exe");
-    char path[260];
-    ASSERT_TRUE(platform::get_module_path(path, sizeof path));
-    EXPECT_STREQ(path, "C:\\dist\\setup.exe");
-}
 
 // A write cut short by a full disk: the append-only handle cannot take the
 // part back, so it stays and the result says so.
@@ -315,9 +248,18 @@ TEST_P(WholeRunFaults, OnTheWin32Backend) {
     const std::string output = read_all(scratch / "output");
     const bool has_log = fs::exists(scratch / "work/install.log");
     const std::string log = has_log ? read_all(scratch / "work/install.log") : "";
-    check_whole_run(fault, status, output, has_log ? &log : nullptr, "C:\\XEPDB1\\QUARNDEL",
-                    dist.string(),
-                    [](bool ok, const std::string& what) { EXPECT_TRUE(ok) << what; });
+    auto files_in = [](const fs::path& folder) {
+        int count = 0;
+        for (const auto& entry : fs::recursive_directory_iterator(folder))
+            if (entry.is_regular_file()) ++count;
+        return count;
+    };
+    const RunPlaces places{"C:\\XEPDB1\\QUARNDEL", dist.string(), files_in(dist),
+                           files_in(dist / "data")};
+    check_whole_run(
+        fault, status, output, has_log ? &log : nullptr, places,
+        [](bool ok, const std::string& what) { EXPECT_TRUE(ok) << what; },
+        [](const std::string& windows) { return fs::exists(windows); });
     if (HasFailure()) std::printf("%s\n", output.c_str());
     // The desktop that the shortcut started may still hold the working folder.
     std::error_code ignored;
