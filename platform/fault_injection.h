@@ -4,9 +4,7 @@
 // include this header; the program itself never calls the setters, and
 // nothing outside a test (no argument, no environment variable) reaches
 // them. The POSIX backend asks take_fault in each operation; the Win32
-// backend's test library puts failing stand-ins into its system-call table
-// (open_file and write_file have no stand-in there: the C runtime opens
-// and writes those files).
+// backend's test library puts failing stand-ins into its system-call table.
 #pragma once
 
 namespace platform {
@@ -15,8 +13,8 @@ namespace fault_injection {
 enum class Operation {
     copy_file,           // copy_file returns the code, copies nothing
     create_directories,  // create_directories returns the code, creates nothing
-    open_file,           // open_file cannot open the file (null)
-    write_file,          // open_file opens the file, but every write to it fails
+    open_file,           // write_text_file cannot create the file (not_opened)
+    write_file,          // write_text_file creates the file, but every write to it fails
     append_open,         // append_to_file cannot open the file
     append_write,        // append_to_file opens the file, but writes nothing
     find_first_entry,    // the enumeration cannot be started (null)

@@ -49,31 +49,16 @@ bool writable(const struct stat& status) {
 using fault_injection::Operation;
 using fault_injection::take_fault;
 
-// The host error that stands for a Windows error code in a refused write.
-int errno_of(unsigned long code) {
-    switch (code) {
-        case ERROR_CODE_ACCESS_DENIED: return EACCES;
-        case ERROR_CODE_DISK_FULL: return ENOSPC;
-        default: return EIO;
+// Writes all the bytes, as long as the file takes them.
+bool write_all(int file, const char* bytes, std::size_t length) {
+    while (length > 0) {
+        ssize_t written = write(file, bytes, length);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return false;
+        bytes += written;
+        length -= static_cast<std::size_t>(written);
     }
-}
-
-// A stream over an open file whose every write fails (see open_file).
-struct RefusedWrites {
-    std::FILE* file;
-    int error;
-};
-
-ssize_t refuse_write(void* cookie, const char*, std::size_t) {
-    errno = static_cast<RefusedWrites*>(cookie)->error;
-    return -1;
-}
-
-int close_refused(void* cookie) {
-    RefusedWrites* refused = static_cast<RefusedWrites*>(cookie);
-    int result = std::fclose(refused->file);
-    delete refused;
-    return result;
+    return true;
 }
 
 // How long an append waits for another run's lock on the file before this
@@ -132,21 +117,27 @@ bool same_file(const char* first, const char* second) {
            a.st_ino == b.st_ino;
 }
 
-std::FILE* open_file(const char* path, const char* mode) {
+WriteOutcome write_text_file(const char* path, const char* text) {
     char host[HOST_CAPACITY];
-    if (!host_path::to_host(path, host, sizeof host)) return nullptr;
+    if (!host_path::to_host(path, host, sizeof host)) return WriteOutcome::not_opened;
     unsigned long code;
-    if (take_fault(Operation::open_file, &code)) {
-        errno = errno_of(code);
-        return nullptr;
+    if (take_fault(Operation::open_file, &code)) return WriteOutcome::not_opened;
+    int file = open(host, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (file < 0) return WriteOutcome::not_opened;
+    bool whole = !take_fault(Operation::write_file, &code);
+    char buffer[4096];
+    std::size_t used = 0;
+    for (const char* p = text; *p != '\0' && whole; ++p) {
+        if (used + 2 > sizeof buffer) {
+            whole = write_all(file, buffer, used);
+            used = 0;
+        }
+        if (*p == '\n') buffer[used++] = '\r';
+        buffer[used++] = *p;
     }
-    std::FILE* file = std::fopen(host, mode);
-    if (file == nullptr || !take_fault(Operation::write_file, &code)) return file;
-    cookie_io_functions_t functions = {nullptr, refuse_write, nullptr, close_refused};
-    RefusedWrites* refused = new RefusedWrites{file, errno_of(code)};
-    std::FILE* refusing = fopencookie(refused, mode, functions);
-    if (refusing == nullptr) close_refused(refused);
-    return refusing;
+    if (whole) whole = write_all(file, buffer, used);
+    if (close(file) != 0) whole = false;
+    return whole ? WriteOutcome::written : WriteOutcome::not_written;
 }
 
 AppendResult append_to_file(const char* path, const char* bytes, std::size_t length) {

@@ -8,13 +8,19 @@ namespace platform {
 
 namespace {
 
+int runtime_stat(const char* path, struct _stat* status) {
+    return _stat(path, status);
+}
+
 const SystemCalls real = {
     ::CreateFileA,           ::WriteFile,
     ::CloseHandle,           ::CopyFileA,
     ::SHCreateDirectoryExA,  ::FindFirstFileW,
     ::FindNextFileW,         ::GetModuleFileNameW,
     ::GetDiskFreeSpaceExA,   ::ConvertStringSecurityDescriptorToSecurityDescriptorA,
-    ::SetNamedSecurityInfoA,
+    ::SetNamedSecurityInfoA,  ::GetFileAttributesExA,
+    ::GetFileInformationByHandle, ::DeleteFileA,
+    ::FindClose,             runtime_stat,
 };
 
 SystemCalls in_use = real;

@@ -35,6 +35,20 @@ std::string read_all(const fs::path& path) {
     return text.str();
 }
 
+// Puts the system-call table back as it found it when it goes.
+class RestoredSystemCalls {
+  public:
+    RestoredSystemCalls() : saved_(platform::system_calls()) {}
+    ~RestoredSystemCalls() {
+        platform::system_calls() = saved_;
+    }
+    RestoredSystemCalls(const RestoredSystemCalls&) = delete;
+    RestoredSystemCalls& operator=(const RestoredSystemCalls&) = delete;
+
+  private:
+    const platform::SystemCalls saved_;
+};
+
 // A source tree of five files in two folders, a target beside it, and the
 // working folder (where install.log goes) inside the scratch folder.
 class Win32Faults : public ::testing::Test {
@@ -52,13 +66,12 @@ class Win32Faults : public ::testing::Test {
     }
     void TearDown() override {
         platform::fault_injection::reset_faults();
-        platform::system_calls().WriteFile = saved_write;
         fs::current_path(saved_folder);
         fs::remove_all(scratch);
     }
 
+    RestoredSystemCalls restored_calls;
     fs::path scratch, saved_folder;
-    decltype(platform::SystemCalls::WriteFile) saved_write = platform::system_calls().WriteFile;
 };
 
 // A write cut short by a full disk: the append-only handle cannot take the
@@ -115,7 +128,6 @@ std::string token_user() {
 
 TEST_F(Win32Faults, NewFoldersOfTheHomesAreProtected) {
     platform::SystemCalls& calls = platform::system_calls();
-    auto saved = calls;
     calls.ConvertStringSecurityDescriptorToSecurityDescriptorA = record_list;
     calls.SetNamedSecurityInfoA = record_set;
     lists_built.clear();
@@ -129,9 +141,7 @@ TEST_F(Win32Faults, NewFoldersOfTheHomesAreProtected) {
     set(p.SOURCE_DATA_DIR, scratch / "source\\sub");
     set(p.APP_HOME, scratch / "old\\new\\app");
     set(p.DATA_HOME, scratch / "old\\new\\app\\sub");
-    bool copied = run_copy_stage(p);
-    calls = saved;
-    EXPECT_TRUE(copied);
+    EXPECT_TRUE(run_copy_stage(p));
     const std::string user = token_user();
     const std::string list = "D:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;" + user + ")";
     EXPECT_EQ(lists_built, (std::vector<std::string>{list + "(A;OICI;0x1200a9;;;AU)",
@@ -152,14 +162,15 @@ BOOL WINAPI record_free_space(LPCSTR root, PULARGE_INTEGER available, PULARGE_IN
 }
 
 TEST_F(Win32Faults, FreeSpaceIsAskedOfThePathsRoot) {
-    auto saved = platform::system_calls().GetDiskFreeSpaceExA;
-    platform::system_calls().GetDiskFreeSpaceExA = record_free_space;
-    roots_asked.clear();
     unsigned long long free_bytes = 0;
-    EXPECT_TRUE(platform::get_free_space("C:\\x\\y", &free_bytes));
-    EXPECT_EQ(free_bytes, 123456789012ULL);
-    EXPECT_FALSE(platform::get_free_space("\\\\server\\share\\x", &free_bytes));
-    platform::system_calls().GetDiskFreeSpaceExA = saved;
+    {
+        RestoredSystemCalls restored;
+        platform::system_calls().GetDiskFreeSpaceExA = record_free_space;
+        roots_asked.clear();
+        EXPECT_TRUE(platform::get_free_space("C:\\x\\y", &free_bytes));
+        EXPECT_EQ(free_bytes, 123456789012ULL);
+        EXPECT_FALSE(platform::get_free_space("\\\\server\\share\\x", &free_bytes));
+    }
     EXPECT_EQ(roots_asked, (std::vector<std::string>{"C:\\", "\\\\server\\share\\"}));
     // The system's own answer for a folder that does not exist yet.
     free_bytes = 0;
