@@ -3,8 +3,9 @@
 // runs the setup in its own process name the executable's path. Only tests
 // include this header; the program itself never calls the setters, and
 // nothing outside a test (no argument, no environment variable) reaches
-// them. The POSIX backend asks take_fault in each operation; the Win32
-// backend's test library puts failing stand-ins into its system-call table.
+// them. Each backend's test library (never linked into the program) puts
+// failing stand-ins into the backend's system-call table, which ask
+// take_fault.
 #pragma once
 
 namespace platform {
@@ -34,7 +35,7 @@ void inject_fault(Operation operation, unsigned long first, unsigned long count,
 // report their real free space. A few drives can be set at once.
 void set_free_space(const char* root, unsigned long long bytes);
 
-// For the backends: the free space a test set for the root, if any.
+// For the stand-ins: the free space a test set for the root, if any.
 bool free_space_override(const char* root, unsigned long long* bytes);
 
 // Removes every fault, restarts the counts, forgets the module path and
@@ -45,11 +46,11 @@ void reset_faults();
 // executable's.
 void set_module_path(const char* windows_path);
 
-// For the POSIX backend: counts this call of the operation and tells whether it
+// For the stand-ins: counts this call of the operation and tells whether it
 // must fail, storing the code.
 bool take_fault(Operation operation, unsigned long* code);
 
-// For the POSIX backend: the module path a test set, or null.
+// For the stand-ins: the module path a test set, or null.
 const char* module_path_override();
 
 }  // namespace fault_injection
