@@ -20,7 +20,9 @@ namespace {
 class MemoryConsole : public platform::ConsoleDevice {
   public:
     MemoryConsole(long width, long height, bool utf8 = false, bool terminal = false)
-        : width_(width), rows_(static_cast<std::size_t>(height)), utf8_(utf8),
+        : width_(width),
+          rows_(static_cast<std::size_t>(height)),
+          utf8_(utf8),
           terminal_(terminal) {}
     bool read(platform::ConsoleReading* r) override {
         r->width = width_;

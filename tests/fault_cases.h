@@ -53,10 +53,10 @@ struct WholeRunFault {
     std::vector<InjectedFault> faults;
     int exit_status;
     std::vector<ExpectedLine> output;
-    std::vector<ExpectedLine> log;       // empty: install.log is never made
-    std::vector<std::string> absent;     // Windows paths the run must not leave
+    std::vector<ExpectedLine> log;    // empty: install.log is never made
+    std::vector<std::string> absent;  // Windows paths the run must not leave
     Sqlplus sqlplus = Sqlplus::not_checked;
-    int log_lines = -1;                  // lines of install.log (COPIES-relative); -1: any
+    int log_lines = -1;  // lines of install.log (COPIES-relative); -1: any
 };
 
 // What a run of a case is checked against: where it installed, and how many
@@ -190,8 +190,8 @@ inline const std::vector<WholeRunFault>& whole_run_faults() {
           {"=SQL Script auto_install.sql created.", 1},
           {"=Shortcut created on Desktop: QUARNDEL.lnk", 1},
           {"*Error: SQL*Plus", 0},
-          {"=These stages failed: install.log ({COPIES+" +
-               std::to_string(UNWRITABLE_LOG_EXTRA) + "} entries lost)." + LOG_NOT_WRITTEN,
+          {"=These stages failed: install.log ({COPIES+" + std::to_string(UNWRITABLE_LOG_EXTRA) +
+               "} entries lost)." + LOG_NOT_WRITTEN,
            1},
           {"*See install.log", 0},
           {"Installation finished with errors. Press RETURN to exit.", 1}},
@@ -233,9 +233,8 @@ inline std::string fill_places(std::string text, const RunPlaces& places) {
     number("APP_FILES", places.app_files);
     number("DATA_FILES", places.data_files);
     number("COPIES", copies);
-    for (const auto& [name, value] :
-         {std::pair<std::string, std::string>{"{APP}", places.app},
-          std::pair<std::string, std::string>{"{DIST}", places.dist}})
+    for (const auto& [name, value] : {std::pair<std::string, std::string>{"{APP}", places.app},
+                                      std::pair<std::string, std::string>{"{DIST}", places.dist}})
         for (std::size_t at = text.find(name); at != std::string::npos; at = text.find(name))
             text.replace(at, name.size(), value);
     return text;
@@ -272,10 +271,10 @@ inline int count_expected_lines(const std::vector<std::string>& lines, const std
     for (const std::string& line : lines) {
         bool match = mode == '^'   ? line.rfind(wanted, 0) == 0
                      : mode == '=' ? line == wanted
-                     : mode == '*' ? line.find(wanted) != std::string::npos
-                                   : line.size() >= wanted.size() &&
-                                         line.compare(line.size() - wanted.size(), wanted.size(),
-                                                      wanted) == 0;
+                     : mode == '*'
+                         ? line.find(wanted) != std::string::npos
+                         : line.size() >= wanted.size() && line.compare(line.size() - wanted.size(),
+                                                                        wanted.size(), wanted) == 0;
         if (match) ++count;
     }
     return count;
@@ -285,8 +284,7 @@ inline int count_expected_lines(const std::vector<std::string>& lines, const std
 // whether a Windows path exists after the run.
 template <typename Check, typename Exists>
 void check_whole_run(const WholeRunFault& fault, int exit_status, const std::string& output,
-                     const std::string* log, const RunPlaces& places, Check check,
-                     Exists exists) {
+                     const std::string* log, const RunPlaces& places, Check check, Exists exists) {
     check(exit_status == fault.exit_status, "exit status " + std::to_string(exit_status) +
                                                 ", expected " + std::to_string(fault.exit_status));
     const std::vector<std::string> console = lines_of(output);
@@ -321,13 +319,11 @@ void check_whole_run(const WholeRunFault& fault, int exit_status, const std::str
         const std::string destination = entry.substr(entry.find(" -> ") + 4);
         bool copied_before = false;
         for (const std::string& other : entries)
-            if (other.rfind("Copied file: ", 0) == 0 &&
-                other.size() >= destination.size() + 4 &&
+            if (other.rfind("Copied file: ", 0) == 0 && other.size() >= destination.size() + 4 &&
                 other.compare(other.size() - destination.size() - 4, std::string::npos,
                               " -> " + destination) == 0)
                 copied_before = true;
-        if (!copied_before)
-            check(!exists(destination), destination + " was left by a failed copy");
+        if (!copied_before) check(!exists(destination), destination + " was left by a failed copy");
         check(count_expected_lines(console, "=" + entry, places) ==
                   count_expected_lines(entries, "=" + entry, places),
               "console: \"" + entry + "\" not as often as in install.log");

@@ -29,7 +29,7 @@ unsigned long error_code_of(int error) {
         case ENAMETOOLONG: return ERROR_CODE_FILENAME_TOO_LONG;
         case EEXIST: return ERROR_CODE_ALREADY_EXISTS;
         case ETXTBSY: return ERROR_CODE_SHARING_VIOLATION;  // a program that runs
-        default: return 1359;  // ERROR_INTERNAL_ERROR
+        default: return 1359;                               // ERROR_INTERNAL_ERROR
     }
 }
 
@@ -97,8 +97,8 @@ bool get_module_path(char* field, std::size_t capacity) {
 bool stat_is_directory(const char* path) {
     char host[HOST_CAPACITY];
     struct stat status;
-    return host_path::to_host(path, host, sizeof host) &&
-           system_calls().stat(host, &status) == 0 && S_ISDIR(status.st_mode);
+    return host_path::to_host(path, host, sizeof host) && system_calls().stat(host, &status) == 0 &&
+           S_ISDIR(status.st_mode);
 }
 
 bool same_file(const char* first, const char* second) {
@@ -225,8 +225,7 @@ bool read_entry(DirectoryScan* scan, DirectoryEntry* entry) {
         }
         // A file's size, through links as the copy reads them.
         struct stat status;
-        bool known =
-            system_calls().fstatat(dirfd(scan->directory), next->d_name, &status, 0) == 0;
+        bool known = system_calls().fstatat(dirfd(scan->directory), next->d_name, &status, 0) == 0;
         entry->is_directory = known && S_ISDIR(status.st_mode);
         if (known && S_ISREG(status.st_mode))
             entry->size = static_cast<unsigned long long>(status.st_size);
@@ -346,7 +345,8 @@ bool get_free_space(const char* path, unsigned long long* free_bytes) {
 unsigned long protect_folder(const char* path, bool writable_for_users) {
     char host[HOST_CAPACITY];
     if (!host_path::to_host(path, host, sizeof host)) return ERROR_CODE_PATH_NOT_FOUND;
-    if (system_calls().chmod(host, writable_for_users ? 0777 : 0755) != 0) return error_code_of(errno);
+    if (system_calls().chmod(host, writable_for_users ? 0777 : 0755) != 0)
+        return error_code_of(errno);
     return 0;
 }
 

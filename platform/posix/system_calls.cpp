@@ -13,9 +13,9 @@ int make_host_folders(char* host, std::size_t length);
 namespace {
 
 constexpr SystemCalls real = {
-    ::open,     ::write,    ::close,    ::fstat,    ::lseek,          ::ftruncate,
-    ::fcntl,    ::stat,     ::unlink,   ::chmod,    ::readlink,       ::statvfs,
-    ::opendir,  ::readdir,  ::closedir, ::fstatat,  copy_host_file,   make_host_folders,
+    ::open,    ::write,   ::close,    ::fstat,   ::lseek,        ::ftruncate,
+    ::fcntl,   ::stat,    ::unlink,   ::chmod,   ::readlink,     ::statvfs,
+    ::opendir, ::readdir, ::closedir, ::fstatat, copy_host_file, make_host_folders,
 };
 
 SystemCalls in_use = real;

@@ -44,8 +44,8 @@ HANDLE WINAPI create_file_stand_in(LPCSTR path, DWORD access, DWORD share,
     const bool text = access == GENERIC_WRITE && disposition == CREATE_ALWAYS;
     if (append && failing(Operation::append_open)) return INVALID_HANDLE_VALUE;
     if (text && failing(Operation::open_file)) return INVALID_HANDLE_VALUE;
-    HANDLE file = real_system_calls().CreateFileA(path, access, share, security, disposition,
-                                                  flags, model);
+    HANDLE file =
+        real_system_calls().CreateFileA(path, access, share, security, disposition, flags, model);
     if (file == INVALID_HANDLE_VALUE) return file;
     unsigned long code = 0;
     if (append) append_handles[file] = true;

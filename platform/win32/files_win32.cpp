@@ -79,16 +79,17 @@ bool same_file(const char* first, const char* second) {
 }
 
 WriteOutcome write_text_file(const char* path, const char* text) {
-    HANDLE file = system_calls().CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                             nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file =
+        system_calls().CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                   CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return WriteOutcome::not_opened;
     char buffer[4096];
     DWORD used = 0;
     bool whole = true;
     auto flush = [&] {
         DWORD written = 0;
-        if (used > 0 && (!system_calls().WriteFile(file, buffer, used, &written, nullptr) ||
-                         written != used))
+        if (used > 0 &&
+            (!system_calls().WriteFile(file, buffer, used, &written, nullptr) || written != used))
             whole = false;
         used = 0;
     };

@@ -13,14 +13,22 @@ int runtime_stat(const char* path, struct _stat* status) {
 }
 
 const SystemCalls real = {
-    ::CreateFileA,           ::WriteFile,
-    ::CloseHandle,           ::CopyFileA,
-    ::SHCreateDirectoryExA,  ::FindFirstFileW,
-    ::FindNextFileW,         ::GetModuleFileNameW,
-    ::GetDiskFreeSpaceExA,   ::ConvertStringSecurityDescriptorToSecurityDescriptorA,
-    ::SetNamedSecurityInfoA,  ::GetFileAttributesExA,
-    ::GetFileInformationByHandle, ::DeleteFileA,
-    ::FindClose,             runtime_stat,
+    ::CreateFileA,
+    ::WriteFile,
+    ::CloseHandle,
+    ::CopyFileA,
+    ::SHCreateDirectoryExA,
+    ::FindFirstFileW,
+    ::FindNextFileW,
+    ::GetModuleFileNameW,
+    ::GetDiskFreeSpaceExA,
+    ::ConvertStringSecurityDescriptorToSecurityDescriptorA,
+    ::SetNamedSecurityInfoA,
+    ::GetFileAttributesExA,
+    ::GetFileInformationByHandle,
+    ::DeleteFileA,
+    ::FindClose,
+    runtime_stat,
 };
 
 SystemCalls in_use = real;
