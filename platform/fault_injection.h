@@ -3,10 +3,9 @@
 // runs the setup in its own process name the executable's path. Only tests
 // include this header; the program itself never calls the setters, and
 // nothing outside a test (no argument, no environment variable) reaches
-// them. The POSIX backend asks take_fault in each operation; the Win32
-// backend's test library puts failing stand-ins into its system-call table
-// (open_file and write_file have no stand-in there: the C runtime opens
-// and writes those files).
+// them. Each backend's test library (never linked into the program) puts
+// failing stand-ins into the backend's system-call table, which ask
+// take_fault.
 #pragma once
 
 namespace platform {
@@ -15,8 +14,8 @@ namespace fault_injection {
 enum class Operation {
     copy_file,           // copy_file returns the code, copies nothing
     create_directories,  // create_directories returns the code, creates nothing
-    open_file,           // open_file cannot open the file (null)
-    write_file,          // open_file opens the file, but every write to it fails
+    open_file,           // write_text_file cannot create the file (not_opened)
+    write_file,          // write_text_file creates the file, but every write to it fails
     append_open,         // append_to_file cannot open the file
     append_write,        // append_to_file opens the file, but writes nothing
     find_first_entry,    // the enumeration cannot be started (null)
@@ -37,7 +36,7 @@ void inject_fault(Operation operation, unsigned long first, unsigned long count,
 // set at once.
 void set_free_space(const char* root, unsigned long long bytes);
 
-// For the backends: the free space a test set for the root of the folder
+// For the stand-ins: the free space a test set for the root of the folder
 // asked, if any, and which of the drives set it is (each is a volume of its
 // own).
 bool free_space_override(const char* folder, unsigned long long* bytes,
@@ -51,11 +50,11 @@ void reset_faults();
 // executable's.
 void set_module_path(const char* windows_path);
 
-// For the POSIX backend: counts this call of the operation and tells whether it
+// For the stand-ins: counts this call of the operation and tells whether it
 // must fail, storing the code.
 bool take_fault(Operation operation, unsigned long* code);
 
-// For the POSIX backend: the module path a test set, or null.
+// For the stand-ins: the module path a test set, or null.
 const char* module_path_override();
 
 }  // namespace fault_injection

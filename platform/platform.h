@@ -77,8 +77,17 @@ bool stat_is_directory(const char* path);
 // True when both paths name the same existing file or folder.
 bool same_file(const char* first, const char* second);
 
-// Opens a file with a C runtime mode ("wb", "ab", ...). Null on failure.
-std::FILE* open_file(const char* path, const char* mode);
+// How a whole-file write went.
+enum class WriteOutcome {
+    written,      // the file holds the text and nothing else
+    not_opened,   // the file could not be created (or replaced)
+    not_written,  // created, but the text is not all in it
+};
+
+// Creates the file, or replaces the one there, and writes the text into it
+// as Windows text: each "\n" of the text is written as "\r\n". A file not
+// completely written is left as it is (the caller removes it).
+WriteOutcome write_text_file(const char* path, const char* text);
 
 // How an append went.
 enum class AppendOutcome {

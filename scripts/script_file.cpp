@@ -9,23 +9,12 @@
 #include "setup/run_record.h"
 
 bool write_script_file(const char* path, const char* text) {
-    std::FILE* file = platform::open_file(path, "wb");
-    if (file == nullptr) {
+    const platform::WriteOutcome outcome = platform::write_text_file(path, text);
+    if (outcome == platform::WriteOutcome::not_opened) {
         print_line("Error: Cannot open file for writing!");
         return false;
     }
-    bool written = true;
-    const char* start = text;
-    for (const char* p = text; written; ++p) {
-        if (*p != '\n' && *p != '\0') continue;
-        std::size_t length = static_cast<std::size_t>(p - start);
-        if (length > 0 && std::fwrite(start, 1, length, file) != length) written = false;
-        if (*p == '\0') break;
-        if (written && std::fwrite("\r\n", 1, 2, file) != 2) written = false;
-        start = p + 1;
-    }
-    if (std::fflush(file) != 0) written = false;
-    if (std::fclose(file) != 0) written = false;
+    const bool written = outcome == platform::WriteOutcome::written;
     if (!written) {
         write_format(
             "Error: Could not write %s completely (is the disk full?). The file was removed.\n",

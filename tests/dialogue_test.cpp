@@ -415,23 +415,24 @@ TEST_F(Dialogue, AMegabyteOfGarbageAtTheConfirmationIsRefused) {
 
 TEST_F(Dialogue, DirectoryAnswersAreCheckedAsTyped) {
     make_folders(drive_c + "/with blank");
+    make_folders(drive_c + "/a&b");
     make_folders(drive_c + "/apps");
     const std::string missing = "\nERROR: Directory does not exist, please enter a valid path: ";
     const std::string special =
         "\nERROR: The directory path must not contain spaces or &. Please enter a valid path: ";
     // Application directory: missing, trailing backslash, then an empty line
     // (no default after an error), then a path with a blank (accepted there).
-    // Data directory: existing with a blank (second message only), missing
-    // with a blank (both, in order), then a good answer.
+    // Data directory: existing with a blank, then with an ampersand (second
+    // message only), missing with a blank (both, in order), then a good answer.
     ProgramRun result =
         run("\n\n\n\nC:\\nowhere\nC:\\apps\\\n\nC:\\with blank\n"
-            "C:\\with blank\nC:\\no where\nC:\\apps\nN\n");
+            "C:\\with blank\nC:\\a&b\nC:\\no where\nC:\\apps\nN\n");
     EXPECT_EQ(result.exit_status, 255);
     EXPECT_NE(result.output.find("(Press Enter for default: 'C:\\'): " + missing + missing +
                                  missing + "\nSpecify the data home"),
               std::string::npos);
-    EXPECT_NE(result.output.find("(Press Enter for default: 'C:\\'): " + special + missing +
-                                 special + "SETUP PARAMETERS"),
+    EXPECT_NE(result.output.find("(Press Enter for default: 'C:\\'): " + special + special +
+                                 missing + special + "SETUP PARAMETERS"),
               std::string::npos);
     EXPECT_NE(result.output.find("APP_HOME directory = C:\\with blank\\XEPDB1\\QUARNDEL\n"),
               std::string::npos);

@@ -190,13 +190,6 @@ std::string windows_path(const std::string& host_path) {
     return path;
 }
 
-std::size_t count_occurrences(const std::string& text, const std::string& piece) {
-    std::size_t count = 0;
-    for (std::size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1))
-        ++count;
-    return count;
-}
-
 std::vector<std::string> log_lines(const std::string& log) {
     std::vector<std::string> lines;
     std::size_t start = 0;

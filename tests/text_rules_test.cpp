@@ -85,25 +85,9 @@ TEST(EscapeForSqlplus, RefusesWhatWouldNotFit) {
     EXPECT_FALSE(escape_for_sqlplus(ampersands.c_str(), out, sizeof out));
 }
 
-TEST(ConnectionString, PortIsTakenAsTyped) {
-    char out[100];
-    ASSERT_TRUE(make_connection_string("1521", "XEPDB1", out, sizeof out));
-    EXPECT_STREQ(out, "//localhost:1521/XEPDB1");
-    ASSERT_TRUE(make_connection_string("15x", "XEPDB1", out, sizeof out));
-    EXPECT_STREQ(out, "//localhost:15x/XEPDB1");
-}
-
-TEST(DatabaseCommand, QuotesThePathAsTyped) {
-    char command[260];
-    ASSERT_TRUE(make_database_command("D:\\My Apps & Co\\X\\Y", command, sizeof command));
-    EXPECT_STREQ(command,
-                 "sqlplus / as sysdba @\"D:\\My Apps & Co\\X\\Y\\install\\auto_install.sql\"");
-}
-
 TEST(DerivedValuesFit, ApplicationHomeLeavesRoomForTheCommandLine) {
     // The command adds 48 characters to APP_HOME; 259 is the most a field holds.
-    std::string longest = "C:\\" + std::string(208, 'a');
-    EXPECT_EQ(longest.size(), 211u);
+    std::string longest = "C:\\" + std::string(208, 'a');  // 211 characters
     EXPECT_TRUE(app_home_fits(longest.c_str()));
     EXPECT_FALSE(app_home_fits((longest + "b").c_str()));
     // Backslashes double in the SQL form.
@@ -127,13 +111,6 @@ TEST(TrimWhitespace, BlanksAroundAndLineBreaksAtTheEnd) {
     EXPECT_EQ(trimmed("    "), "");
     EXPECT_EQ(trimmed(""), "");
     EXPECT_EQ(trimmed("  \n"), "\n") << "the first character after the blanks is kept";
-}
-
-TEST(PathValid, BlanksAndAmpersandsOnly) {
-    EXPECT_TRUE(path_valid("C:\\apps\\\"quoted\""));
-    EXPECT_FALSE(path_valid("C:\\my apps"));
-    EXPECT_FALSE(path_valid("C:\\a&b"));
-    EXPECT_TRUE(path_valid(""));
 }
 
 // Directory answers in, as Windows resolves them: "" where the answer is no

@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Packs the operator's zips: the demo distribution with setup.exe at its
 # root, 32-bit (the one to ship) and 64-bit, with SHA256SUMS beside them.
-#   tools/package.sh [--out FOLDER] [win32|win64 ...]
+#   tools/package.sh [--out FOLDER] [--builds FOLDER] [win32|win64 ...]
 # Brings the builds named (both unless any is) up to date through their
 # presets, so that no stale exe is packed, and packs them; the zips land in FOLDER (build/package unless given) as
 # quarndel-setup-<version>-<build>.zip, the version being the project's.
+# With --builds, the exes are taken as they are from FOLDER/<build>/ (the ci
+# tree's own Windows trees, which its build has just brought up to date)
+# and no preset is built.
 #
 # The same commit gives the same zips: every entry carries the time
 # SOURCE_DATE_EPOCH (the commit's time unless set), in one order, with
@@ -27,12 +30,14 @@ die() {
 }
 
 OUT="$ROOT/build/package"
+TREES=
 BUILDS=()
 while [ $# -gt 0 ]; do
     case "$1" in
         --out) [ $# -ge 2 ] || die "--out needs a folder"; OUT=$2; shift 2 ;;
+        --builds) [ $# -ge 2 ] || die "--builds needs a folder"; TREES=$(cd "$2" && pwd) || die "no folder $2"; shift 2 ;;
         win32 | win64) BUILDS+=("$1"); shift ;;
-        *) die "usage: $0 [--out FOLDER] [win32|win64 ...]" ;;
+        *) die "usage: $0 [--out FOLDER] [--builds FOLDER] [win32|win64 ...]" ;;
     esac
 done
 [ ${#BUILDS[@]} -gt 0 ] || BUILDS=(win32 win64)
@@ -79,9 +84,14 @@ OUT=$(cd "$OUT" && pwd)
 STAGE=$(mktemp -d "$OUT/stage-XXXXXX")
 trap 'rm -rf "$STAGE"' EXIT
 for build in "${BUILDS[@]}"; do
+    if [ -n "$TREES" ]; then
+        [ -f "$TREES/$build/setup.exe" ] || die "no $TREES/$build/setup.exe"
+        continue
+    fi
     (cd "$ROOT" && cmake --preset "$build" && cmake --build --preset "$build") >"$STAGE/build.log" 2>&1 ||
         { tail -30 "$STAGE/build.log" >&2; die "the $build preset does not build"; }
 done
+EXES=${TREES:-$ROOT/build}
 rm -f "$OUT"/quarndel-setup-*.zip "$OUT/SHA256SUMS"
 
 ZIPS=()
@@ -90,10 +100,10 @@ for build in "${BUILDS[@]}"; do
     mkdir -p "$folder"
     cp -r "$ROOT/dist/." "$folder/"
     if [ ${#SIGN[@]} -gt 0 ]; then
-        osslsigncode sign "${SIGN[@]}" -in "$ROOT/build/$build/setup.exe" -out "$folder/setup.exe" >/dev/null ||
-            die "signing build/$build/setup.exe failed"
+        osslsigncode sign "${SIGN[@]}" -in "$EXES/$build/setup.exe" -out "$folder/setup.exe" >/dev/null ||
+            die "signing $EXES/$build/setup.exe failed"
     else
-        cp "$ROOT/build/$build/setup.exe" "$folder/setup.exe"
+        cp "$EXES/$build/setup.exe" "$folder/setup.exe"
     fi
     find "$folder" -type d -exec chmod 0755 {} +
     find "$folder" -type f -exec chmod 0644 {} +

@@ -11,13 +11,10 @@
 #include <unistd.h>
 
 #include "platform/platform.h"
-#include "platform/fault_injection.h"
 #include "platform/posix/host_path.h"
+#include "platform/posix/system_calls.h"
 
 namespace platform {
-namespace {
-
-constexpr std::size_t HOST_CAPACITY = 4096;
 
 unsigned long error_code_of(int error) {
     switch (error) {
@@ -31,9 +28,14 @@ unsigned long error_code_of(int error) {
         case EDQUOT: return ERROR_CODE_DISK_FULL;
         case ENAMETOOLONG: return ERROR_CODE_FILENAME_TOO_LONG;
         case EEXIST: return ERROR_CODE_ALREADY_EXISTS;
-        default: return 1359;  // ERROR_INTERNAL_ERROR
+        case ETXTBSY: return ERROR_CODE_SHARING_VIOLATION;  // a program that runs
+        default: return 1359;                               // ERROR_INTERNAL_ERROR
     }
 }
+
+namespace {
+
+constexpr std::size_t HOST_CAPACITY = 4096;
 
 // The shell's test for a relative path: one that neither begins with a
 // backslash nor names a drive. "\dir" (the working directory's drive) and
@@ -46,34 +48,16 @@ bool writable(const struct stat& status) {
     return (status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
 }
 
-using fault_injection::Operation;
-using fault_injection::take_fault;
-
-// The host error that stands for a Windows error code in a refused write.
-int errno_of(unsigned long code) {
-    switch (code) {
-        case ERROR_CODE_ACCESS_DENIED: return EACCES;
-        case ERROR_CODE_DISK_FULL: return ENOSPC;
-        default: return EIO;
+// Writes all the bytes, as long as the file takes them.
+bool write_all(int file, const char* bytes, std::size_t length) {
+    while (length > 0) {
+        ssize_t written = system_calls().write(file, bytes, length);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return false;
+        bytes += written;
+        length -= static_cast<std::size_t>(written);
     }
-}
-
-// A stream over an open file whose every write fails (see open_file).
-struct RefusedWrites {
-    std::FILE* file;
-    int error;
-};
-
-ssize_t refuse_write(void* cookie, const char*, std::size_t) {
-    errno = static_cast<RefusedWrites*>(cookie)->error;
-    return -1;
-}
-
-int close_refused(void* cookie) {
-    RefusedWrites* refused = static_cast<RefusedWrites*>(cookie);
-    int result = std::fclose(refused->file);
-    delete refused;
-    return result;
+    return true;
 }
 
 // How long an append waits for another run's lock on the file before this
@@ -89,7 +73,7 @@ int lock_for_append(int file, bool* gave_up) {
     lock.l_type = F_WRLCK;
     lock.l_whence = SEEK_SET;
     for (int waited = 0;; ++waited) {
-        if (fcntl(file, F_SETLK, &lock) == 0) return 0;
+        if (system_calls().fcntl(file, F_SETLK, &lock) == 0) return 0;
         if (errno != EACCES && errno != EAGAIN && errno != EINTR) return -1;
         if (waited >= LOCK_TIME_OUT_MS) break;
         struct timespec millisecond = {0, 1000000};
@@ -103,12 +87,8 @@ int lock_for_append(int file, bool* gave_up) {
 }  // namespace
 
 bool get_module_path(char* field, std::size_t capacity) {
-    if (const char* path = fault_injection::module_path_override()) {
-        int length = std::snprintf(field, capacity, "%s", path);
-        return length >= 0 && static_cast<std::size_t>(length) < capacity;
-    }
     char host[HOST_CAPACITY];
-    ssize_t length = readlink("/proc/self/exe", host, sizeof host - 1);
+    ssize_t length = system_calls().readlink("/proc/self/exe", host, sizeof host - 1);
     if (length <= 0) return false;
     host[length] = '\0';
     return host_path::to_windows(host, field, capacity);
@@ -117,7 +97,7 @@ bool get_module_path(char* field, std::size_t capacity) {
 bool stat_is_directory(const char* path) {
     char host[HOST_CAPACITY];
     struct stat status;
-    return host_path::to_host(path, host, sizeof host) && stat(host, &status) == 0 &&
+    return host_path::to_host(path, host, sizeof host) && system_calls().stat(host, &status) == 0 &&
            S_ISDIR(status.st_mode);
 }
 
@@ -152,39 +132,38 @@ bool same_file(const char* first, const char* second) {
     struct stat b;
     return host_path::to_host(first, host_first, sizeof host_first) &&
            host_path::to_host(second, host_second, sizeof host_second) &&
-           stat(host_first, &a) == 0 && stat(host_second, &b) == 0 && a.st_dev == b.st_dev &&
-           a.st_ino == b.st_ino;
+           system_calls().stat(host_first, &a) == 0 && system_calls().stat(host_second, &b) == 0 &&
+           a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-std::FILE* open_file(const char* path, const char* mode) {
+WriteOutcome write_text_file(const char* path, const char* text) {
     char host[HOST_CAPACITY];
-    if (!host_path::to_host(path, host, sizeof host)) return nullptr;
-    unsigned long code;
-    if (take_fault(Operation::open_file, &code)) {
-        errno = errno_of(code);
-        return nullptr;
+    if (!host_path::to_host(path, host, sizeof host)) return WriteOutcome::not_opened;
+    int file = system_calls().open(host, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (file < 0) return WriteOutcome::not_opened;
+    bool whole = true;
+    char buffer[4096];
+    std::size_t used = 0;
+    for (const char* p = text; *p != '\0' && whole; ++p) {
+        if (used + 2 > sizeof buffer) {
+            whole = write_all(file, buffer, used);
+            used = 0;
+        }
+        if (*p == '\n') buffer[used++] = '\r';
+        buffer[used++] = *p;
     }
-    std::FILE* file = std::fopen(host, mode);
-    if (file == nullptr || !take_fault(Operation::write_file, &code)) return file;
-    cookie_io_functions_t functions = {nullptr, refuse_write, nullptr, close_refused};
-    RefusedWrites* refused = new RefusedWrites{file, errno_of(code)};
-    std::FILE* refusing = fopencookie(refused, mode, functions);
-    if (refusing == nullptr) close_refused(refused);
-    return refusing;
+    if (whole) whole = write_all(file, buffer, used);
+    if (system_calls().close(file) != 0) whole = false;
+    return whole ? WriteOutcome::written : WriteOutcome::not_written;
 }
 
 AppendResult append_to_file(const char* path, const char* bytes, std::size_t length) {
     char host[HOST_CAPACITY];
     if (!host_path::to_host(path, host, sizeof host))
         return {AppendOutcome::not_opened, ERROR_CODE_PATH_NOT_FOUND, false};
-    unsigned long code;
-    if (take_fault(Operation::append_open, &code)) return {AppendOutcome::not_opened, code, false};
-    int file = open(host, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    const SystemCalls& calls = system_calls();
+    int file = calls.open(host, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
     if (file < 0) return {AppendOutcome::not_opened, error_code_of(errno), false};
-    if (take_fault(Operation::append_write, &code)) {
-        close(file);
-        return {AppendOutcome::not_written, code, false};
-    }
     // Every append of this program holds the file's write lock, so while it
     // is held no other run of it can append after a part taken back below.
     // Where the lock cannot be had, the append goes on without it and a part
@@ -192,21 +171,21 @@ AppendResult append_to_file(const char* path, const char* bytes, std::size_t len
     bool gave_up = false;
     int locked = lock_for_append(file, &gave_up);
     ssize_t written;
-    while ((written = write(file, bytes, length)) < 0 && errno == EINTR) {
+    while ((written = calls.write(file, bytes, length)) < 0 && errno == EINTR) {
     }
     AppendResult result = {AppendOutcome::appended, 0, false};
     if (written != static_cast<ssize_t>(length)) {
         // A short write means the disk filled up.
         result = {AppendOutcome::not_written, error_code_of(written < 0 ? errno : ENOSPC), false};
         if (written > 0) {
-            off_t end = lseek(file, 0, SEEK_CUR);
+            off_t end = calls.lseek(file, 0, SEEK_CUR);
             struct stat status;
-            bool last =
-                locked == 0 && end >= written && fstat(file, &status) == 0 && status.st_size == end;
-            result.fragment_left = !(last && ftruncate(file, end - written) == 0);
+            bool last = locked == 0 && end >= written && calls.fstat(file, &status) == 0 &&
+                        status.st_size == end;
+            result.fragment_left = !(last && calls.ftruncate(file, end - written) == 0);
         }
     }
-    if (close(file) != 0 && result.outcome == AppendOutcome::appended)
+    if (calls.close(file) != 0 && result.outcome == AppendOutcome::appended)
         result = {AppendOutcome::not_written, error_code_of(errno), false};
     result.stopped_taking_turns = gave_up;
     return result;
@@ -214,40 +193,34 @@ AppendResult append_to_file(const char* path, const char* bytes, std::size_t len
 
 bool remove_file(const char* path) {
     char host[HOST_CAPACITY];
-    return host_path::to_host(path, host, sizeof host) && unlink(host) == 0;
+    return host_path::to_host(path, host, sizeof host) && system_calls().unlink(host) == 0;
 }
 
-namespace {
-
 // Creates the host folder, and its missing parents first when it has none.
-int make_folder_tree(char* host, std::size_t length) {
+int make_host_folders(char* host, std::size_t length) {
     if (mkdir(host, 0777) == 0) return 0;
     if (errno != ENOENT) return errno;
     std::size_t parent = length;
     while (parent > 1 && host[parent - 1] != '/') --parent;
     if (parent <= 1) return ENOENT;
     host[parent - 1] = '\0';
-    int error = make_folder_tree(host, parent - 1);
+    int error = make_host_folders(host, parent - 1);
     host[parent - 1] = '/';
     if (error != 0 && error != EEXIST) return error;
     return mkdir(host, 0777) == 0 || errno == EEXIST ? 0 : errno;
 }
 
-}  // namespace
-
 unsigned long create_directories(const char* path) {
     // Like the shell's directory creation, refuse relative paths.
     if (is_relative_path(path)) return ERROR_CODE_BAD_PATHNAME;
-    unsigned long code;
-    if (take_fault(Operation::create_directories, &code)) return code;
     char host[HOST_CAPACITY];
     if (!host_path::to_host(path, host, sizeof host)) return ERROR_CODE_PATH_NOT_FOUND;
     std::size_t length = std::strlen(host);
     while (length > 1 && host[length - 1] == '/') host[--length] = '\0';
-    int error = make_folder_tree(host, length);
+    int error = system_calls().make_folders(host, length);
     if (error == 0) return 0;
     struct stat status;
-    if (error == EEXIST && stat(host, &status) == 0) {
+    if (error == EEXIST && system_calls().stat(host, &status) == 0) {
         return S_ISDIR(status.st_mode) ? ERROR_CODE_ALREADY_EXISTS : ERROR_CODE_FILE_EXISTS;
     }
     return error_code_of(error);
@@ -263,7 +236,7 @@ namespace {
 bool read_entry(DirectoryScan* scan, DirectoryEntry* entry) {
     for (;;) {
         errno = 0;
-        struct dirent* next = readdir(scan->directory);
+        struct dirent* next = system_calls().readdir(scan->directory);
         if (next == nullptr) return false;
         std::size_t length = std::strlen(next->d_name);
         if (length >= sizeof entry->name) continue;  // cannot be named in a Windows path
@@ -276,7 +249,7 @@ bool read_entry(DirectoryScan* scan, DirectoryEntry* entry) {
         }
         // A file's size, through links as the copy reads them.
         struct stat status;
-        bool known = fstatat(dirfd(scan->directory), next->d_name, &status, 0) == 0;
+        bool known = system_calls().fstatat(dirfd(scan->directory), next->d_name, &status, 0) == 0;
         entry->is_directory = known && S_ISDIR(status.st_mode);
         if (known && S_ISREG(status.st_mode))
             entry->size = static_cast<unsigned long long>(status.st_size);
@@ -289,8 +262,6 @@ bool read_entry(DirectoryScan* scan, DirectoryEntry* entry) {
 DirectoryScan* find_first_entry(const char* pattern, DirectoryEntry* entry) {
     std::size_t length = std::strlen(pattern);
     if (length < 2 || std::strcmp(pattern + length - 2, "\\*") != 0) return nullptr;
-    unsigned long code;
-    if (take_fault(Operation::find_first_entry, &code)) return nullptr;
     char folder[HOST_CAPACITY];
     std::memcpy(folder, pattern, length - 2);
     folder[length - 2] = '\0';
@@ -303,12 +274,12 @@ DirectoryScan* find_first_entry(const char* pattern, DirectoryEntry* entry) {
         windows_folder = drive_root;
     }
     if (!host_path::to_host(windows_folder, scan->host, sizeof scan->host) ||
-        (scan->directory = opendir(scan->host)) == nullptr) {
+        (scan->directory = system_calls().opendir(scan->host)) == nullptr) {
         delete scan;
         return nullptr;
     }
     if (!read_entry(scan, entry)) {
-        closedir(scan->directory);
+        system_calls().closedir(scan->directory);
         delete scan;
         return nullptr;
     }
@@ -320,7 +291,7 @@ bool find_next_entry(DirectoryScan* scan, DirectoryEntry* entry) {
 }
 
 void find_close(DirectoryScan* scan) {
-    closedir(scan->directory);
+    system_calls().closedir(scan->directory);
     delete scan;
 }
 
@@ -367,7 +338,7 @@ bool copy_contents(int from, int to, off_t size) {
 bool get_file_size(const char* path, unsigned long long* size) {
     char host[HOST_CAPACITY];
     struct stat status;
-    if (!host_path::to_host(path, host, sizeof host) || stat(host, &status) != 0 ||
+    if (!host_path::to_host(path, host, sizeof host) || system_calls().stat(host, &status) != 0 ||
         !S_ISREG(status.st_mode))
         return false;
     *size = static_cast<unsigned long long>(status.st_size);
@@ -375,28 +346,23 @@ bool get_file_size(const char* path, unsigned long long* size) {
 }
 
 bool get_free_space(const char* existing_folder, FreeSpace* space) {
-    unsigned long code;
-    if (take_fault(Operation::free_space, &code)) return false;
     char host[HOST_CAPACITY];
-    struct stat status;
     struct statvfs system;
-    if (!host_path::to_host(existing_folder, host, sizeof host) || stat(host, &status) != 0 ||
-        !S_ISDIR(status.st_mode) || statvfs(host, &system) != 0)
+    if (!host_path::to_host(existing_folder, host, sizeof host) ||
+        system_calls().statvfs(host, &system) != 0)
         return false;
     space->free_bytes = static_cast<unsigned long long>(system.f_bavail) *
                         static_cast<unsigned long long>(system.f_frsize);
     space->allocation_unit = system.f_frsize != 0 ? system.f_frsize : 1;
-    space->volume = static_cast<unsigned long long>(status.st_dev);
-    unsigned drive = 0;
-    if (fault_injection::free_space_override(existing_folder, &space->free_bytes, &drive))
-        space->volume = 0xF0000000ULL + drive;
+    space->volume = static_cast<unsigned long long>(system.f_fsid);
     return true;
 }
 
 unsigned long protect_folder(const char* path, bool writable_for_users) {
     char host[HOST_CAPACITY];
     if (!host_path::to_host(path, host, sizeof host)) return ERROR_CODE_PATH_NOT_FOUND;
-    if (chmod(host, writable_for_users ? 0777 : 0755) != 0) return error_code_of(errno);
+    if (system_calls().chmod(host, writable_for_users ? 0777 : 0755) != 0)
+        return error_code_of(errno);
     return 0;
 }
 
@@ -407,8 +373,10 @@ unsigned long copy_file(const char* source, const char* destination) {
         !host_path::to_host(destination, to_path, sizeof to_path)) {
         return ERROR_CODE_PATH_NOT_FOUND;
     }
-    unsigned long code;
-    if (take_fault(Operation::copy_file, &code)) return code;
+    return system_calls().copy_file(from_path, to_path);
+}
+
+unsigned long copy_host_file(const char* from_path, const char* to_path) {
     int from = open(from_path, O_RDONLY | O_CLOEXEC);
     if (from < 0) return errno == ENOENT ? ERROR_CODE_FILE_NOT_FOUND : error_code_of(errno);
     struct stat source_status;

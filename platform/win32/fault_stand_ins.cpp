@@ -3,6 +3,8 @@
 // call the system. They are put into the table when the test exe starts.
 #include <windows.h>
 
+#include <map>
+
 #include "platform/fault_injection.h"
 #include "platform/win32/system_calls.h"
 
@@ -28,22 +30,45 @@ int WINAPI create_directory_stand_in(HWND window, LPCSTR path,
     return real_system_calls().SHCreateDirectoryExA(window, path, security);
 }
 
-// Append access alone marks the log's append; other opens pass unchanged.
+// The handles open for the log's appends, and for whole-file writes with
+// the code every write to it fails with (0: none fails).
+std::map<HANDLE, bool> append_handles;
+std::map<HANDLE, unsigned long> text_handles;
+
+// Append access alone marks the log's append, a write that creates or
+// replaces the file a whole-file write; other opens pass unchanged.
 HANDLE WINAPI create_file_stand_in(LPCSTR path, DWORD access, DWORD share,
                                    LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
                                    HANDLE model) {
-    if (access == FILE_APPEND_DATA && failing(Operation::append_open)) return INVALID_HANDLE_VALUE;
-    return real_system_calls().CreateFileA(path, access, share, security, disposition, flags,
-                                           model);
+    const bool append = access == FILE_APPEND_DATA;
+    const bool text = access == GENERIC_WRITE && disposition == CREATE_ALWAYS;
+    if (append && failing(Operation::append_open)) return INVALID_HANDLE_VALUE;
+    if (text && failing(Operation::open_file)) return INVALID_HANDLE_VALUE;
+    HANDLE file =
+        real_system_calls().CreateFileA(path, access, share, security, disposition, flags, model);
+    if (file == INVALID_HANDLE_VALUE) return file;
+    unsigned long code = 0;
+    if (append) append_handles[file] = true;
+    if (text) text_handles[file] = take_fault(Operation::write_file, &code) ? code : 0;
+    return file;
 }
 
 BOOL WINAPI write_stand_in(HANDLE file, LPCVOID bytes, DWORD length, LPDWORD written,
                            LPOVERLAPPED overlapped) {
-    if (failing(Operation::append_write)) {
+    auto text = text_handles.find(file);
+    const unsigned long text_code = text != text_handles.end() ? text->second : 0;
+    if (text_code != 0) SetLastError(text_code);
+    if (text_code != 0 || (append_handles.count(file) != 0 && failing(Operation::append_write))) {
         if (written != nullptr) *written = 0;
         return FALSE;
     }
     return real_system_calls().WriteFile(file, bytes, length, written, overlapped);
+}
+
+BOOL WINAPI close_stand_in(HANDLE file) {
+    append_handles.erase(file);
+    text_handles.erase(file);
+    return real_system_calls().CloseHandle(file);
 }
 
 HANDLE WINAPI find_first_stand_in(LPCWSTR pattern, LPWIN32_FIND_DATAW data) {
@@ -58,12 +83,12 @@ DWORD WINAPI module_path_stand_in(HMODULE module, LPWSTR path, DWORD capacity) {
     return length > 0 ? static_cast<DWORD>(length - 1) : 0;
 }
 
-BOOL WINAPI free_space_stand_in(LPCSTR root, PULARGE_INTEGER available, PULARGE_INTEGER total,
+BOOL WINAPI free_space_stand_in(LPCSTR folder, PULARGE_INTEGER available, PULARGE_INTEGER total,
                                 PULARGE_INTEGER total_free) {
     if (failing(Operation::free_space)) return FALSE;
     unsigned long long bytes = 0;
-    if (root == nullptr || !free_space_override(root, &bytes))
-        return real_system_calls().GetDiskFreeSpaceExA(root, available, total, total_free);
+    if (folder == nullptr || !free_space_override(folder, &bytes))
+        return real_system_calls().GetDiskFreeSpaceExA(folder, available, total, total_free);
     if (available != nullptr) available->QuadPart = bytes;
     if (total != nullptr) total->QuadPart = bytes;
     if (total_free != nullptr) total_free->QuadPart = bytes;
@@ -77,6 +102,7 @@ struct StandIns {
         calls.SHCreateDirectoryExA = create_directory_stand_in;
         calls.CreateFileA = create_file_stand_in;
         calls.WriteFile = write_stand_in;
+        calls.CloseHandle = close_stand_in;
         calls.FindFirstFileW = find_first_stand_in;
         calls.GetModuleFileNameW = module_path_stand_in;
         calls.GetDiskFreeSpaceExA = free_space_stand_in;

@@ -53,7 +53,7 @@ bool get_module_path(char* field, std::size_t capacity) {
 
 bool stat_is_directory(const char* path) {
     struct _stat status;
-    return _stat(path, &status) == 0 && (status.st_mode & _S_IFDIR) != 0;
+    return system_calls().stat(path, &status) == 0 && (status.st_mode & _S_IFDIR) != 0;
 }
 
 namespace {
@@ -63,7 +63,7 @@ bool file_identity(const char* path, BY_HANDLE_FILE_INFORMATION* info) {
         system_calls().CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return false;
-    bool known = GetFileInformationByHandle(handle, info) != 0;
+    bool known = system_calls().GetFileInformationByHandle(handle, info) != 0;
     system_calls().CloseHandle(handle);
     return known;
 }
@@ -78,8 +78,29 @@ bool same_file(const char* first, const char* second) {
            a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
 }
 
-std::FILE* open_file(const char* path, const char* mode) {
-    return std::fopen(path, mode);
+WriteOutcome write_text_file(const char* path, const char* text) {
+    HANDLE file =
+        system_calls().CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                   CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return WriteOutcome::not_opened;
+    char buffer[4096];
+    DWORD used = 0;
+    bool whole = true;
+    auto flush = [&] {
+        DWORD written = 0;
+        if (used > 0 &&
+            (!system_calls().WriteFile(file, buffer, used, &written, nullptr) || written != used))
+            whole = false;
+        used = 0;
+    };
+    for (const char* p = text; *p != '\0' && whole; ++p) {
+        if (used + 2 > sizeof buffer) flush();
+        if (*p == '\n') buffer[used++] = '\r';
+        buffer[used++] = *p;
+    }
+    if (whole) flush();
+    if (!system_calls().CloseHandle(file)) whole = false;
+    return whole ? WriteOutcome::written : WriteOutcome::not_written;
 }
 
 namespace {
@@ -116,7 +137,7 @@ AppendResult append_to_file(const char* path, const char* bytes, std::size_t len
 }
 
 bool remove_file(const char* path) {
-    return DeleteFileA(path) != 0;
+    return system_calls().DeleteFileA(path) != 0;
 }
 
 unsigned long create_directories(const char* path) {
@@ -198,13 +219,13 @@ bool find_next_entry(DirectoryScan* scan, DirectoryEntry* entry) {
 }
 
 void find_close(DirectoryScan* scan) {
-    FindClose(scan->handle);
+    system_calls().FindClose(scan->handle);
     delete scan;
 }
 
 bool get_file_size(const char* path, unsigned long long* size) {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data) ||
+    if (!system_calls().GetFileAttributesExA(path, GetFileExInfoStandard, &data) ||
         (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
         return false;
     *size = (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;

@@ -8,14 +8,30 @@ namespace platform {
 
 namespace {
 
+int runtime_stat(const char* path, struct _stat* status) {
+    return _stat(path, status);
+}
+
 const SystemCalls real = {
-    ::CreateFileA,           ::WriteFile,
-    ::CloseHandle,           ::CopyFileA,
-    ::SHCreateDirectoryExA,  ::FindFirstFileW,
-    ::FindNextFileW,         ::GetModuleFileNameW,
-    ::GetDiskFreeSpaceExA,   ::ConvertStringSecurityDescriptorToSecurityDescriptorA,
-    ::SetNamedSecurityInfoA, ::GetVolumePathNameA,
-    ::GetDiskFreeSpaceA,     ::GetVolumeInformationA,
+    ::CreateFileA,
+    ::WriteFile,
+    ::CloseHandle,
+    ::CopyFileA,
+    ::SHCreateDirectoryExA,
+    ::FindFirstFileW,
+    ::FindNextFileW,
+    ::GetModuleFileNameW,
+    ::GetDiskFreeSpaceExA,
+    ::ConvertStringSecurityDescriptorToSecurityDescriptorA,
+    ::SetNamedSecurityInfoA,
+    ::GetFileAttributesExA,
+    ::GetFileInformationByHandle,
+    ::DeleteFileA,
+    ::FindClose,
+    runtime_stat,
+    ::GetVolumePathNameA,
+    ::GetDiskFreeSpaceA,
+    ::GetVolumeInformationA,
 };
 
 SystemCalls in_use = real;

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 #include <aclapi.h>
+#include <sys/stat.h>
+#include <sys/types.h>
 
 namespace platform {
 
@@ -22,6 +24,11 @@ struct SystemCalls {
     (LPCSTR, DWORD, PSECURITY_DESCRIPTOR*, PULONG);
     DWORD(WINAPI* SetNamedSecurityInfoA)
     (LPSTR, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID, PSID, PACL, PACL);
+    BOOL(WINAPI* GetFileAttributesExA)(LPCSTR, GET_FILEEX_INFO_LEVELS, LPVOID);
+    BOOL(WINAPI* GetFileInformationByHandle)(HANDLE, LPBY_HANDLE_FILE_INFORMATION);
+    BOOL(WINAPI* DeleteFileA)(LPCSTR);
+    BOOL(WINAPI* FindClose)(HANDLE);
+    int (*stat)(const char*, struct _stat*);  // the C runtime's _stat
     BOOL(WINAPI* GetVolumePathNameA)(LPCSTR, LPSTR, DWORD);
     BOOL(WINAPI* GetDiskFreeSpaceA)(LPCSTR, LPDWORD, LPDWORD, LPDWORD, LPDWORD);
     BOOL(WINAPI* GetVolumeInformationA)

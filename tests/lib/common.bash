@@ -8,6 +8,11 @@
 # BUILD is set.
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+# The folder holding the presets' trees (win32/, win64/, sanitize/) and the
+# zips (package/): a developer's build/, or build/ci when CTest runs the test
+# from the ci tree, which builds trees of its own there and says so in
+# SETUP_PRESET_TREES.
+PRESET_TREES=${SETUP_PRESET_TREES:-$ROOT/build}
 TEST_NAME=$(basename "$0" .sh)
 CLEANUP_COMMANDS=()
 FAILURE_COMMANDS=()

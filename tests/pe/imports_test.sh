@@ -10,7 +10,7 @@ case "$BUILD" in
     win64) format=pei-x86-64; objdump=x86_64-w64-mingw32-objdump ;;
     *) echo "usage: $0 win32|win64" >&2; exit 2 ;;
 esac
-exe="$ROOT/build/$BUILD/setup.exe"
+exe="$PRESET_TREES/$BUILD/setup.exe"
 [ -f "$exe" ] || skip "$exe is missing; the ci preset builds the $BUILD preset's tree"
 command -v "$objdump" >/dev/null || skip "$objdump is not installed"
 "$objdump" -f "$exe" | grep -q "file format $format" || fail "$exe is not $format"

@@ -11,7 +11,7 @@ case "$BUILD" in
     win32 | win64) ;;
     *) echo "usage: $0 win32|win64 [setup.exe]" >&2; exit 2 ;;
 esac
-EXE=${2:-$ROOT/build/$BUILD/setup.exe}
+EXE=${2:-$PRESET_TREES/$BUILD/setup.exe}
 [ -f "$EXE" ] || skip "$EXE is missing; the ci preset builds the $BUILD preset's tree"
 
 # The first Python that has pefile (a Python from elsewhere may shadow the

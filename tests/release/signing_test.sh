@@ -10,7 +10,7 @@ source "$(dirname "$0")/../lib/common.bash"
 command -v openssl >/dev/null || skip "openssl is not installed"
 command -v osslsigncode >/dev/null || skip "osslsigncode is not installed"
 for build in win32 win64; do
-    [ -f "$ROOT/build/$build/setup.exe" ] || fail "build/$build/setup.exe is missing; build the $build preset first"
+    [ -f "$PRESET_TREES/$build/setup.exe" ] || fail "$PRESET_TREES/$build/setup.exe is missing; build the $build preset first"
 done
 make_scratch release
 cd "$SCRATCH"
@@ -24,7 +24,7 @@ openssl pkcs12 -export -inkey key.pem -in cert.pem -out cert.p12 -passout file:p
     fail "openssl made no PKCS#12 file"
 
 package() {
-    bash "$ROOT/tools/package.sh" --out "$@" >package.out 2>&1 || { cat package.out >&2; return 1; }
+    bash "$ROOT/tools/package.sh" --builds "$PRESET_TREES" --out "$@" >package.out 2>&1 || { cat package.out >&2; return 1; }
 }
 SETUP_SIGN_PKCS12=cert.p12 SETUP_SIGN_PASSWORD_FILE=password.txt package p12 || fail "signing from PKCS#12"
 grep -qx 'Signed setup.exe (win32 win64) as /CN=Quarndel Demo Software Ltd.' package.out ||

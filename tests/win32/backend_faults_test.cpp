@@ -15,7 +15,6 @@
 #include <vector>
 
 #include "fault_injection.h"
-#include "deploy/copy_directory.h"
 #include "deploy/copy_stage.h"
 #include "platform/platform.h"
 #include "platform/win32/system_calls.h"
@@ -36,12 +35,19 @@ std::string read_all(const fs::path& path) {
     return text.str();
 }
 
-std::size_t occurrences(const std::string& text, const std::string& piece) {
-    std::size_t count = 0;
-    for (std::size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1))
-        ++count;
-    return count;
-}
+// Puts the system-call table back as it found it when it goes.
+class RestoredSystemCalls {
+  public:
+    RestoredSystemCalls() : saved_(platform::system_calls()) {}
+    ~RestoredSystemCalls() {
+        platform::system_calls() = saved_;
+    }
+    RestoredSystemCalls(const RestoredSystemCalls&) = delete;
+    RestoredSystemCalls& operator=(const RestoredSystemCalls&) = delete;
+
+  private:
+    const platform::SystemCalls saved_;
+};
 
 // A source tree of five files in two folders, a target beside it, and the
 // working folder (where install.log goes) inside the scratch folder.
@@ -60,73 +66,13 @@ class Win32Faults : public ::testing::Test {
     }
     void TearDown() override {
         platform::fault_injection::reset_faults();
-        platform::system_calls().WriteFile = saved_write;
         fs::current_path(saved_folder);
         fs::remove_all(scratch);
     }
-    int copy() {
-        return copy_directory((scratch / "source").string().c_str(),
-                              (scratch / "target").string().c_str(), -1);
-    }
-    std::string log() {
-        return read_all(scratch / "install.log");
-    }
 
+    RestoredSystemCalls restored_calls;
     fs::path scratch, saved_folder;
-    decltype(platform::SystemCalls::WriteFile) saved_write = platform::system_calls().WriteFile;
 };
-
-TEST_F(Win32Faults, DiskFullDuringTheCopy) {
-    inject_fault(Operation::copy_file, 4, 0, platform::ERROR_CODE_DISK_FULL);
-    EXPECT_EQ(copy(), 2);
-    EXPECT_EQ(occurrences(log(), "Copied file: "), 3u);
-    EXPECT_EQ(occurrences(log(), "Error copying file: "), 2u);
-}
-
-TEST_F(Win32Faults, ReadOnlyTarget) {
-    inject_fault(Operation::create_directories, 1, 0, platform::ERROR_CODE_ACCESS_DENIED);
-    EXPECT_EQ(copy(), 1);
-    EXPECT_FALSE(fs::exists(scratch / "target"));
-    EXPECT_EQ(occurrences(log(), "Error: Could not create directory "), 1u) << log();
-}
-
-TEST_F(Win32Faults, SharingViolation) {
-    inject_fault(Operation::copy_file, 2, 1, platform::ERROR_CODE_SHARING_VIOLATION);
-    EXPECT_EQ(copy(), 1);
-    EXPECT_EQ(occurrences(log(), "Copied file: "), 4u);
-    EXPECT_EQ(platform::copy_file((scratch / "source/a.txt").string().c_str(),
-                                  (scratch / "copy.txt").string().c_str()),
-              0u);
-}
-
-TEST_F(Win32Faults, VanishedSourceFolder) {
-    inject_fault(Operation::find_first_entry, 1, 0, platform::ERROR_CODE_PATH_NOT_FOUND);
-    EXPECT_EQ(copy(), 1);
-    EXPECT_EQ(occurrences(log(), "Error: Could not open source directory "), 1u) << log();
-    EXPECT_EQ(occurrences(log(), "Copied file: "), 0u);
-}
-
-TEST_F(Win32Faults, UnwritableLog) {
-    inject_fault(Operation::append_open, 1, 0, platform::ERROR_CODE_ACCESS_DENIED);
-    EXPECT_EQ(copy(), 0);
-    EXPECT_FALSE(fs::exists(scratch / "install.log"));
-    EXPECT_GE(count_lost_log_entries(), 5);
-}
-
-TEST_F(Win32Faults, LogEntriesLostDuringTheCopy) {
-    int lost_before = count_lost_log_entries();
-    inject_fault(Operation::append_write, 2, 3, platform::ERROR_CODE_DISK_FULL);
-    EXPECT_EQ(copy(), 0);
-    EXPECT_EQ(occurrences(log(), "Copied file: "), 2u) << log();
-    EXPECT_EQ(count_lost_log_entries() - lost_before, 3);
-}
-
-TEST_F(Win32Faults, ModulePathOverride) {
-    platform::fault_injection::set_module_path("C:\\dist\\setup.exe");
-    char path[260];
-    ASSERT_TRUE(platform::get_module_path(path, sizeof path));
-    EXPECT_STREQ(path, "C:\\dist\\setup.exe");
-}
 
 // A write cut short by a full disk: the append-only handle cannot take the
 // part back, so it stays and the result says so.
@@ -182,7 +128,6 @@ std::string token_user() {
 
 TEST_F(Win32Faults, NewFoldersOfTheHomesAreProtected) {
     platform::SystemCalls& calls = platform::system_calls();
-    auto saved = calls;
     calls.ConvertStringSecurityDescriptorToSecurityDescriptorA = record_list;
     calls.SetNamedSecurityInfoA = record_set;
     lists_built.clear();
@@ -196,9 +141,7 @@ TEST_F(Win32Faults, NewFoldersOfTheHomesAreProtected) {
     set(p.SOURCE_DATA_DIR, scratch / "source\\sub");
     set(p.APP_HOME, scratch / "old\\new\\app");
     set(p.DATA_HOME, scratch / "old\\new\\app\\sub");
-    bool copied = run_copy_stage(p);
-    calls = saved;
-    EXPECT_TRUE(copied);
+    EXPECT_TRUE(run_copy_stage(p));
     const std::string user = token_user();
     const std::string list = "D:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;" + user + ")";
     EXPECT_EQ(lists_built, (std::vector<std::string>{list + "(A;OICI;0x1200a9;;;AU)",
@@ -221,14 +164,15 @@ BOOL WINAPI record_free_space(LPCSTR folder, PULARGE_INTEGER available, PULARGE_
 // Asked of the folder itself, so that a folder a volume is mounted on
 // answers for that volume.
 TEST_F(Win32Faults, FreeSpaceIsAskedOfTheFolder) {
-    auto saved = platform::system_calls().GetDiskFreeSpaceExA;
-    platform::system_calls().GetDiskFreeSpaceExA = record_free_space;
-    folders_asked.clear();
     platform::FreeSpace space;
-    EXPECT_TRUE(platform::get_free_space("C:\\windows", &space));
-    EXPECT_EQ(space.free_bytes, 123456789012ULL);
-    EXPECT_FALSE(platform::get_free_space("\\\\server\\share\\x", &space));
-    platform::system_calls().GetDiskFreeSpaceExA = saved;
+    {
+        RestoredSystemCalls restored;
+        platform::system_calls().GetDiskFreeSpaceExA = record_free_space;
+        folders_asked.clear();
+        EXPECT_TRUE(platform::get_free_space("C:\\windows", &space));
+        EXPECT_EQ(space.free_bytes, 123456789012ULL);
+        EXPECT_FALSE(platform::get_free_space("\\\\server\\share\\x", &space));
+    }
     EXPECT_EQ(folders_asked, (std::vector<std::string>{"C:\\windows", "\\\\server\\share\\x"}));
     // The system's own answer, with the volume's allocation unit and serial.
     EXPECT_TRUE(platform::get_free_space(scratch.string().c_str(), &space));
@@ -318,9 +262,18 @@ TEST_P(WholeRunFaults, OnTheWin32Backend) {
     const std::string output = read_all(scratch / "output");
     const bool has_log = fs::exists(scratch / "work/install.log");
     const std::string log = has_log ? read_all(scratch / "work/install.log") : "";
-    check_whole_run(fault, status, output, has_log ? &log : nullptr, "C:\\XEPDB1\\QUARNDEL",
-                    dist.string(),
-                    [](bool ok, const std::string& what) { EXPECT_TRUE(ok) << what; });
+    auto files_in = [](const fs::path& folder) {
+        int count = 0;
+        for (const auto& entry : fs::recursive_directory_iterator(folder))
+            if (entry.is_regular_file()) ++count;
+        return count;
+    };
+    const RunPlaces places{"C:\\XEPDB1\\QUARNDEL", dist.string(), files_in(dist),
+                           files_in(dist / "data")};
+    check_whole_run(
+        fault, status, output, has_log ? &log : nullptr, places,
+        [](bool ok, const std::string& what) { EXPECT_TRUE(ok) << what; },
+        [](const std::string& windows) { return fs::exists(windows); });
     if (HasFailure()) std::printf("%s\n", output.c_str());
     // The desktop that the shortcut started may still hold the working folder.
     std::error_code ignored;

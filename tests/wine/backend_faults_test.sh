@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The fault seam's cases on the Win32 backend: build/win32 or build/win64
-# (the first argument) runs its backend_faults_tests.exe under Wine.
+# The fault seam's cases on the Win32 backend: the win32 or win64 tree (the
+# first argument) runs its backend_faults_tests.exe under Wine.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 case "${1:-}" in
@@ -8,9 +8,9 @@ case "${1:-}" in
     win64) WINE=/usr/lib/wine/wine64 ;;
     *) echo "usage: $0 win32|win64" >&2; exit 2 ;;
 esac
-TESTS_EXE="$ROOT/build/$1/tests/backend_faults_tests.exe"
+TESTS_EXE="$PRESET_TREES/$1/tests/backend_faults_tests.exe"
 [ -x "$WINE" ] || skip "no Wine loader $WINE"
-[ -f "$TESTS_EXE" ] || skip "$TESTS_EXE is missing (build the $1 preset; it needs /usr/src/googletest)"
+[ -f "$TESTS_EXE" ] || skip "$TESTS_EXE is missing (build the $1 preset with -DSETUP_TESTS=ON; it needs /usr/src/googletest)"
 "$WINE" --version >/dev/null 2>&1 || skip "this machine cannot run $1 programs"
 make_scratch wine
 export WINEPREFIX="$SCRATCH/prefix" WINEDEBUG=-all HOME="$SCRATCH/home"

@@ -16,8 +16,8 @@ use_build() {
         *) echo "usage: $0 win32|win64" >&2; exit 2 ;;
     esac
     export WINE  # the helper scripts run set_env.bat with the same loader
-    SETUP_EXE="$ROOT/build/$BUILD/setup.exe"
-    SQLPLUS_EXE="$ROOT/build/$BUILD/tools/sqlplus/sqlplus.exe"
+    SETUP_EXE="$PRESET_TREES/$BUILD/setup.exe"
+    SQLPLUS_EXE="$PRESET_TREES/$BUILD/tools/sqlplus/sqlplus.exe"
     [ -x "$WINE" ] || skip "no Wine loader $WINE (install wine32:i386 for win32, wine64 for win64)"
     command -v tmux >/dev/null || skip "tmux is not installed"
     [ -f "$SETUP_EXE" ] || skip "$SETUP_EXE is missing; the ci preset builds the $BUILD preset's tree"

@@ -89,7 +89,7 @@ fi
 # for good waits for it once, says so once, and goes on without turns.
 HELD="$SCRATCH/held"
 mkdir -p "$HELD"
-HOLDER=$(windows_path "$ROOT/build/$BUILD/tests-wine/hold_log_turn.exe")
+HOLDER=$(windows_path "$PRESET_TREES/$BUILD/tests-wine/hold_log_turn.exe")
 on_exit "touch '$HELD/released'"
 (cd "$HELD" && "$WINE" "$HOLDER" install.log released >holder.txt 2>&1) &
 for ((i = 0; i < 600; i++)); do grep -q holding "$HELD/holder.txt" 2>/dev/null && break; sleep 0.1; done

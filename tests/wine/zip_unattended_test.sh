@@ -10,7 +10,7 @@ set -euo pipefail
 source "$(dirname "$0")/common.sh"
 use_build "${1:-}"
 
-ZIP=${SETUP_ZIP:-$ROOT/build/package/quarndel-setup-$(project_version)-$BUILD.zip}
+ZIP=${SETUP_ZIP:-$PRESET_TREES/package/quarndel-setup-$(project_version)-$BUILD.zip}
 [ -f "$ZIP" ] || skip "$ZIP is missing; the ci preset packs it (tools/package.sh)"
 start_scratch
 mkdir -p "$DRIVE_C/Downloads" "$SCRATCH/bin"

@@ -10,6 +10,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include "host_path.h"
 #include "platform/platform.h"
 #endif
 
@@ -121,8 +122,10 @@ std::FILE* open_named_file(const std::string& path, const char* mode) {
 #else
     const bool windows_form =
         (path.size() >= 2 && path[1] == ':') || path.find('\\') != std::string::npos;
-    if (windows_form) return platform::open_file(path.c_str(), mode);
-    return std::fopen(path.c_str(), mode);
+    if (!windows_form) return std::fopen(path.c_str(), mode);
+    char host[4096];
+    if (!host_path::to_host(path.c_str(), host, sizeof host)) return nullptr;
+    return std::fopen(host, mode);
 #endif
 }
 

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/test_support.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -37,13 +39,6 @@ std::string crlf(const std::string& text) {
         out += c;
     }
     return out;
-}
-
-std::size_t count(const std::string& text, const std::string& what) {
-    std::size_t n = 0;
-    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
-        ++n;
-    return n;
 }
 
 class StandIn : public ::testing::Test {
@@ -173,7 +168,7 @@ TEST_F(StandIn, RunsTheDemoInstallWithItsArgumentsAndNeverShowsPasswords) {
     EXPECT_NE(log.find("PLSQL CREATE OR REPLACE PACKAGE BODY lending_api AS"), std::string::npos);
     EXPECT_NE(log.find("SQL ALTER USER QUARNDEL ACCOUNT LOCK\n"), std::string::npos);
     EXPECT_EQ(transcript_lines("EXIT"), std::vector<std::string>{"EXIT 0"});
-    EXPECT_EQ(count(log, "NOT-SENT"), 0u);
+    EXPECT_EQ(count_occurrences(log, "NOT-SENT"), 0u);
     for (const char* secret : {"Owner#Pass-61", "Connect#Pass-62", "Sys#Pass-63", "Pass-6"}) {
         EXPECT_EQ(log.find(secret), std::string::npos) << secret;
         EXPECT_EQ(r.out.find(secret), std::string::npos) << secret;
@@ -265,8 +260,8 @@ TEST_F(StandIn, RunawayNestingStopsAtTwentyLevels) {
     write_c("self.sql", "PROMPT level\n@@self\n");
     const Result r = run({"/", "as", "sysdba", "@C:\\self.sql"}, "EXIT 5\n");
     EXPECT_EQ(r.status, 5) << r.out;  // came back to the prompt after the refusal
-    EXPECT_EQ(count(r.out, "level\n"), 20u);
-    EXPECT_EQ(count(r.out, "SP2-0309"), 1u);
+    EXPECT_EQ(count_occurrences(r.out, "level\n"), 20u);
+    EXPECT_EQ(count_occurrences(r.out, "SP2-0309"), 1u);
 }
 
 TEST_F(StandIn, ExitStatuses) {
@@ -357,8 +352,8 @@ TEST_F(StandIn, AmpersandAsksEveryTimeDoubleAmpersandOnceAndMasksTheAnswers) {
     for (const char* name : {"one", "two", "three"})
         write_c(std::string(name) + ".sql", std::string("PROMPT ran ") + name + "\n");
     const Result r = run({"/", "as", "sysdba", "@C:\\s.sql"}, "one\ntwo\nthree\n");
-    EXPECT_EQ(count(r.out, "Enter value for a: "), 1u);
-    EXPECT_EQ(count(r.out, "Enter value for b: "), 2u);
+    EXPECT_EQ(count_occurrences(r.out, "Enter value for a: "), 1u);
+    EXPECT_EQ(count_occurrences(r.out, "Enter value for b: "), 2u);
     const std::size_t one = r.out.find("ran one");
     const std::size_t again = r.out.find("ran one", one + 1);
     const std::size_t two = r.out.find("ran two");
@@ -366,7 +361,7 @@ TEST_F(StandIn, AmpersandAsksEveryTimeDoubleAmpersandOnceAndMasksTheAnswers) {
     ASSERT_NE(three, std::string::npos) << r.out;
     EXPECT_TRUE(one < again && again < two && two < three) << r.out;
     EXPECT_NE(r.out.find("[********]"), std::string::npos);
-    EXPECT_EQ(count(transcript(), "SCRIPT C:\\********.sql"), 4u);
+    EXPECT_EQ(count_occurrences(transcript(), "SCRIPT C:\\********.sql"), 4u);
 }
 
 TEST_F(StandIn, NullPasswordLogonFailsAndWheneverSqlerrorExits) {
@@ -385,7 +380,7 @@ TEST_F(StandIn, TranscriptDefaultsToTheWorkingFolderAndIsAppended) {
     run({"/", "as", "sysdba"}, "EXIT\n", false);
     run({"/", "as", "sysdba"}, "EXIT 2\n", false);
     const std::string log = slurp(root_ / "work" / "sqlplus-transcript.log");
-    EXPECT_EQ(count(log, "SESSION "), 2u);
+    EXPECT_EQ(count_occurrences(log, "SESSION "), 2u);
     EXPECT_NE(log.find("EXIT 0\n"), std::string::npos);
     EXPECT_NE(log.find("EXIT 2\n"), std::string::npos);
 }

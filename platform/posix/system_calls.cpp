@@ -1,0 +1,33 @@
+// The table starts with the system's own functions.
+#include "platform/posix/system_calls.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace platform {
+
+// The backend's own entries (files_posix.cpp).
+unsigned long copy_host_file(const char* source, const char* destination);
+int make_host_folders(char* host, std::size_t length);
+
+namespace {
+
+constexpr SystemCalls real = {
+    ::open,    ::write,   ::close,    ::fstat,   ::lseek,        ::ftruncate,
+    ::fcntl,   ::stat,    ::unlink,   ::chmod,   ::readlink,     ::statvfs,
+    ::opendir, ::readdir, ::closedir, ::fstatat, copy_host_file, make_host_folders,
+};
+
+SystemCalls in_use = real;
+
+}  // namespace
+
+SystemCalls& system_calls() {
+    return in_use;
+}
+
+const SystemCalls& real_system_calls() {
+    return real;
+}
+
+}  // namespace platform

@@ -1,0 +1,53 @@
+// The system calls of the POSIX file backend, called through one table so
+// that a test build can put failing stand-ins in their place, as the Win32
+// backend's table does. The program itself never changes an entry: nothing
+// outside a test reaches the table. The tree copy of one file and the
+// creation of a folder with its missing parents are one entry each, as
+// CopyFileA and SHCreateDirectoryExA are on Windows (their own calls go to
+// the system directly).
+#pragma once
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <sys/types.h>
+
+#include <cstddef>
+
+namespace platform {
+
+struct SystemCalls {
+    int (*open)(const char*, int, ...);
+    ssize_t (*write)(int, const void*, std::size_t);
+    int (*close)(int);
+    int (*fstat)(int, struct stat*);
+    off_t (*lseek)(int, off_t, int);
+    int (*ftruncate)(int, off_t);
+    int (*fcntl)(int, int, ...);
+    int (*stat)(const char*, struct stat*);
+    int (*unlink)(const char*);
+    int (*chmod)(const char*, mode_t);
+    ssize_t (*readlink)(const char*, char*, std::size_t);
+    int (*statvfs)(const char*, struct statvfs*);
+    DIR* (*opendir)(const char*);
+    struct dirent* (*readdir)(DIR*);
+    int (*closedir)(DIR*);
+    int (*fstatat)(int, const char*, struct stat*, int);
+    // Copies one host file onto another (replacing it, never a read-only
+    // one, never the file onto itself); 0 or a Windows error code.
+    unsigned long (*copy_file)(const char* source, const char* destination);
+    // Creates the host folder, its missing parents first; 0 or an errno.
+    // The path is the caller's, changed during the call and restored.
+    int (*make_folders)(char* host, std::size_t length);
+};
+
+// The table in use; it starts with the system's own functions.
+SystemCalls& system_calls();
+
+// The system's own functions, for a stand-in that lets a call through.
+const SystemCalls& real_system_calls();
+
+// The Windows error code of a host error.
+unsigned long error_code_of(int error);
+
+}  // namespace platform
