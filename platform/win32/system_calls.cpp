@@ -16,6 +16,7 @@ const SystemCalls real = {
     ::GetDiskFreeSpaceExA,   ::ConvertStringSecurityDescriptorToSecurityDescriptorA,
     ::SetNamedSecurityInfoA, ::GetVolumePathNameA,
     ::GetDiskFreeSpaceA,     ::GetVolumeInformationA,
+    ::GetNamedSecurityInfoA, ::LookupAccountSidA,
 };
 
 SystemCalls in_use = real;
