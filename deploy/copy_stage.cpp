@@ -5,6 +5,7 @@
 #include "setup/console_output.h"
 #include "setup/home_folders.h"
 #include "setup/log_event.h"
+#include "setup/run_record.h"
 #include "setup/windows_path.h"
 
 #include <cstring>
@@ -39,6 +40,15 @@ bool still_safe(const char* home, HomeKind kind) {
     describe_unsafe_folder(unsafe, text, sizeof text);
     write_format("Error: Nothing is copied: %s\n\n", text);
     log_event("Error: Nothing is copied: %s", text);
+    return false;
+}
+
+// Nothing was copied into DATA_HOME (and, with app_too, APP_HOME): the
+// later stages must not take what is there (someone else's scripts,
+// perhaps) for this run's. Returns false, for the failed stage.
+bool nothing_copied(const SetupParameters& p, bool app_too) {
+    if (app_too) note_copy_failure(p.APP_HOME);
+    note_copy_failure(p.DATA_HOME);
     return false;
 }
 
@@ -134,12 +144,12 @@ bool run_copy_stage(const SetupParameters& p) {
     // After the first new folders are known: one made from now on is
     // found by its creation below.
     if (!still_safe(p.APP_HOME, HomeKind::app) || !still_safe(p.DATA_HOME, HomeKind::data))
-        return false;
+        return nothing_copied(p, true);
 
     bool told_no_lists = false;
     bool taken = false;
     bool listed = create_and_protect(new_app, false, &told_no_lists, &taken);
-    if (taken) return false;
+    if (taken) return nothing_copied(p, true);
     bool app_home = copy_home("APP_HOME", p.SOURCE_DIR, p.APP_HOME);
     // Inside APP_HOME, which nobody else may change, its copy may have made it.
     listed = create_and_protect(new_data, false, &told_no_lists,
@@ -149,7 +159,7 @@ bool run_copy_stage(const SetupParameters& p) {
         listed = create_and_protect(p.DATA_HOME, true, &told_no_lists,
                                     data_made_first ? &taken : nullptr) &&
                  listed;
-    if (taken) return false;
+    if (taken) return nothing_copied(p, false);
     bool data_home = copy_home("DATA_HOME", p.SOURCE_DATA_DIR, p.DATA_HOME);
     return listed && app_home && data_home;
 }

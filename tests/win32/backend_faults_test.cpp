@@ -21,6 +21,7 @@
 #include "platform/win32/system_calls.h"
 #include "setup/home_folders.h"
 #include "setup/log_event.h"
+#include "setup/run_record.h"
 #include "setup/run_setup.h"
 #include "tests/fault_cases.h"
 
@@ -549,6 +550,8 @@ TEST_F(Win32Faults, FirstNewFolderMadeByAnotherIsRefused) {
     platform::system_calls().SHCreateDirectoryExA = saved;
     EXPECT_FALSE(copied);
     EXPECT_TRUE(fs::is_empty(scratch / "new"));
+    // Neither SQL*Plus nor the shortcut takes what is there for this run's.
+    EXPECT_TRUE(copy_failed_at((scratch / "new\\app\\com\\startora.bat").string().c_str()));
     EXPECT_EQ(occurrences(log(), (scratch / "new").string() +
                                      " was made by someone else after the directory was "
                                      "checked; nothing is copied into it."),
