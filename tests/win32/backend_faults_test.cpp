@@ -257,8 +257,8 @@ std::string with_user(std::string sddl) {
     return sddl;
 }
 
-DWORD WINAPI descriptor_of(LPCSTR path, SE_OBJECT_TYPE type, SECURITY_INFORMATION what, PSID* owner,
-                           PSID* group, PACL* list, PACL* audit, PSECURITY_DESCRIPTOR* descriptor) {
+DWORD WINAPI descriptor_of(LPCSTR path, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID* owner, PSID*,
+                           PACL* list, PACL*, PSECURITY_DESCRIPTOR* descriptor) {
     for (const Descriptor& d : descriptors) {
         if (std::strcmp(d.folder, path) != 0) continue;
         const std::string sddl = d.sddl != nullptr ? with_user(d.sddl) : "D:NO_ACCESS_CONTROL";
@@ -273,8 +273,7 @@ DWORD WINAPI descriptor_of(LPCSTR path, SE_OBJECT_TYPE type, SECURITY_INFORMATIO
         return ERROR_SUCCESS;
     }
     ADD_FAILURE() << "list asked of " << path;
-    return platform::real_system_calls().GetNamedSecurityInfoA(path, type, what, owner, group, list,
-                                                               audit, descriptor);
+    return ERROR_FILE_NOT_FOUND;
 }
 
 BOOL WINAPI volume_of(LPCSTR root, LPSTR name, DWORD name_size, LPDWORD serial, LPDWORD length,
@@ -285,8 +284,7 @@ BOOL WINAPI volume_of(LPCSTR root, LPSTR name, DWORD name_size, LPDWORD serial, 
     return known || flags != nullptr;
 }
 
-// Names as a machine's accounts: one with a control character in it, and
-// an account the machine no longer knows (shown by its SID).
+// Names as a machine's accounts, one with a control character in it.
 BOOL WINAPI account_of(LPCSTR, PSID sid, LPSTR name, LPDWORD name_size, LPSTR domain,
                        LPDWORD domain_size, PSID_NAME_USE use) {
     char* text = nullptr;
@@ -294,9 +292,7 @@ BOOL WINAPI account_of(LPCSTR, PSID sid, LPSTR name, LPDWORD name_size, LPSTR do
     const std::string id = text;
     LocalFree(text);
     const struct {
-        const char* sid;
-        const char* domain;
-        const char* name;
+        const char *sid, *domain, *name;
     } known[] = {{"S-1-5-11", "NT AUTHORITY", "Authenticated Users"},
                  {"S-1-5-32-545", "BUILTIN", "Users"},
                  {"S-1-5-21-1-2-3-1001", "PC", "mallory"},
@@ -338,159 +334,66 @@ struct KeysCase {
     const char* account;
 };
 
+// clang-format off
 const KeysCase KEYS_CASES[] = {
-    {"XepdbMadeByAUser",
-     "C:\\XEPDB1\\QUARNDEL",
-     HomeKind::app,
-     false,
+    {"XepdbMadeByAUser", "C:\\XEPDB1\\QUARNDEL", HomeKind::app, false,
      {{"C:\\", WINDOWS_ROOT}, {"C:\\XEPDB1", "O:S-1-5-21-1-2-3-1001" INHERITED}},
-     "C:\\XEPDB1",
-     true,
-     "PC\\mallory"},
-    {"XepdbMadeByAnAdministrator",
-     "C:\\XEPDB1\\QUARNDEL",
-     HomeKind::app,
-     false,
+     "C:\\XEPDB1", true, "PC\\mallory"},
+    {"XepdbMadeByAnAdministrator", "C:\\XEPDB1\\QUARNDEL", HomeKind::app, false,
      {{"C:\\", WINDOWS_ROOT}, {"C:\\XEPDB1", "O:BA" INHERITED}},
-     "C:\\XEPDB1",
-     false,
-     "NT AUTHORITY\\Authenticated Users"},
-    {"XepdbWithAProtectedList",
-     "C:\\XEPDB1\\QUARNDEL",
-     HomeKind::app,
-     false,
-     {{"C:\\", WINDOWS_ROOT}, {"C:\\XEPDB1", "O:BA" OURS}},
-     nullptr,
-     false,
-     ""},
-    {"QuarndelMadeByAUser",
-     "C:\\XEPDB1\\QUARNDEL",
-     HomeKind::app,
-     false,
-     {{"C:\\", WINDOWS_ROOT},
-      {"C:\\XEPDB1", "O:BA" OURS},
+     "C:\\XEPDB1", false, "NT AUTHORITY\\Authenticated Users"},
+    {"XepdbWithAProtectedList", "C:\\XEPDB1\\QUARNDEL", HomeKind::app, false,
+     {{"C:\\", WINDOWS_ROOT}, {"C:\\XEPDB1", "O:BA" OURS}}, nullptr, false, ""},
+    {"QuarndelMadeByAUser", "C:\\XEPDB1\\QUARNDEL", HomeKind::app, false,
+     {{"C:\\", WINDOWS_ROOT}, {"C:\\XEPDB1", "O:BA" OURS},
       {"C:\\XEPDB1\\QUARNDEL", "O:S-1-5-21-1-2-3-1002" OURS_INHERITED}},
-     "C:\\XEPDB1\\QUARNDEL",
-     true,
-     "PC\\eve<U+001B>[2J"},
-    {"AppsWithUsersModify",
-     "C:\\apps\\XEPDB1\\QUARNDEL",
-     HomeKind::app,
-     false,
+     "C:\\XEPDB1\\QUARNDEL", true, "PC\\eve<U+001B>[2J"},
+    // A secondary drive's D:\apps, here on C:.
+    {"AppsWithUsersModify", "C:\\apps\\XEPDB1\\QUARNDEL", HomeKind::app, false,
      {{"C:\\", SECONDARY_ROOT}, {"C:\\apps", "O:BA" INHERITED}},
-     "C:\\apps",
-     false,
-     "NT AUTHORITY\\Authenticated Users"},
-    {"AppsWithUsersReadAndExecute",
-     "C:\\apps\\XEPDB1\\QUARNDEL",
-     HomeKind::app,
-     false,
+     "C:\\apps", false, "NT AUTHORITY\\Authenticated Users"},
+    {"AppsWithUsersReadAndExecute", "C:\\apps\\XEPDB1\\QUARNDEL", HomeKind::app, false,
      {{"C:\\", SECONDARY_ROOT},
       {"C:\\apps", "O:BAD:PAI(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;AU)"}},
-     nullptr,
-     false,
-     ""},
-    {"UpgradeOverOurInstall",
-     "C:\\XEPDB1\\QUARNDEL",
-     HomeKind::app,
-     false,
-     {{"C:\\", WINDOWS_ROOT},
-      {"C:\\XEPDB1", "O:%U" OURS},
+     nullptr, false, ""},
+    {"UpgradeOverOurInstall", "C:\\XEPDB1\\QUARNDEL", HomeKind::app, false,
+     {{"C:\\", WINDOWS_ROOT}, {"C:\\XEPDB1", "O:%U" OURS},
       {"C:\\XEPDB1\\QUARNDEL", "O:%U" OURS_INHERITED},
       {"C:\\XEPDB1\\QUARNDEL\\config", "O:%U" OURS_INHERITED},
       {"C:\\XEPDB1\\QUARNDEL\\install", "O:%U" OURS_INHERITED},
       {"C:\\XEPDB1\\QUARNDEL\\com", "O:%U" OURS_INHERITED}},
-     nullptr,
-     false,
-     ""},
-    {"UpgradeOverOurDataHome",
-     "C:\\XEPDB1\\QUARNDEL\\data",
-     HomeKind::data,
-     false,
-     {{"C:\\", WINDOWS_ROOT},
-      {"C:\\XEPDB1", "O:%U" OURS},
-      {"C:\\XEPDB1\\QUARNDEL", "O:%U" OURS_INHERITED},
-      {"C:\\XEPDB1\\QUARNDEL\\data", "O:%U" OURS_INHERITED}},
-     nullptr,
-     false,
-     ""},
-    {"DataHomeOutsideWithUsersModify",
-     "C:\\data\\XEPDB1\\QUARNDEL\\data",
-     HomeKind::data,
-     false,
-     {{"C:\\", SECONDARY_ROOT},
-      {"C:\\data", "O:BA" INHERITED},
-      {"C:\\data\\XEPDB1", "O:%U" OURS},
-      {"C:\\data\\XEPDB1\\QUARNDEL", "O:%U" OURS_INHERITED},
+     nullptr, false, ""},
+    {"DataHomeOutsideWithUsersModify", "C:\\data\\XEPDB1\\QUARNDEL\\data", HomeKind::data, false,
+     {{"C:\\", SECONDARY_ROOT}, {"C:\\data", "O:BA" INHERITED},
+      {"C:\\data\\XEPDB1", "O:%U" OURS}, {"C:\\data\\XEPDB1\\QUARNDEL", "O:%U" OURS_INHERITED},
       {"C:\\data\\XEPDB1\\QUARNDEL\\data", "O:%U" OURS_INHERITED "(A;OICI;0x1301bf;;;AU)"}},
-     nullptr,
-     false,
-     ""},
-    {"DataHomeOthersMayRelist",
-     "C:\\data\\XEPDB1\\QUARNDEL\\data",
-     HomeKind::data,
-     false,
+     nullptr, false, ""},
+    {"DataHomeOthersMayRelist", "C:\\data\\XEPDB1\\QUARNDEL\\data", HomeKind::data, false,
      {{"C:\\", SECONDARY_ROOT}, {"C:\\data", "O:BA" INHERITED "(A;;0x40000;;;BU)"}},
-     "C:\\data",
-     false,
-     "BUILTIN\\Users"},
+     "C:\\data", false, "BUILTIN\\Users"},
     // Deny entries only take rights away; an entry for children only
     // reaches what the copy makes, which its own list protects...
-    {"DenyAndChildrenOnlyAbove",
-     "C:\\XEPDB1\\QUARNDEL",
-     HomeKind::app,
-     false,
+    {"DenyAndChildrenOnlyAbove", "C:\\XEPDB1\\QUARNDEL", HomeKind::app, false,
      {{"C:\\", WINDOWS_ROOT},
       {"C:\\XEPDB1", "O:BA" OURS "(D;OICI;FA;;;AU)(A;OICIIO;0x1301bf;;;AU)"}},
-     nullptr,
-     false,
-     ""},
+     nullptr, false, ""},
     // ...but inside an existing APP_HOME the copied files inherit it.
-    {"ChildrenOnlyInsideAppHome",
-     "C:\\XEPDB1\\QUARNDEL",
-     HomeKind::app,
-     false,
-     {{"C:\\", WINDOWS_ROOT},
-      {"C:\\XEPDB1", "O:BA" OURS},
+    {"ChildrenOnlyInsideAppHome", "C:\\XEPDB1\\QUARNDEL", HomeKind::app, false,
+     {{"C:\\", WINDOWS_ROOT}, {"C:\\XEPDB1", "O:BA" OURS},
       {"C:\\XEPDB1\\QUARNDEL", "O:BA" OURS_INHERITED},
       {"C:\\XEPDB1\\QUARNDEL\\com", "O:BA" OURS_INHERITED "(A;OICIIO;0x120116;;;BU)"}},
-     "C:\\XEPDB1\\QUARNDEL\\com",
-     false,
-     "BUILTIN\\Users"},
-    {"AccountWithoutAName",
-     "C:\\XEPDB1\\QUARNDEL",
-     HomeKind::app,
-     false,
-     {{"C:\\", WINDOWS_ROOT}, {"C:\\XEPDB1", "O:BA" OURS "(A;;GA;;;S-1-5-21-9-9-9-1234)"}},
-     "C:\\XEPDB1",
-     false,
-     "S-1-5-21-9-9-9-1234"},
-    {"RootLettingUsersDeleteChildren",
-     "C:\\XEPDB1\\QUARNDEL",
-     HomeKind::app,
-     false,
+     "C:\\XEPDB1\\QUARNDEL\\com", false, "BUILTIN\\Users"},
+    {"RootLettingUsersDeleteChildren", "C:\\XEPDB1\\QUARNDEL", HomeKind::app, false,
      {{"C:\\", WINDOWS_ROOT "(A;;0x40;;;AU)"}},
-     "C:\\",
-     false,
-     "NT AUTHORITY\\Authenticated Users"},
+     "C:\\", false, "NT AUTHORITY\\Authenticated Users"},
     // No list to be had: not refused.
-    {"ShareThatGivesNoList",
-     "\\\\server\\share\\XEPDB1\\QUARNDEL",
-     HomeKind::app,
-     false,
-     {{"\\\\server\\share\\", nullptr}},
-     nullptr,
-     false,
-     ""},
-    {"FatVolume",
-     "C:\\XEPDB1\\QUARNDEL",
-     HomeKind::app,
-     true,
+    {"ShareThatGivesNoList", "\\\\server\\share\\XEPDB1\\QUARNDEL", HomeKind::app, false,
+     {{"\\\\server\\share\\", nullptr}}, nullptr, false, ""},
+    {"FatVolume", "C:\\XEPDB1\\QUARNDEL", HomeKind::app, true,
      {{"C:\\", WINDOWS_ROOT}, {"C:\\XEPDB1", "O:S-1-5-21-1-2-3-1001" INHERITED}},
-     nullptr,
-     false,
-     ""},
+     nullptr, false, ""},
 };
+// clang-format on
 
 class ExistingFolders : public ::testing::TestWithParam<KeysCase> {
   protected:
