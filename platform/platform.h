@@ -200,7 +200,9 @@ struct FolderCheck {
 
 // Checks one existing folder against the rule. Deny entries never make a
 // folder unsafe; entries that only reach children count for app_home alone
-// (the files copied into it inherit them). On POSIX: owned by anyone but
+// (the files copied into it inherit them). A folder without any list is
+// unsafe where its volume keeps lists (every user may do anything there),
+// unchecked where that cannot be told. On POSIX: owned by anyone but
 // root or the installing user, or writable by group or others without the
 // sticky bit, is unsafe (root: only the latter; app_home: writable by group
 // or others at all; data_home: only the owner counts).

@@ -116,16 +116,18 @@ void name_account(PSID sid, char* field, std::size_t capacity) {
     append_shown(field, capacity, sid_text(sid, text, sizeof text) ? text : "an unknown account");
 }
 
-// False only when the folder's volume says it keeps no access control
-// lists (FAT, exFAT); a volume that cannot be asked is left to the list.
-bool keeps_access_lists(const char* path) {
+enum class Lists { kept, not_kept, unknown };
+
+// Whether the folder's volume says it keeps access control lists (not FAT,
+// exFAT, nor a share whose server keeps none).
+Lists volume_lists(const char* path) {
     char root[MAX_PATH];
     DWORD flags = 0;
-    if (!system_calls().GetVolumePathNameA(path, root, sizeof root)) return true;
-    if (!system_calls().GetVolumeInformationA(root, nullptr, 0, nullptr, nullptr, &flags, nullptr,
+    if (!system_calls().GetVolumePathNameA(path, root, sizeof root) ||
+        !system_calls().GetVolumeInformationA(root, nullptr, 0, nullptr, nullptr, &flags, nullptr,
                                               0))
-        return true;
-    return (flags & FILE_PERSISTENT_ACLS) != 0;
+        return Lists::unknown;
+    return (flags & FILE_PERSISTENT_ACLS) != 0 ? Lists::kept : Lists::not_kept;
 }
 
 // The first allow entry that gives someone untrusted a refused right:
@@ -161,7 +163,8 @@ bool refused_entry(PACL list, FolderRule rule, const char* user, FolderCheck* ch
 
 FolderCheck check_folder(const char* path, FolderRule rule) {
     FolderCheck check = {FolderVerdict::unchecked, false, ""};
-    if (!keeps_access_lists(path)) return check;
+    const Lists lists = volume_lists(path);
+    if (lists == Lists::not_kept) return check;
     PSID owner = nullptr;
     PACL list = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
@@ -171,8 +174,18 @@ FolderCheck check_folder(const char* path, FolderRule rule) {
         return check;
     char user[184];
     installing_user(user, sizeof user);
-    // No list at all (a share that gives none): nothing can be told.
-    if (list != nullptr) {
+    // No list at all: on a volume that keeps lists, every user may do
+    // anything there; elsewhere (a share that gives none) nothing is told.
+    if (list == nullptr && lists == Lists::kept) {
+        check.verdict = FolderVerdict::unsafe;
+        SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+        PSID everyone = nullptr;
+        if (AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0,
+                                     &everyone)) {
+            name_account(everyone, check.account, sizeof check.account);
+            FreeSid(everyone);
+        }
+    } else if (list != nullptr) {
         if (rule != FolderRule::root && owner != nullptr && !trusted(owner, user)) {
             check.verdict = FolderVerdict::unsafe;
             check.owner_unsafe = true;

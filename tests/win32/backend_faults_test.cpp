@@ -248,7 +248,7 @@ struct Descriptor {
 };
 
 std::vector<Descriptor> descriptors;
-bool volume_without_lists = false;
+enum class Volume { lists, no_lists, cannot_be_asked } volume = Volume::lists;
 
 std::string with_user(std::string sddl) {
     static const std::string user = token_user();
@@ -270,18 +270,17 @@ DWORD WINAPI descriptor_of(LPCSTR path, SE_OBJECT_TYPE, SECURITY_INFORMATION, PS
         *list = nullptr;
         GetSecurityDescriptorOwner(*descriptor, owner, &defaulted);
         GetSecurityDescriptorDacl(*descriptor, &present, list, &defaulted);
+        // Wine makes an empty list of NO_ACCESS_CONTROL; Windows none.
+        if (sddl.find("NO_ACCESS_CONTROL") != std::string::npos) *list = nullptr;
         return ERROR_SUCCESS;
     }
     ADD_FAILURE() << "list asked of " << path;
     return ERROR_FILE_NOT_FOUND;
 }
 
-BOOL WINAPI volume_of(LPCSTR root, LPSTR name, DWORD name_size, LPDWORD serial, LPDWORD length,
-                      LPDWORD flags, LPSTR system, DWORD system_size) {
-    BOOL known = platform::real_system_calls().GetVolumeInformationA(
-        root, name, name_size, serial, length, flags, system, system_size);
-    if (flags != nullptr) *flags = volume_without_lists ? 0 : FILE_PERSISTENT_ACLS;
-    return known || flags != nullptr;
+BOOL WINAPI volume_of(LPCSTR, LPSTR, DWORD, LPDWORD, LPDWORD, LPDWORD flags, LPSTR, DWORD) {
+    *flags = volume == Volume::lists ? FILE_PERSISTENT_ACLS : 0;
+    return volume != Volume::cannot_be_asked;
 }
 
 // Names as a machine's accounts, one with a control character in it.
@@ -293,7 +292,8 @@ BOOL WINAPI account_of(LPCSTR, PSID sid, LPSTR name, LPDWORD name_size, LPSTR do
     LocalFree(text);
     const struct {
         const char *sid, *domain, *name;
-    } known[] = {{"S-1-5-11", "NT AUTHORITY", "Authenticated Users"},
+    } known[] = {{"S-1-1-0", "", "Everyone"},
+                 {"S-1-5-11", "NT AUTHORITY", "Authenticated Users"},
                  {"S-1-5-32-545", "BUILTIN", "Users"},
                  {"S-1-5-21-1-2-3-1001", "PC", "mallory"},
                  {"S-1-5-21-1-2-3-1002", "PC", "eve\x1b[2J"}};
@@ -327,7 +327,7 @@ struct KeysCase {
     const char* name;
     const char* home;
     HomeKind kind;
-    bool fat;
+    Volume volume;
     std::vector<Descriptor> folders;  // the root first, then from the top down
     const char* unsafe_folder;        // null: accepted
     bool by_owner;
@@ -336,60 +336,65 @@ struct KeysCase {
 
 // clang-format off
 const KeysCase KEYS_CASES[] = {
-    {"XepdbMadeByAUser", "C:\\XEPDB1\\QUARNDEL", HomeKind::app, false,
+    {"XepdbMadeByAUser", "C:\\XEPDB1\\QUARNDEL", HomeKind::app, Volume::lists,
      {{"C:\\", WINDOWS_ROOT}, {"C:\\XEPDB1", "O:S-1-5-21-1-2-3-1001" INHERITED}},
      "C:\\XEPDB1", true, "PC\\mallory"},
-    {"XepdbMadeByAnAdministrator", "C:\\XEPDB1\\QUARNDEL", HomeKind::app, false,
+    {"XepdbMadeByAnAdministrator", "C:\\XEPDB1\\QUARNDEL", HomeKind::app, Volume::lists,
      {{"C:\\", WINDOWS_ROOT}, {"C:\\XEPDB1", "O:BA" INHERITED}},
      "C:\\XEPDB1", false, "NT AUTHORITY\\Authenticated Users"},
-    {"XepdbWithAProtectedList", "C:\\XEPDB1\\QUARNDEL", HomeKind::app, false,
+    {"XepdbWithAProtectedList", "C:\\XEPDB1\\QUARNDEL", HomeKind::app, Volume::lists,
      {{"C:\\", WINDOWS_ROOT}, {"C:\\XEPDB1", "O:BA" OURS}}, nullptr, false, ""},
-    {"QuarndelMadeByAUser", "C:\\XEPDB1\\QUARNDEL", HomeKind::app, false,
+    {"QuarndelMadeByAUser", "C:\\XEPDB1\\QUARNDEL", HomeKind::app, Volume::lists,
      {{"C:\\", WINDOWS_ROOT}, {"C:\\XEPDB1", "O:BA" OURS},
       {"C:\\XEPDB1\\QUARNDEL", "O:S-1-5-21-1-2-3-1002" OURS_INHERITED}},
      "C:\\XEPDB1\\QUARNDEL", true, "PC\\eve<U+001B>[2J"},
     // A secondary drive's D:\apps, here on C:.
-    {"AppsWithUsersModify", "C:\\apps\\XEPDB1\\QUARNDEL", HomeKind::app, false,
+    {"AppsWithUsersModify", "C:\\apps\\XEPDB1\\QUARNDEL", HomeKind::app, Volume::lists,
      {{"C:\\", SECONDARY_ROOT}, {"C:\\apps", "O:BA" INHERITED}},
      "C:\\apps", false, "NT AUTHORITY\\Authenticated Users"},
-    {"AppsWithUsersReadAndExecute", "C:\\apps\\XEPDB1\\QUARNDEL", HomeKind::app, false,
+    {"AppsWithUsersReadAndExecute", "C:\\apps\\XEPDB1\\QUARNDEL", HomeKind::app, Volume::lists,
      {{"C:\\", SECONDARY_ROOT},
       {"C:\\apps", "O:BAD:PAI(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;AU)"}},
      nullptr, false, ""},
-    {"UpgradeOverOurInstall", "C:\\XEPDB1\\QUARNDEL", HomeKind::app, false,
+    {"UpgradeOverOurInstall", "C:\\XEPDB1\\QUARNDEL", HomeKind::app, Volume::lists,
      {{"C:\\", WINDOWS_ROOT}, {"C:\\XEPDB1", "O:%U" OURS},
       {"C:\\XEPDB1\\QUARNDEL", "O:%U" OURS_INHERITED},
       {"C:\\XEPDB1\\QUARNDEL\\config", "O:%U" OURS_INHERITED},
       {"C:\\XEPDB1\\QUARNDEL\\install", "O:%U" OURS_INHERITED},
       {"C:\\XEPDB1\\QUARNDEL\\com", "O:%U" OURS_INHERITED}},
      nullptr, false, ""},
-    {"DataHomeOutsideWithUsersModify", "C:\\data\\XEPDB1\\QUARNDEL\\data", HomeKind::data, false,
+    {"DataHomeOutsideWithUsersModify", "C:\\data\\XEPDB1\\QUARNDEL\\data", HomeKind::data, Volume::lists,
      {{"C:\\", SECONDARY_ROOT}, {"C:\\data", "O:BA" INHERITED},
       {"C:\\data\\XEPDB1", "O:%U" OURS}, {"C:\\data\\XEPDB1\\QUARNDEL", "O:%U" OURS_INHERITED},
       {"C:\\data\\XEPDB1\\QUARNDEL\\data", "O:%U" OURS_INHERITED "(A;OICI;0x1301bf;;;AU)"}},
      nullptr, false, ""},
-    {"DataHomeOthersMayRelist", "C:\\data\\XEPDB1\\QUARNDEL\\data", HomeKind::data, false,
+    {"DataHomeOthersMayRelist", "C:\\data\\XEPDB1\\QUARNDEL\\data", HomeKind::data, Volume::lists,
      {{"C:\\", SECONDARY_ROOT}, {"C:\\data", "O:BA" INHERITED "(A;;0x40000;;;BU)"}},
      "C:\\data", false, "BUILTIN\\Users"},
     // Deny entries only take rights away; an entry for children only
     // reaches what the copy makes, which its own list protects...
-    {"DenyAndChildrenOnlyAbove", "C:\\XEPDB1\\QUARNDEL", HomeKind::app, false,
+    {"DenyAndChildrenOnlyAbove", "C:\\XEPDB1\\QUARNDEL", HomeKind::app, Volume::lists,
      {{"C:\\", WINDOWS_ROOT},
       {"C:\\XEPDB1", "O:BA" OURS "(D;OICI;FA;;;AU)(A;OICIIO;0x1301bf;;;AU)"}},
      nullptr, false, ""},
     // ...but inside an existing APP_HOME the copied files inherit it.
-    {"ChildrenOnlyInsideAppHome", "C:\\XEPDB1\\QUARNDEL", HomeKind::app, false,
+    {"ChildrenOnlyInsideAppHome", "C:\\XEPDB1\\QUARNDEL", HomeKind::app, Volume::lists,
      {{"C:\\", WINDOWS_ROOT}, {"C:\\XEPDB1", "O:BA" OURS},
       {"C:\\XEPDB1\\QUARNDEL", "O:BA" OURS_INHERITED},
       {"C:\\XEPDB1\\QUARNDEL\\com", "O:BA" OURS_INHERITED "(A;OICIIO;0x120116;;;BU)"}},
      "C:\\XEPDB1\\QUARNDEL\\com", false, "BUILTIN\\Users"},
-    {"RootLettingUsersDeleteChildren", "C:\\XEPDB1\\QUARNDEL", HomeKind::app, false,
+    {"RootLettingUsersDeleteChildren", "C:\\XEPDB1\\QUARNDEL", HomeKind::app, Volume::lists,
      {{"C:\\", WINDOWS_ROOT "(A;;0x40;;;AU)"}},
      "C:\\", false, "NT AUTHORITY\\Authenticated Users"},
-    // No list to be had: not refused.
-    {"ShareThatGivesNoList", "\\\\server\\share\\XEPDB1\\QUARNDEL", HomeKind::app, false,
+    // No list: every user may do anything, where the volume keeps lists...
+    {"NoListOnAVolumeWithLists", "C:\\XEPDB1\\QUARNDEL", HomeKind::app, Volume::lists,
+     {{"C:\\", WINDOWS_ROOT}, {"C:\\XEPDB1", "O:BAD:NO_ACCESS_CONTROL"}},
+     "C:\\XEPDB1", false, "Everyone"},
+    // ...but where no list is to be had, nothing is refused.
+    {"ShareThatGivesNoList", "\\\\server\\share\\XEPDB1\\QUARNDEL", HomeKind::app,
+     Volume::cannot_be_asked,
      {{"\\\\server\\share\\", nullptr}}, nullptr, false, ""},
-    {"FatVolume", "C:\\XEPDB1\\QUARNDEL", HomeKind::app, true,
+    {"FatVolume", "C:\\XEPDB1\\QUARNDEL", HomeKind::app, Volume::no_lists,
      {{"C:\\", WINDOWS_ROOT}, {"C:\\XEPDB1", "O:S-1-5-21-1-2-3-1001" INHERITED}},
      nullptr, false, ""},
 };
@@ -406,7 +411,7 @@ class ExistingFolders : public ::testing::TestWithParam<KeysCase> {
     void TearDown() override {
         platform::system_calls() = saved;
         descriptors.clear();
-        volume_without_lists = false;
+        volume = Volume::lists;
         for (const char* top : {"C:\\XEPDB1", "C:\\apps", "C:\\data"}) fs::remove_all(top);
     }
     platform::SystemCalls saved;
@@ -416,7 +421,7 @@ TEST_P(ExistingFolders, GiveTheirVerdict) {
     const KeysCase& c = GetParam();
     for (std::size_t i = 1; i < c.folders.size(); ++i) fs::create_directories(c.folders[i].folder);
     descriptors = c.folders;
-    volume_without_lists = c.fat;
+    volume = c.volume;
     UnsafeFolder unsafe;
     const bool safe = home_folders_safe(c.home, c.kind, &unsafe);
     EXPECT_EQ(safe, c.unsafe_folder == nullptr);
