@@ -400,9 +400,23 @@ const KeysCase KEYS_CASES[] = {
 };
 // clang-format on
 
+// install.log goes to one folder for all cases: a list that could not be
+// read is said once per run.
 class ExistingFolders : public ::testing::TestWithParam<KeysCase> {
   protected:
+    static void SetUpTestSuite() {
+        fs::remove_all(log_folder());
+        fs::create_directories(log_folder());
+    }
+    static void TearDownTestSuite() {
+        fs::remove_all(log_folder());
+    }
+    static fs::path log_folder() {
+        return fs::temp_directory_path() / "setup-keys-log";
+    }
     void SetUp() override {
+        saved_folder = fs::current_path();
+        fs::current_path(log_folder());
         saved = platform::system_calls();
         platform::system_calls().GetNamedSecurityInfoA = descriptor_of;
         platform::system_calls().GetVolumeInformationA = volume_of;
@@ -413,8 +427,10 @@ class ExistingFolders : public ::testing::TestWithParam<KeysCase> {
         descriptors.clear();
         volume = Volume::lists;
         for (const char* top : {"C:\\XEPDB1", "C:\\apps", "C:\\data"}) fs::remove_all(top);
+        fs::current_path(saved_folder);
     }
     platform::SystemCalls saved;
+    fs::path saved_folder;
 };
 
 TEST_P(ExistingFolders, GiveTheirVerdict) {
@@ -429,6 +445,9 @@ TEST_P(ExistingFolders, GiveTheirVerdict) {
         EXPECT_STREQ(unsafe.folder, c.unsafe_folder);
         EXPECT_EQ(unsafe.check.owner_unsafe, c.by_owner);
         EXPECT_STREQ(unsafe.check.account, c.account);
+    }
+    if (c.volume != Volume::lists) {
+        EXPECT_EQ(occurrences(read_all(log_folder() / "install.log"), "could not be checked"), 1u);
     }
 }
 
