@@ -3,7 +3,9 @@
 #include "deploy/copy_directory.h"
 #include "platform/platform.h"
 #include "setup/console_output.h"
+#include "setup/home_folders.h"
 #include "setup/log_event.h"
+#include "setup/run_record.h"
 #include "setup/windows_path.h"
 
 #include <cstring>
@@ -29,11 +31,47 @@ void first_missing_folder(const char* path, char* field) {
     field[0] = '\0';
 }
 
+// The home's existing folders, checked again now that the copy starts:
+// one may have been made or changed since the directory was accepted.
+bool still_safe(const char* home, HomeKind kind) {
+    UnsafeFolder unsafe;
+    if (home_folders_safe(home, kind, &unsafe)) return true;
+    char text[UNSAFE_FOLDER_TEXT_CAPACITY];
+    describe_unsafe_folder(unsafe, text, sizeof text);
+    write_format("Error: Nothing is copied: %s\n\n", text);
+    log_event("Error: Nothing is copied: %s", text);
+    return false;
+}
+
+// Nothing was copied into DATA_HOME (and, with app_too, APP_HOME): the
+// later stages must not take what is there (someone else's scripts,
+// perhaps) for this run's. Returns false, for the failed stage.
+bool nothing_copied(const SetupParameters& p, bool app_too) {
+    if (app_too) note_copy_failure(p.APP_HOME);
+    note_copy_failure(p.DATA_HOME);
+    return false;
+}
+
 // Creates a folder that did not exist before the run and protects it;
-// false when its list was not set. Not created: the copy reports it.
-bool create_and_protect(const char* folder, bool writable_for_users, bool* told_no_lists) {
+// false when its list was not set, or, given taken, when someone else made
+// it first (then *taken says so: nothing may be copied into it). Not
+// created: the copy reports it.
+bool create_and_protect(const char* folder, bool writable_for_users, bool* told_no_lists,
+                        bool* taken) {
     if (folder[0] == '\0') return true;
-    platform::create_directories(folder);
+    if (platform::create_directories(folder) == platform::ERROR_CODE_ALREADY_EXISTS &&
+        taken != nullptr) {
+        write_format(
+            "Error: %s was made by someone else after the directory was checked; "
+            "nothing is copied into it.\n\n",
+            folder);
+        log_event(
+            "Error: %s was made by someone else after the directory was checked; nothing "
+            "is copied into it.",
+            folder);
+        *taken = true;
+        return false;
+    }
     if (!platform::stat_is_directory(folder)) return true;
     unsigned long code = platform::protect_folder(folder, writable_for_users);
     if (code == 0) return true;
@@ -94,16 +132,34 @@ bool run_copy_stage(const SetupParameters& p) {
     // Only a DATA_HOME apart from APP_HOME's own folders may be writable
     // for users: never APP_HOME, nor a folder that holds it.
     bool data_is_new = new_data[0] != '\0' && !path_is_within(p.APP_HOME, p.DATA_HOME);
+    // A DATA_HOME that is its path's first new folder is made here, unless
+    // APP_HOME's copy makes it.
+    bool data_made_first =
+        same_path(new_data, p.DATA_HOME) && !path_is_within(p.DATA_HOME, p.APP_HOME);
     // Below the new APP_HOME tree, or the data folder itself: listed below.
     if ((new_app[0] != '\0' && path_is_within(new_data, new_app)) ||
         same_path(new_data, p.DATA_HOME))
         new_data[0] = '\0';
 
+    // After the first new folders are known: one made from now on is
+    // found by its creation below.
+    if (!still_safe(p.APP_HOME, HomeKind::app) || !still_safe(p.DATA_HOME, HomeKind::data))
+        return nothing_copied(p, true);
+
     bool told_no_lists = false;
-    bool listed = create_and_protect(new_app, false, &told_no_lists);
+    bool taken = false;
+    bool listed = create_and_protect(new_app, false, &told_no_lists, &taken);
+    if (taken) return nothing_copied(p, true);
     bool app_home = copy_home("APP_HOME", p.SOURCE_DIR, p.APP_HOME);
-    listed = create_and_protect(new_data, false, &told_no_lists) && listed;
-    if (data_is_new) listed = create_and_protect(p.DATA_HOME, true, &told_no_lists) && listed;
+    // Inside APP_HOME, which nobody else may change, its copy may have made it.
+    listed = create_and_protect(new_data, false, &told_no_lists,
+                                path_is_within(new_data, p.APP_HOME) ? nullptr : &taken) &&
+             listed;
+    if (data_is_new)
+        listed = create_and_protect(p.DATA_HOME, true, &told_no_lists,
+                                    data_made_first ? &taken : nullptr) &&
+                 listed;
+    if (taken) return nothing_copied(p, false);
     bool data_home = copy_home("DATA_HOME", p.SOURCE_DATA_DIR, p.DATA_HOME);
     return listed && app_home && data_home;
 }

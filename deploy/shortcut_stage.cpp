@@ -4,6 +4,7 @@
 #include "setup/bounded_text.h"
 #include "setup/console_output.h"
 #include "setup/log_event.h"
+#include "setup/run_record.h"
 
 namespace {
 
@@ -66,6 +67,18 @@ bool run_shortcut_stage(const SetupParameters& p) {
                      p.APP_OWNER, target);
         log_event("Error: No shortcut was created on the Desktop for %s: %s does not exist.",
                   p.APP_OWNER, target);
+        return false;
+    }
+    // One this run did not bring may be anyone's.
+    if (copy_failed_at(target)) {
+        write_format(
+            "Error: No shortcut was created on the Desktop for %s: %s was not copied by this "
+            "run.\n",
+            p.APP_OWNER, target);
+        log_event(
+            "Error: No shortcut was created on the Desktop for %s: %s was not copied by "
+            "this run.",
+            p.APP_OWNER, target);
         return false;
     }
     if (!create_shortcut_on_desktop(target, working_directory, p.APP_OWNER)) {

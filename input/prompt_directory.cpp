@@ -107,6 +107,17 @@ bool apart_from_earlier_home(const char* home, const DirectoryRules& rules) {
     return false;
 }
 
+// No existing folder of the home's path may let others change, rename or
+// replace what is installed there. Writes the refusal when one does.
+bool folders_keep_their_keys(const char* home, const DirectoryRules& rules) {
+    UnsafeFolder unsafe;
+    if (home_folders_safe(home, rules.kind, &unsafe)) return true;
+    char text[UNSAFE_FOLDER_TEXT_CAPACITY];
+    describe_unsafe_folder(unsafe, text, sizeof text);
+    write_format("\nERROR: %s Please enter a valid path: ", text);
+    return false;
+}
+
 // Checks the resolved answer, writing a message for each rule it breaks.
 // On success the answer is trimmed and the root composed into the result.
 bool accept_directory(char* answer, char* result, std::size_t result_capacity, const char* service,
@@ -155,7 +166,7 @@ bool accept_directory(char* answer, char* result, std::size_t result_capacity, c
         return false;
     }
     if (!tree_fits(root, rules) || !apart_from_earlier_home(home, rules) ||
-        !drive_has_room(home, rules))
+        !drive_has_room(home, rules) || !folders_keep_their_keys(home, rules))
         return false;
     trim_whitespace(answer);
     copy_text(result, result_capacity, root);

@@ -4,6 +4,7 @@
 #include <cstddef>
 
 #include "deploy/measure_tree.h"
+#include "setup/home_folders.h"
 
 struct DirectoryRules {
     bool reject_special;                  // refuse blanks and ampersands
@@ -26,6 +27,8 @@ struct DirectoryRules {
     const char* earlier_home;
     const char* earlier_source;
     const TreeSize* earlier_size;
+    // Which home's rules its existing folders are checked by.
+    HomeKind kind;
 };
 
 // Asks for a directory (with a default) until the answer names an existing
@@ -35,7 +38,8 @@ struct DirectoryRules {
 // answer field, and every test sees the resolved form. An answer is refused
 // when a path of the tree would be longer than 259 characters below the
 // home made from it, when the home would be the earlier home or hold it,
-// and when the free space of the home's volume is known and is less than
+// when an existing folder of the home's path lets others change, rename or
+// replace what is installed there (home_folders_safe), and when the free space of the home's volume is known and is less than
 // the copy needs. Returns false at end of input.
 bool prompt_directory(const char* message, char* answer, std::size_t answer_capacity,
                       const char* default_value, char* result, std::size_t result_capacity,

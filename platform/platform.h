@@ -175,6 +175,48 @@ bool get_free_space(const char* existing_folder, FreeSpace* space);
 // On POSIX the folder gets mode 0755 (writable_for_users: 0777).
 unsigned long protect_folder(const char* path, bool writable_for_users);
 
+// ---- Who may change an existing folder -----------------------------------
+
+// What an existing folder on a home's path must keep from every account but
+// SYSTEM, Administrators, TrustedInstaller and the installing user (and
+// CREATOR OWNER, which stands for whoever creates a file).
+enum class FolderRule {
+    root,        // a drive root or share: nobody else may delete what is inside
+    above,       // above what the install creates: owned by those accounts, and
+                 // nobody else may delete, rename or replace it or what is inside
+                 // (delete, delete child, write DAC, write owner)
+    data_above,  // above DATA_HOME: as above, but delete (modify) is fine
+    app_home,    // APP_HOME, its config, install or com folder: owned by those,
+                 // and nobody else may change what is inside, nor gets that
+                 // right on the files copied there by inheritance
+    data_home,   // DATA_HOME itself: owned by those; nobody else may delete
+                 // child, write DAC or write owner (users may modify the data)
+};
+
+enum class FolderVerdict {
+    safe,
+    unsafe,
+    unchecked,  // the list could not be read, or the file system keeps none
+};
+
+struct FolderCheck {
+    FolderVerdict verdict;
+    bool owner_unsafe;  // unsafe through its owner, else through a right given
+    // Unsafe: the owner, or the account that holds the right (DOMAIN\name,
+    // else its SID), cut to fit; a control character is written <U+00XX>.
+    char account[160];
+};
+
+// Checks one existing folder against the rule. Deny entries never make a
+// folder unsafe; entries that only reach children count for app_home alone
+// (the files copied into it inherit them). A folder without any list is
+// unsafe where its volume keeps lists (every user may do anything there),
+// unchecked where that cannot be told. On POSIX: owned by anyone but
+// root or the installing user, or writable by group or others without the
+// sticky bit, is unsafe (root: only the latter; app_home: writable by group
+// or others at all; data_home: only the owner counts).
+FolderCheck check_folder(const char* path, FolderRule rule);
+
 // Copies one file, replacing an existing target unless it is read-only.
 // The copy takes over the source's read-only state. A file is never copied
 // onto itself. Returns 0 or the error code.

@@ -127,7 +127,8 @@ bool collect_parameters(SetupParameters& p, const DistributionSize& size) {
                                       &size.tree,
                                       nullptr,
                                       nullptr,
-                                      nullptr};
+                                      nullptr,
+                                      HomeKind::app};
     if (!prompt_directory("Enter the app installation directory path", p.APP_DIRECTORY,
                           sizeof p.APP_DIRECTORY, "C:\\", p.APP_HOME, sizeof p.APP_HOME,
                           p.DBSERVICE, p.APP_OWNER, app_rules)) {
@@ -154,7 +155,8 @@ bool collect_parameters(SetupParameters& p, const DistributionSize& size) {
                                        &size.data,
                                        p.APP_HOME,
                                        p.SOURCE_DIR,
-                                       &size.tree};
+                                       &size.tree,
+                                       HomeKind::data};
     if (!prompt_directory("Enter the data directory path", p.DATA_DIRECTORY,
                           sizeof p.DATA_DIRECTORY, "C:\\", p.DATA_HOME, sizeof p.DATA_HOME,
                           p.DBSERVICE, p.APP_OWNER, data_rules)) {

@@ -1,5 +1,6 @@
 // The whole program driven through its standard input: the dialogue, its
 // transcript and install.log, byte for byte.
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -543,6 +544,52 @@ TEST_F(Dialogue, DataHomeThatIsOrHoldsAppHomeIsRefused) {
         EXPECT_NE(result.output.find("DATA_HOME directory = C:\\other\\data\\data\\data\n"),
                   std::string::npos);
     }
+}
+
+// An existing folder on a home's path that another user owns, or that
+// others may write without the sticky bit, is refused and asked again.
+const char* const GIVE_IT_AWAY =
+    "Choose another directory, or give the folder to the administrators with the icacls "
+    "commands in the README. Please enter a valid path: ";
+
+TEST_F(Dialogue, FolderOwnedByAnotherUserIsRefused) {
+    if (geteuid() != 0) GTEST_SKIP() << "only root can give a folder to another user";
+    make_folders(drive_c + "/XEPDB1");
+    make_folders(drive_c + "/other");
+    ASSERT_EQ(chown((drive_c + "/XEPDB1").c_str(), 65534, 65534), 0);
+    ProgramRun result = run("\n\n\n\n\nC:\\other\nC:\\other\nN\n");
+    EXPECT_EQ(count_occurrences(result.output,
+                                "\nERROR: C:\\XEPDB1 belongs to nobody, who could change or "
+                                "replace what is installed there. " +
+                                    std::string(GIVE_IT_AWAY)),
+              1u)
+        << result.output;
+    EXPECT_NE(result.output.find("APP_HOME directory = C:\\other\\XEPDB1\\QUARNDEL\n"),
+              std::string::npos);
+}
+
+TEST_F(Dialogue, GroupWritableFolderIsRefused) {
+    make_folders(drive_c + "/apps");
+    make_folders(drive_c + "/shared");
+    make_folders(drive_c + "/x/XEPDB1/QUARNDEL/data");
+    chmod((drive_c + "/apps").c_str(), 0775);
+    chmod((drive_c + "/shared").c_str(), 01777);  // sticky: nobody removes what is not theirs
+    chmod((drive_c + "/x/XEPDB1/QUARNDEL/data").c_str(), 0777);  // a DATA_HOME as made
+    struct stat status;
+    ASSERT_EQ(stat((drive_c + "/apps").c_str(), &status), 0);
+    const std::string group = getgrgid(status.st_gid)->gr_name;
+    ProgramRun result = run("\n\n\n\nC:\\apps\nC:\\shared\nC:\\x\nN\n");
+    EXPECT_EQ(count_occurrences(result.output, "\nERROR: C:\\apps gives group " + group +
+                                                   " the right to change, rename "
+                                                   "or replace what is installed there. " +
+                                                   std::string(GIVE_IT_AWAY)),
+              1u)
+        << result.output;
+    EXPECT_EQ(count_occurrences(result.output, GIVE_IT_AWAY), 1u) << result.output;
+    EXPECT_NE(result.output.find("APP_HOME directory = C:\\shared\\XEPDB1\\QUARNDEL\n"),
+              std::string::npos);
+    EXPECT_NE(result.output.find("DATA_HOME directory = C:\\x\\XEPDB1\\QUARNDEL\\data\n"),
+              std::string::npos);
 }
 
 // Answers saved by Notepad as UTF-8 with a byte order mark install as

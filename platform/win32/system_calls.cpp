@@ -32,6 +32,8 @@ const SystemCalls real = {
     ::GetVolumePathNameA,
     ::GetDiskFreeSpaceA,
     ::GetVolumeInformationA,
+    ::GetNamedSecurityInfoA,
+    ::LookupAccountSidA,
 };
 
 SystemCalls in_use = real;

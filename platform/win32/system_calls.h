@@ -33,6 +33,10 @@ struct SystemCalls {
     BOOL(WINAPI* GetDiskFreeSpaceA)(LPCSTR, LPDWORD, LPDWORD, LPDWORD, LPDWORD);
     BOOL(WINAPI* GetVolumeInformationA)
     (LPCSTR, LPSTR, DWORD, LPDWORD, LPDWORD, LPDWORD, LPSTR, DWORD);
+    DWORD(WINAPI* GetNamedSecurityInfoA)
+    (LPCSTR, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID*, PSID*, PACL*, PACL*,
+     PSECURITY_DESCRIPTOR*);
+    BOOL(WINAPI* LookupAccountSidA)(LPCSTR, PSID, LPSTR, LPDWORD, LPSTR, LPDWORD, PSID_NAME_USE);
 };
 
 // The table in use; it starts with the system's own functions.

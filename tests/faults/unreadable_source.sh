@@ -25,6 +25,8 @@ fi
 DRIVE="$SCRATCH/c"
 make_drive "$DRIVE"
 chmod -R a+rwx "$DRIVE" "$SCRATCH/work" "$SCRATCH/bin"
+# The sticky bit: a drive root where anyone may remove what others made is refused.
+chmod +t "$DRIVE"
 chmod a+rx "$SCRATCH/bin/sqlplus"
 
 # The fault is real: this user cannot read them.

@@ -18,7 +18,9 @@
 #include "deploy/copy_stage.h"
 #include "platform/platform.h"
 #include "platform/win32/system_calls.h"
+#include "setup/home_folders.h"
 #include "setup/log_event.h"
+#include "setup/run_record.h"
 #include "setup/run_setup.h"
 #include "tests/fault_cases.h"
 
@@ -179,6 +181,253 @@ TEST_F(Win32Faults, FreeSpaceIsAskedOfTheFolder) {
     EXPECT_GT(space.free_bytes, 0u);
     EXPECT_GE(space.allocation_unit, 512u);
     EXPECT_NE(space.volume, 0u);
+}
+
+// Who holds the keys of a home's existing folders: each case's folders are
+// made, and the stand-in hands back the descriptor of the case's SDDL for
+// each of them (%U: the installing user), as a real machine would.
+struct Descriptor {
+    const char* folder;
+    const char* sddl;  // null: the share that gives no list
+};
+
+std::vector<Descriptor> descriptors;
+enum class Volume { lists, no_lists, cannot_be_asked } volume = Volume::lists;
+
+std::string with_user(std::string sddl) {
+    static const std::string user = token_user();
+    for (std::size_t at = sddl.find("%U"); at != std::string::npos; at = sddl.find("%U"))
+        sddl.replace(at, 2, user);
+    return sddl;
+}
+
+DWORD WINAPI descriptor_of(LPCSTR path, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID* owner, PSID*,
+                           PACL* list, PACL*, PSECURITY_DESCRIPTOR* descriptor) {
+    for (const Descriptor& d : descriptors) {
+        if (std::strcmp(d.folder, path) != 0) continue;
+        const std::string sddl = d.sddl != nullptr ? with_user(d.sddl) : "D:NO_ACCESS_CONTROL";
+        if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1,
+                                                                  descriptor, nullptr))
+            return ERROR_INVALID_SECURITY_DESCR;
+        BOOL present = FALSE, defaulted = FALSE;
+        *owner = nullptr;
+        *list = nullptr;
+        GetSecurityDescriptorOwner(*descriptor, owner, &defaulted);
+        GetSecurityDescriptorDacl(*descriptor, &present, list, &defaulted);
+        // Wine makes an empty list of NO_ACCESS_CONTROL; Windows none.
+        if (sddl.find("NO_ACCESS_CONTROL") != std::string::npos) *list = nullptr;
+        return ERROR_SUCCESS;
+    }
+    ADD_FAILURE() << "list asked of " << path;
+    return ERROR_FILE_NOT_FOUND;
+}
+
+BOOL WINAPI volume_of(LPCSTR, LPSTR, DWORD, LPDWORD, LPDWORD, LPDWORD flags, LPSTR, DWORD) {
+    *flags = volume == Volume::lists ? FILE_PERSISTENT_ACLS : 0;
+    return volume != Volume::cannot_be_asked;
+}
+
+// Names as a machine's accounts, one with a control character in it.
+BOOL WINAPI account_of(LPCSTR, PSID sid, LPSTR name, LPDWORD name_size, LPSTR domain,
+                       LPDWORD domain_size, PSID_NAME_USE use) {
+    char* text = nullptr;
+    ConvertSidToStringSidA(sid, &text);
+    const std::string id = text;
+    LocalFree(text);
+    const struct {
+        const char *sid, *domain, *name;
+    } known[] = {{"S-1-1-0", "", "Everyone"},
+                 {"S-1-5-11", "NT AUTHORITY", "Authenticated Users"},
+                 {"S-1-5-32-545", "BUILTIN", "Users"},
+                 {"S-1-5-21-1-2-3-1001", "PC", "mallory"},
+                 {"S-1-5-21-1-2-3-1002", "PC", "eve\x1b[2J"}};
+    for (const auto& k : known) {
+        if (id != k.sid) continue;
+        std::snprintf(name, *name_size, "%s", k.name);
+        std::snprintf(domain, *domain_size, "%s", k.domain);
+        *use = SidTypeUser;
+        return TRUE;
+    }
+    SetLastError(ERROR_NONE_MAPPED);
+    return FALSE;
+}
+
+// The root of C: as Windows sets it; a secondary drive's root, which gives
+// Authenticated Users modify on everything below it.
+#define WINDOWS_ROOT                                                                        \
+    "O:S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464D:PAI(A;OICI;FA;;;BA)" \
+    "(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)(A;OICIIO;0x1301bf;;;AU)(A;;0x4;;;AU)"
+#define SECONDARY_ROOT \
+    "O:BAD:PAI(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1301bf;;;AU)(A;OICI;0x1200a9;;;BU)"
+// What a folder made under either root without a list of its own inherits.
+#define INHERITED \
+    "D:AI(A;OICIID;FA;;;BA)(A;OICIID;FA;;;SY)(A;OICIID;0x1200a9;;;BU)(A;OICIID;0x1301bf;;;AU)"
+// The list the install gives its first new folder, and what is below it inherits.
+#define OURS "D:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;%U)(A;OICI;0x1200a9;;;AU)"
+#define OURS_INHERITED \
+    "D:AI(A;OICIID;FA;;;SY)(A;OICIID;FA;;;BA)(A;OICIID;FA;;;%U)(A;OICIID;0x1200a9;;;AU)"
+
+struct KeysCase {
+    const char* name;
+    const char* home;
+    HomeKind kind;
+    Volume volume;
+    std::vector<Descriptor> folders;  // the root first, then from the top down
+    const char* unsafe_folder;        // null: accepted
+    bool by_owner;
+    const char* account;
+};
+
+// clang-format off
+const KeysCase KEYS_CASES[] = {
+    {"XepdbMadeByAUser", "C:\\XEPDB1\\QUARNDEL", HomeKind::app, Volume::lists,
+     {{"C:\\", WINDOWS_ROOT}, {"C:\\XEPDB1", "O:S-1-5-21-1-2-3-1001" INHERITED}},
+     "C:\\XEPDB1", true, "PC\\mallory"},
+    {"XepdbMadeByAnAdministrator", "C:\\XEPDB1\\QUARNDEL", HomeKind::app, Volume::lists,
+     {{"C:\\", WINDOWS_ROOT}, {"C:\\XEPDB1", "O:BA" INHERITED}},
+     "C:\\XEPDB1", false, "NT AUTHORITY\\Authenticated Users"},
+    {"XepdbWithAProtectedList", "C:\\XEPDB1\\QUARNDEL", HomeKind::app, Volume::lists,
+     {{"C:\\", WINDOWS_ROOT}, {"C:\\XEPDB1", "O:BA" OURS}}, nullptr, false, ""},
+    {"QuarndelMadeByAUser", "C:\\XEPDB1\\QUARNDEL", HomeKind::app, Volume::lists,
+     {{"C:\\", WINDOWS_ROOT}, {"C:\\XEPDB1", "O:BA" OURS},
+      {"C:\\XEPDB1\\QUARNDEL", "O:S-1-5-21-1-2-3-1002" OURS_INHERITED}},
+     "C:\\XEPDB1\\QUARNDEL", true, "PC\\eve<U+001B>[2J"},
+    // A secondary drive's D:\apps, here on C:.
+    {"AppsWithUsersModify", "C:\\apps\\XEPDB1\\QUARNDEL", HomeKind::app, Volume::lists,
+     {{"C:\\", SECONDARY_ROOT}, {"C:\\apps", "O:BA" INHERITED}},
+     "C:\\apps", false, "NT AUTHORITY\\Authenticated Users"},
+    {"AppsWithUsersReadAndExecute", "C:\\apps\\XEPDB1\\QUARNDEL", HomeKind::app, Volume::lists,
+     {{"C:\\", SECONDARY_ROOT},
+      {"C:\\apps", "O:BAD:PAI(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;AU)"}},
+     nullptr, false, ""},
+    {"UpgradeOverOurInstall", "C:\\XEPDB1\\QUARNDEL", HomeKind::app, Volume::lists,
+     {{"C:\\", WINDOWS_ROOT}, {"C:\\XEPDB1", "O:%U" OURS},
+      {"C:\\XEPDB1\\QUARNDEL", "O:%U" OURS_INHERITED},
+      {"C:\\XEPDB1\\QUARNDEL\\config", "O:%U" OURS_INHERITED},
+      {"C:\\XEPDB1\\QUARNDEL\\install", "O:%U" OURS_INHERITED},
+      {"C:\\XEPDB1\\QUARNDEL\\com", "O:%U" OURS_INHERITED}},
+     nullptr, false, ""},
+    {"DataHomeOutsideWithUsersModify", "C:\\data\\XEPDB1\\QUARNDEL\\data", HomeKind::data, Volume::lists,
+     {{"C:\\", SECONDARY_ROOT}, {"C:\\data", "O:BA" INHERITED},
+      {"C:\\data\\XEPDB1", "O:%U" OURS}, {"C:\\data\\XEPDB1\\QUARNDEL", "O:%U" OURS_INHERITED},
+      {"C:\\data\\XEPDB1\\QUARNDEL\\data", "O:%U" OURS_INHERITED "(A;OICI;0x1301bf;;;AU)"}},
+     nullptr, false, ""},
+    {"DataHomeOthersMayRelist", "C:\\data\\XEPDB1\\QUARNDEL\\data", HomeKind::data, Volume::lists,
+     {{"C:\\", SECONDARY_ROOT}, {"C:\\data", "O:BA" INHERITED "(A;;0x40000;;;BU)"}},
+     "C:\\data", false, "BUILTIN\\Users"},
+    // Deny entries only take rights away; an entry for children only
+    // reaches what the copy makes, which its own list protects...
+    {"DenyAndChildrenOnlyAbove", "C:\\XEPDB1\\QUARNDEL", HomeKind::app, Volume::lists,
+     {{"C:\\", WINDOWS_ROOT},
+      {"C:\\XEPDB1", "O:BA" OURS "(D;OICI;FA;;;AU)(A;OICIIO;0x1301bf;;;AU)"}},
+     nullptr, false, ""},
+    // ...but inside an existing APP_HOME the copied files inherit it.
+    {"ChildrenOnlyInsideAppHome", "C:\\XEPDB1\\QUARNDEL", HomeKind::app, Volume::lists,
+     {{"C:\\", WINDOWS_ROOT}, {"C:\\XEPDB1", "O:BA" OURS},
+      {"C:\\XEPDB1\\QUARNDEL", "O:BA" OURS_INHERITED},
+      {"C:\\XEPDB1\\QUARNDEL\\com", "O:BA" OURS_INHERITED "(A;OICIIO;0x120116;;;BU)"}},
+     "C:\\XEPDB1\\QUARNDEL\\com", false, "BUILTIN\\Users"},
+    {"RootLettingUsersDeleteChildren", "C:\\XEPDB1\\QUARNDEL", HomeKind::app, Volume::lists,
+     {{"C:\\", WINDOWS_ROOT "(A;;0x40;;;AU)"}},
+     "C:\\", false, "NT AUTHORITY\\Authenticated Users"},
+    // No list: every user may do anything, where the volume keeps lists...
+    {"NoListOnAVolumeWithLists", "C:\\XEPDB1\\QUARNDEL", HomeKind::app, Volume::lists,
+     {{"C:\\", WINDOWS_ROOT}, {"C:\\XEPDB1", "O:BAD:NO_ACCESS_CONTROL"}},
+     "C:\\XEPDB1", false, "Everyone"},
+    // ...but where no list is to be had, nothing is refused.
+    {"ShareThatGivesNoList", "\\\\server\\share\\XEPDB1\\QUARNDEL", HomeKind::app,
+     Volume::cannot_be_asked,
+     {{"\\\\server\\share\\", nullptr}}, nullptr, false, ""},
+    {"FatVolume", "C:\\XEPDB1\\QUARNDEL", HomeKind::app, Volume::no_lists,
+     {{"C:\\", WINDOWS_ROOT}, {"C:\\XEPDB1", "O:S-1-5-21-1-2-3-1001" INHERITED}},
+     nullptr, false, ""},
+};
+// clang-format on
+
+// install.log goes to one folder for all cases: a list that could not be
+// read is said once per run.
+class ExistingFolders : public ::testing::TestWithParam<KeysCase> {
+  protected:
+    static void SetUpTestSuite() {
+        fs::remove_all(log_folder());
+        fs::create_directories(log_folder());
+    }
+    static void TearDownTestSuite() {
+        fs::remove_all(log_folder());
+    }
+    static fs::path log_folder() {
+        return fs::temp_directory_path() / "setup-keys-log";
+    }
+    void SetUp() override {
+        saved_folder = fs::current_path();
+        fs::current_path(log_folder());
+        saved = platform::system_calls();
+        platform::system_calls().GetNamedSecurityInfoA = descriptor_of;
+        platform::system_calls().GetVolumeInformationA = volume_of;
+        platform::system_calls().LookupAccountSidA = account_of;
+    }
+    void TearDown() override {
+        platform::system_calls() = saved;
+        descriptors.clear();
+        volume = Volume::lists;
+        for (const char* top : {"C:\\XEPDB1", "C:\\apps", "C:\\data"}) fs::remove_all(top);
+        fs::current_path(saved_folder);
+    }
+    platform::SystemCalls saved;
+    fs::path saved_folder;
+};
+
+TEST_P(ExistingFolders, GiveTheirVerdict) {
+    const KeysCase& c = GetParam();
+    for (std::size_t i = 1; i < c.folders.size(); ++i) fs::create_directories(c.folders[i].folder);
+    descriptors = c.folders;
+    volume = c.volume;
+    UnsafeFolder unsafe;
+    const bool safe = home_folders_safe(c.home, c.kind, &unsafe);
+    EXPECT_EQ(safe, c.unsafe_folder == nullptr);
+    if (!safe && c.unsafe_folder != nullptr) {
+        EXPECT_STREQ(unsafe.folder, c.unsafe_folder);
+        EXPECT_EQ(unsafe.check.owner_unsafe, c.by_owner);
+        EXPECT_STREQ(unsafe.check.account, c.account);
+    }
+    if (c.volume != Volume::lists) {
+        EXPECT_EQ(occurrences(read_all(log_folder() / "install.log"), "could not be checked"), 1u);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Lists, ExistingFolders, ::testing::ValuesIn(KEYS_CASES),
+                         [](const ::testing::TestParamInfo<KeysCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+// Someone makes the first new folder between the check and the copy: the
+// stage copies nothing into it and fails, and says why.
+int WINAPI made_first(HWND window, LPCSTR path, const SECURITY_ATTRIBUTES* security) {
+    CreateDirectoryA(path, nullptr);
+    return platform::real_system_calls().SHCreateDirectoryExA(window, path, security);
+}
+
+TEST_F(Win32Faults, FirstNewFolderMadeByAnotherIsRefused) {
+    auto saved = platform::system_calls().SHCreateDirectoryExA;
+    platform::system_calls().SHCreateDirectoryExA = made_first;
+    SetupParameters p;
+    std::snprintf(p.SOURCE_DIR, sizeof p.SOURCE_DIR, "%s", (scratch / "source").string().c_str());
+    std::snprintf(p.SOURCE_DATA_DIR, sizeof p.SOURCE_DATA_DIR, "%s",
+                  (scratch / "source\\sub").string().c_str());
+    std::snprintf(p.APP_HOME, sizeof p.APP_HOME, "%s", (scratch / "new\\app").string().c_str());
+    std::snprintf(p.DATA_HOME, sizeof p.DATA_HOME, "%s",
+                  (scratch / "new\\app\\data").string().c_str());
+    const bool copied = run_copy_stage(p);
+    platform::system_calls().SHCreateDirectoryExA = saved;
+    EXPECT_FALSE(copied);
+    EXPECT_TRUE(fs::is_empty(scratch / "new"));
+    // Neither SQL*Plus nor the shortcut takes what is there for this run's.
+    EXPECT_TRUE(copy_failed_at((scratch / "new\\app\\com\\startora.bat").string().c_str()));
+    EXPECT_EQ(occurrences(log(), (scratch / "new").string() +
+                                     " was made by someone else after the directory was "
+                                     "checked; nothing is copied into it."),
+              1u)
+        << log();
 }
 
 // The shared whole-run cases: each is the whole setup in a child process of

@@ -1,0 +1,87 @@
+// Who may change an existing folder, from its owner and mode bits.
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "platform/platform.h"
+#include "platform/posix/host_path.h"
+#include "platform/posix/system_calls.h"
+
+namespace platform {
+
+namespace {
+
+// Copies the text, each control character as <U+00XX>, cut to fit.
+void show_name(char* field, std::size_t capacity, const char* text) {
+    std::size_t used = 0;
+    field[0] = '\0';
+    for (; *text != '\0'; ++text) {
+        const unsigned char c = static_cast<unsigned char>(*text);
+        char piece[12] = {static_cast<char>(c), '\0'};
+        if (c < 0x20 || c == 0x7F) std::snprintf(piece, sizeof piece, "<U+%04X>", c);
+        const std::size_t length = std::strlen(piece);
+        if (used + length >= capacity) break;
+        std::memcpy(field + used, piece, length + 1);
+        used += length;
+    }
+}
+
+void name_user(uid_t uid, char* field, std::size_t capacity) {
+    struct passwd entry;
+    struct passwd* found = nullptr;
+    char buffer[1024];
+    if (getpwuid_r(uid, &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr) {
+        show_name(field, capacity, found->pw_name);
+        return;
+    }
+    std::snprintf(field, capacity, "user %lu", static_cast<unsigned long>(uid));
+}
+
+void name_group(gid_t gid, char* field, std::size_t capacity) {
+    struct group entry;
+    struct group* found = nullptr;
+    char buffer[1024];
+    char name[128];
+    if (getgrgid_r(gid, &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr) {
+        show_name(name, sizeof name, found->gr_name);
+        std::snprintf(field, capacity, "group %s", name);
+        return;
+    }
+    std::snprintf(field, capacity, "group %lu", static_cast<unsigned long>(gid));
+}
+
+}  // namespace
+
+FolderCheck check_folder(const char* path, FolderRule rule) {
+    FolderCheck check = {FolderVerdict::unchecked, false, ""};
+    char host[4096];
+    struct stat status;
+    if (!host_path::to_host(path, host, sizeof host) || system_calls().stat(host, &status) != 0)
+        return check;
+    if (rule != FolderRule::root && status.st_uid != 0 && status.st_uid != geteuid()) {
+        check.verdict = FolderVerdict::unsafe;
+        check.owner_unsafe = true;
+        name_user(status.st_uid, check.account, sizeof check.account);
+        return check;
+    }
+    // Writing a folder without the sticky bit is deleting and renaming what
+    // is inside it; a new DATA_HOME is made writable for everyone by the
+    // install itself.
+    const bool sticky = (status.st_mode & S_ISVTX) != 0;
+    const bool counts = rule == FolderRule::app_home || (rule != FolderRule::data_home && !sticky);
+    check.verdict = FolderVerdict::safe;
+    if (counts && (status.st_mode & S_IWOTH)) {
+        check.verdict = FolderVerdict::unsafe;
+        std::snprintf(check.account, sizeof check.account, "%s", "Everyone");
+    } else if (counts && (status.st_mode & S_IWGRP)) {
+        check.verdict = FolderVerdict::unsafe;
+        name_group(status.st_gid, check.account, sizeof check.account);
+    }
+    return check;
+}
+
+}  // namespace platform

@@ -1,0 +1,203 @@
+// Who may change an existing folder: its owner and the rights its access
+// control list gives, read through the backend's system-call table.
+#include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "platform/platform.h"
+#include "platform/win32/system_calls.h"
+
+namespace platform {
+
+namespace {
+
+// SYSTEM, Administrators, TrustedInstaller and CREATOR OWNER (which stands
+// for whoever creates the file: the installer, for what the copy makes).
+const char* const TRUSTED_SIDS[] = {
+    "S-1-5-18",
+    "S-1-5-32-544",
+    "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464",
+    "S-1-3-0",
+};
+
+constexpr DWORD REMOVE_RIGHTS = DELETE | FILE_DELETE_CHILD | WRITE_DAC | WRITE_OWNER;
+
+// The rights of an allow entry that the rule refuses to anyone else.
+DWORD refused_rights(FolderRule rule) {
+    switch (rule) {
+        case FolderRule::root: return FILE_DELETE_CHILD;
+        case FolderRule::above: return REMOVE_RIGHTS;
+        case FolderRule::data_above:
+        case FolderRule::data_home: return FILE_DELETE_CHILD | WRITE_DAC | WRITE_OWNER;
+        case FolderRule::app_home: return REMOVE_RIGHTS | FILE_WRITE_DATA | FILE_APPEND_DATA;
+    }
+    return REMOVE_RIGHTS;
+}
+
+// The specific rights an entry's mask gives, its generic rights mapped as
+// the file system maps them.
+DWORD specific_rights(DWORD mask) {
+    if (mask & GENERIC_ALL) mask |= FILE_ALL_ACCESS;
+    if (mask & GENERIC_WRITE) mask |= FILE_GENERIC_WRITE;
+    return mask;
+}
+
+bool sid_text(PSID sid, char* field, std::size_t capacity) {
+    char* text = nullptr;
+    if (!ConvertSidToStringSidA(sid, &text)) return false;
+    int written = std::snprintf(field, capacity, "%s", text);
+    LocalFree(text);
+    return written > 0 && static_cast<std::size_t>(written) < capacity;
+}
+
+// The token's user, as a SID string. Empty when it cannot be had.
+void installing_user(char* field, std::size_t capacity) {
+    field[0] = '\0';
+    HANDLE token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return;
+    union {
+        TOKEN_USER user;
+        unsigned char bytes[256];
+    } info;
+    DWORD length = 0;
+    bool known = GetTokenInformation(token, TokenUser, &info, sizeof info, &length) != 0;
+    CloseHandle(token);
+    if (!known || !sid_text(info.user.User.Sid, field, capacity)) field[0] = '\0';
+}
+
+bool trusted(PSID sid, const char* user) {
+    char text[184];
+    if (!sid_text(sid, text, sizeof text)) return false;
+    if (user[0] != '\0' && std::strcmp(text, user) == 0) return true;
+    for (const char* known : TRUSTED_SIDS)
+        if (std::strcmp(text, known) == 0) return true;
+    return false;
+}
+
+// Appends the text to the field, each control character as <U+00XX>,
+// never cutting one of those apart.
+void append_shown(char* field, std::size_t capacity, const char* text) {
+    std::size_t used = std::strlen(field);
+    for (; *text != '\0'; ++text) {
+        const unsigned char c = static_cast<unsigned char>(*text);
+        char piece[12] = {static_cast<char>(c), '\0'};
+        if (c < 0x20 || c == 0x7F) std::snprintf(piece, sizeof piece, "<U+%04X>", c);
+        const std::size_t length = std::strlen(piece);
+        if (used + length >= capacity) break;
+        std::memcpy(field + used, piece, length + 1);
+        used += length;
+    }
+}
+
+// Names the account as DOMAIN\name, or by its SID where it has no name.
+void name_account(PSID sid, char* field, std::size_t capacity) {
+    field[0] = '\0';
+    char name[256];
+    char domain[256];
+    DWORD name_length = sizeof name;
+    DWORD domain_length = sizeof domain;
+    SID_NAME_USE use;
+    if (system_calls().LookupAccountSidA(nullptr, sid, name, &name_length, domain, &domain_length,
+                                         &use) &&
+        name[0] != '\0') {
+        name[sizeof name - 1] = '\0';
+        domain[sizeof domain - 1] = '\0';
+        if (domain[0] != '\0') {
+            append_shown(field, capacity, domain);
+            append_shown(field, capacity, "\\");
+        }
+        append_shown(field, capacity, name);
+        return;
+    }
+    char text[184];
+    append_shown(field, capacity, sid_text(sid, text, sizeof text) ? text : "an unknown account");
+}
+
+enum class Lists { kept, not_kept, unknown };
+
+// Whether the folder's volume says it keeps access control lists (not FAT,
+// exFAT, nor a share whose server keeps none).
+Lists volume_lists(const char* path) {
+    char root[MAX_PATH];
+    DWORD flags = 0;
+    if (!system_calls().GetVolumePathNameA(path, root, sizeof root) ||
+        !system_calls().GetVolumeInformationA(root, nullptr, 0, nullptr, nullptr, &flags, nullptr,
+                                              0))
+        return Lists::unknown;
+    return (flags & FILE_PERSISTENT_ACLS) != 0 ? Lists::kept : Lists::not_kept;
+}
+
+// The first allow entry that gives someone untrusted a refused right:
+// stores the account and returns true.
+bool refused_entry(PACL list, FolderRule rule, const char* user, FolderCheck* check) {
+    const DWORD refused = refused_rights(rule);
+    for (DWORD index = 0; index < list->AceCount; ++index) {
+        void* entry = nullptr;
+        if (!GetAce(list, index, &entry)) continue;
+        const ACE_HEADER* header = static_cast<const ACE_HEADER*>(entry);
+        // Allow entries alone give rights (a callback entry's condition is
+        // taken as met); deny entries only take them away.
+        if (header->AceType != ACCESS_ALLOWED_ACE_TYPE &&
+            header->AceType != ACCESS_ALLOWED_CALLBACK_ACE_TYPE)
+            continue;
+        // An entry for children alone reaches only what the copy makes
+        // below: protected by its own list, except inside an existing
+        // APP_HOME or script folder, whose files inherit it.
+        if (header->AceFlags & INHERIT_ONLY_ACE) {
+            const bool reaches = (header->AceFlags & (OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE));
+            if (rule != FolderRule::app_home || !reaches) continue;
+        }
+        const ACCESS_ALLOWED_ACE* allowed = static_cast<const ACCESS_ALLOWED_ACE*>(entry);
+        PSID sid = const_cast<DWORD*>(&allowed->SidStart);
+        if ((specific_rights(allowed->Mask) & refused) == 0 || trusted(sid, user)) continue;
+        name_account(sid, check->account, sizeof check->account);
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+FolderCheck check_folder(const char* path, FolderRule rule) {
+    FolderCheck check = {FolderVerdict::unchecked, false, ""};
+    const Lists lists = volume_lists(path);
+    if (lists == Lists::not_kept) return check;
+    PSID owner = nullptr;
+    PACL list = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (system_calls().GetNamedSecurityInfoA(
+            path, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
+            nullptr, &list, nullptr, &descriptor) != ERROR_SUCCESS)
+        return check;
+    char user[184];
+    installing_user(user, sizeof user);
+    // No list at all: on a volume that keeps lists, every user may do
+    // anything there; elsewhere (a share that gives none) nothing is told.
+    if (list == nullptr && lists == Lists::kept) {
+        check.verdict = FolderVerdict::unsafe;
+        SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+        PSID everyone = nullptr;
+        if (AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0,
+                                     &everyone)) {
+            name_account(everyone, check.account, sizeof check.account);
+            FreeSid(everyone);
+        }
+    } else if (list != nullptr) {
+        if (rule != FolderRule::root && owner != nullptr && !trusted(owner, user)) {
+            check.verdict = FolderVerdict::unsafe;
+            check.owner_unsafe = true;
+            name_account(owner, check.account, sizeof check.account);
+        } else if (refused_entry(list, rule, user, &check)) {
+            check.verdict = FolderVerdict::unsafe;
+        } else if (owner != nullptr || rule == FolderRule::root) {
+            check.verdict = FolderVerdict::safe;
+        }
+    }
+    LocalFree(descriptor);
+    return check;
+}
+
+}  // namespace platform

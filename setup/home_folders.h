@@ -1,0 +1,30 @@
+// Whether the folders that already exist on a home's path let anyone but
+// the administrators change, rename or replace what the install puts there.
+#pragma once
+
+#include "platform/platform.h"
+#include "setup/setup_parameters.h"
+
+enum class HomeKind { app, data };
+
+struct UnsafeFolder {
+    char folder[PATH_CAPACITY];  // control characters spelled <U+XXXX>
+    platform::FolderCheck check;
+};
+
+// Checks the existing folders of the resolved home's path: the root (or
+// share) for delete child, each folder below it down to the parent of the
+// first folder the copy makes (or to the home's parent when the home
+// exists) by the rule for folders above the install, and an existing home
+// by its own rule (APP_HOME's config, install and com folders with it).
+// DATA_HOME and the folders above it may let users modify. Returns false
+// with the first unsafe folder stored. A folder whose list cannot be read
+// is not refused: install.log says so, once per run.
+bool home_folders_safe(const char* home, HomeKind kind, UnsafeFolder* unsafe);
+
+// Room for describe_unsafe_folder's text.
+constexpr std::size_t UNSAFE_FOLDER_TEXT_CAPACITY = 768;
+
+// Composes who holds the keys of the unsafe folder and what the operator
+// can do, as sentences ending in a period, without line breaks.
+void describe_unsafe_folder(const UnsafeFolder& unsafe, char* field, std::size_t capacity);
