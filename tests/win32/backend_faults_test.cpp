@@ -23,6 +23,7 @@
 #include "setup/run_record.h"
 #include "setup/run_setup.h"
 #include "tests/fault_cases.h"
+#include "tests/test_support.h"
 
 namespace {
 
@@ -70,6 +71,10 @@ class Win32Faults : public ::testing::Test {
         platform::fault_injection::reset_faults();
         fs::current_path(saved_folder);
         fs::remove_all(scratch);
+    }
+
+    std::string log() {
+        return read_all(scratch / "install.log");
     }
 
     RestoredSystemCalls restored_calls;
@@ -391,7 +396,8 @@ TEST_P(ExistingFolders, GiveTheirVerdict) {
         EXPECT_STREQ(unsafe.check.account, c.account);
     }
     if (c.volume != Volume::lists) {
-        EXPECT_EQ(occurrences(read_all(log_folder() / "install.log"), "could not be checked"), 1u);
+        EXPECT_EQ(count_occurrences(read_all(log_folder() / "install.log"), "could not be checked"),
+                  1u);
     }
 }
 
@@ -423,7 +429,7 @@ TEST_F(Win32Faults, FirstNewFolderMadeByAnotherIsRefused) {
     EXPECT_TRUE(fs::is_empty(scratch / "new"));
     // Neither SQL*Plus nor the shortcut takes what is there for this run's.
     EXPECT_TRUE(copy_failed_at((scratch / "new\\app\\com\\startora.bat").string().c_str()));
-    EXPECT_EQ(occurrences(log(), (scratch / "new").string() +
+    EXPECT_EQ(count_occurrences(log(), (scratch / "new").string() +
                                      " was made by someone else after the directory was "
                                      "checked; nothing is copied into it."),
               1u)
@@ -560,11 +566,7 @@ TEST(ResolvedAnswers, ListOnTheFolderThatDotDotLeaves) {
     EXPECT_NE(output.find("APP_HOME directory = " + existing + "\\XEPDB1\\QUARNDEL\r\n"),
               std::string::npos)
         << output;
-    std::size_t lists = 0;
-    for (std::size_t at = output.find("List set on "); at != std::string::npos;
-         at = output.find("List set on ", at + 1))
-        ++lists;
-    EXPECT_EQ(lists, 2u) << output;
+    EXPECT_EQ(count_occurrences(output, "List set on "), 2u) << output;
     EXPECT_NE(output.find("List set on " + existing + "\\XEPDB1\r\n"), std::string::npos);
     EXPECT_NE(output.find("List set on " + existing + "\\XEPDB1\\QUARNDEL\\data\r\n"),
               std::string::npos);
