@@ -7,64 +7,79 @@ import getpass
 import os
 import shutil
 import sys
+import time
 from pathlib import Path
 
 from settings import ANSWERS, APP_HOME, BenchError, Settings, log
+from stages import LogWatcher, Stage, stages
 from timing import Run, Series, read_usage, run_on_pty, run_to_file, with_usage
 from trees import Tree, generate_tree, read_tree
 from verify import check_install, check_peer_copy, remove_copy, tail
 from wine_console import wine_path
 
 
+# The native cases, in the order they run in each round, on each tree size.
+NATIVE_CASES = (
+    ("cp", "`cp -r` of the tree"),
+    ("pty", "install, output on a pseudo-terminal (bar drawn)"),
+    ("cp_both", "`cp -r` of the tree, then of its data folder over the copy"),
+    ("file", "install, output to a file"),
+    ("floor", "floor (bench/floor.cpp), the same work as an install's copy"),
+    ("baseline_pty", "baseline install, output on a pseudo-terminal"),
+    ("baseline_file", "baseline install, output to a file"),
+)
+
+
 @dataclasses.dataclass
 class NativeResult:
     program: Path
-    tree: Tree
-    cp: Series
-    cp_both: Series
-    pty: Series
-    file: Series
-    floor: Series
-    baseline_pty: Series
-    baseline_file: Series
+    trees: dict[str, Tree]  # by size: "small", "large"
+    series: dict[str, dict[str, Series]]  # by size, then by case
+    stages: list[Stage]  # of one more install on the smaller tree, output to a file
     escapes_in_file: bool = False
+
+    @property
+    def tree(self) -> Tree:
+        return self.trees["large"]
+
+    def copied(self, key: str, size: str) -> int:
+        """Files the case copies on the tree of that size."""
+        tree = self.trees[size]
+        return len(tree.files) + (0 if key == "cp" else len(tree.data))
 
 
 def run_native(settings: Settings, scratch: Path) -> NativeResult:
     base = scratch / "native"
     (base / "bin").mkdir(parents=True)
     (base / "out").mkdir()
-    log(f"native tree: {settings.files} small files in {settings.folders} folders, "
-        f"{settings.big_files} x {settings.big_mb} MB")
-    generate_tree(base / "tree", settings.files, settings.folders, settings.big_files, settings.big_mb)
-    shutil.copy2(settings.setup_linux, base / "tree" / "setup")
     baseline = settings.baseline_exe.get("linux")
-    if baseline:
-        # Beside the program, so that both copy the same tree.
-        shutil.copy2(baseline, base / "tree" / "setup-baseline")
+    trees = {}
+    for size, small in (("small", settings.files_small), ("large", settings.files)):
+        root = base / f"tree-{size}"
+        log(f"native tree ({size}): {small} small files in {settings.folders} folders, "
+            f"{settings.big_files} x {settings.big_mb} MB")
+        generate_tree(root, small, settings.folders, settings.big_files, settings.big_mb)
+        shutil.copy2(settings.setup_linux, root / "setup")
+        if baseline:
+            # Beside the program, so that both copy the same tree.
+            shutil.copy2(baseline, root / "setup-baseline")
+        trees[size] = read_tree(root, small)
+        log(f"native tree ({size}): {trees[size].describe()}")
     sqlplus = base / "bin" / "sqlplus"
     sqlplus.write_text("#!/bin/sh\nexit 0\n")
     sqlplus.chmod(0o755)
     answers = base / "answers"
     answers.write_bytes(ANSWERS)
-    tree = read_tree(base / "tree", settings.files)
-    log(f"native tree: {tree.describe()}")
 
-    result = NativeResult(settings.setup_linux, tree,
-                          cp=Series("`cp -r` of the tree"),
-                          cp_both=Series("`cp -r` of the tree, then of its data folder over the copy"),
-                          pty=Series("install, output on a pseudo-terminal (bar drawn)"),
-                          file=Series("install, output to a file"),
-                          floor=Series("floor (bench/floor.cpp), the same work as an install's copy"),
-                          baseline_pty=Series("baseline install, output on a pseudo-terminal"),
-                          baseline_file=Series("baseline install, output to a file"))
+    result = NativeResult(settings.setup_linux, trees,
+                          {size: {key: Series(label) for key, label in NATIVE_CASES} for size in trees}, [])
     # The floor of the tree the measured program comes from.
     floor_program = settings.setup_linux.parent / "bench" / "floor"
     if not floor_program.is_file():
         raise BenchError(f"{floor_program} is missing; build the tree of {settings.setup_linux}")
     user = getpass.getuser()
 
-    def copy(kind: str, run_name: str) -> Run:
+    def copy(tree: Tree, kind: str, run_name: str) -> Run:
         dest = base / "out" / f"cp-{kind}-{run_name}"
         os.sync()
         status, run = run_to_file(["cp", "-r", str(tree.root), str(dest)], None, base / "out" / f"cp-{kind}.txt",
@@ -82,7 +97,7 @@ def run_native(settings: Settings, scratch: Path) -> NativeResult:
         remove_copy(dest)
         return run
 
-    def install(mode: str, run_name: str, program: str = "setup") -> Run:
+    def install(tree: Tree, mode: str, run_name: str, program: str = "setup", watch: bool = False) -> Run:
         run_name = f"{program}-{run_name}"
         drive = base / "out" / f"c-{mode}-{run_name}"
         work = base / "out" / f"work-{mode}-{run_name}"
@@ -96,8 +111,15 @@ def run_native(settings: Settings, scratch: Path) -> NativeResult:
         os.sync()
         runner = run_on_pty if mode == "pty" else run_to_file
         usage_file = base / "out" / f"usage-{mode}-{run_name}"
-        status, run = runner(with_usage([str(tree.root / program)], usage_file), answers, out, settings.timeout,
-                             label, cwd=work, env=env)
+        argv = with_usage([str(tree.root / program)], usage_file)
+        if watch:
+            with LogWatcher(work) as watcher:
+                started = time.time()
+                status, run = runner(argv, answers, out, settings.timeout, label, cwd=work, env=env)
+                ended = time.time()
+            result.stages = stages(watcher.entries, started, ended)
+        else:
+            status, run = runner(argv, answers, out, settings.timeout, label, cwd=work, env=env)
         run.rss_kb = read_usage(usage_file)[0]
         output = out.read_bytes()
         if status != 0:
@@ -112,7 +134,7 @@ def run_native(settings: Settings, scratch: Path) -> NativeResult:
         remove_copy(drive)
         return run
 
-    def floor(kind: str, run_name: str) -> Run:
+    def floor(tree: Tree, kind: str, run_name: str) -> Run:
         drive = base / "out" / f"c-floor-{run_name}"
         work = base / "out" / f"work-floor-{run_name}"
         work.mkdir(parents=True)
@@ -131,19 +153,26 @@ def run_native(settings: Settings, scratch: Path) -> NativeResult:
                              f"{len(tree.files) + len(tree.data)}")
         return run
 
-    # A warm-up, so every timed run reads the tree from the page cache.
-    def baseline_install(mode: str, run_name: str) -> Run:
-        return install(mode, run_name, "setup-baseline")
+    def baseline_install(tree: Tree, mode: str, run_name: str) -> Run:
+        return install(tree, mode, run_name, "setup-baseline")
 
-    copy("plain", "warm-up")
-    cases = [(result.cp, copy, "plain"), (result.pty, install, "pty"), (result.cp_both, copy, "both"),
-             (result.file, install, "file"), (result.floor, floor, "floor")]
-    if baseline:
-        cases += [(result.baseline_pty, baseline_install, "pty"), (result.baseline_file, baseline_install, "file")]
+    # A warm-up, so every timed run reads the trees from the page cache.
+    for size, tree in trees.items():
+        copy(tree, "plain", f"warm-up-{size}")
+    steps = {"cp": (copy, "plain"), "pty": (install, "pty"), "cp_both": (copy, "both"), "file": (install, "file"),
+             "floor": (floor, "floor"), "baseline_pty": (baseline_install, "pty"),
+             "baseline_file": (baseline_install, "file")}
     for i in range(1, settings.repeat + 1):
-        for series, step, kind in cases:
-            run = step(kind, str(i))
-            series.runs.append(run)
-            log(f"native run {i}/{settings.repeat}: {series.label}: {run.seconds:.3f} s (cpu {run.cpu:.3f} s"
-                + (f", peak {run.rss_kb} KB)" if run.rss_kb else ")"))
+        for key, _ in NATIVE_CASES:
+            if key.startswith("baseline") and not baseline:
+                continue
+            step, kind = steps[key]
+            for size, tree in trees.items():
+                series = result.series[size][key]
+                run = step(tree, kind, f"{size}-{i}")
+                series.runs.append(run)
+                log(f"native run {i}/{settings.repeat}, {size} tree: {series.label}: {run.seconds:.3f} s "
+                    f"(cpu {run.cpu:.3f} s" + (f", peak {run.rss_kb} KB)" if run.rss_kb else ")"))
+    # One more install, not timed with the others, for the time of each stage.
+    install(trees["small"], "file", "stages", watch=True)
     return result

@@ -65,8 +65,8 @@ def estimate_space(settings: Settings) -> int:
     def tree_size(small: int) -> int:
         return small * 4096 + settings.big_files * settings.big_mb * 1048576 + 4 * 1048576
 
-    native = 3 * tree_size(settings.files) if settings.native else 0
-    per_build = 3 * tree_size(settings.wine_files) + 800 * 1048576
+    native = 3 * tree_size(settings.files) + tree_size(settings.files_small) if settings.native else 0
+    per_build = 3 * tree_size(settings.wine_files) + tree_size(settings.wine_files_small) + 800 * 1048576
     return native + len(settings.wine_builds) * per_build
 
 
@@ -94,12 +94,13 @@ def main(argv: list[str]) -> int:
         native = run_native(settings, scratch) if settings.native else None
         wine = []
         if settings.wine_builds:
-            tree_root = scratch / "wine-tree"
-            log(f"Wine tree: {settings.wine_files} small files in {settings.folders} folders, "
-                f"{settings.big_files} x {settings.big_mb} MB")
-            generate_tree(tree_root, settings.wine_files, settings.folders, settings.big_files, settings.big_mb)
+            tree_roots = {"small": scratch / "wine-tree-small", "large": scratch / "wine-tree-large"}
+            for size, small in (("small", settings.wine_files_small), ("large", settings.wine_files)):
+                log(f"Wine tree ({size}): {small} small files in {settings.folders} folders, "
+                    f"{settings.big_files} x {settings.big_mb} MB")
+                generate_tree(tree_roots[size], small, settings.folders, settings.big_files, settings.big_mb)
             for name in settings.wine_builds:
-                wine.append(run_wine(settings, scratch, WINE_BUILDS[name], tree_root, consoles))
+                wine.append(run_wine(settings, scratch, WINE_BUILDS[name], tree_roots, consoles))
         text, missed = report(settings, native, wine, (load_start, load_average()), started)
         sys.stdout.write("\n" + text)
         settings.out.parent.mkdir(parents=True, exist_ok=True)

@@ -27,7 +27,11 @@ COPIED_ENTRY = b"Copied file: "
 
 NATIVE_TARGET = 1.3  # install on a pseudo-terminal / cp -r of the same work, medians
 NATIVE_FLOOR_TARGET = 1.1  # install on a pseudo-terminal / the floor, medians
-WINE_FLOOR_TARGET = {"file": 1.1, "console": 1.2}  # setup.exe / the floor, medians
+# setup.exe's cost per copied file / the floor's, redirected and in a console
+WINE_PER_FILE_TARGET = {"file": 1.05, "console": 1.15}
+WINE_FIXED_TARGET = 0.3  # seconds per run setup.exe may spend beyond the floor's, redirected
+WINE_PAIRED_TARGET = 0.90  # setup.exe / the baseline build, paired per round, redirected, larger tree
+NATIVE_PAIRED_TARGET = 1.05  # install / the baseline build, paired per round, pseudo-terminal, larger tree
 
 WINESERVER = "/usr/lib/wine/wineserver"
 TIME = "/usr/bin/time"
@@ -68,8 +72,10 @@ WINE_BUILDS = {
 @dataclasses.dataclass
 class Settings:
     scratch_parent: Path
-    files: int
+    files: int  # small files in the larger native tree
+    files_small: int  # and in the smaller one, in the same folders
     wine_files: int
+    wine_files_small: int
     folders: int
     big_files: int
     big_mb: int
@@ -104,9 +110,9 @@ def not_negative(text: str) -> int:
 
 
 # The default sizes, and those of --quick.
-SIZES = {"files": 10000, "wine_files": 2000, "folders": 100, "big_files": 3, "big_mb": 50,
+SIZES = {"files": 10000, "files_small": 1250, "wine_files": 3200, "wine_files_small": 400, "folders": 100, "big_files": 3, "big_mb": 50,
          "repeat": 7, "wine_repeat": 5}
-QUICK_SIZES = {"files": 200, "wine_files": 100, "folders": 12, "big_files": 1, "big_mb": 2,
+QUICK_SIZES = {"files": 200, "files_small": 50, "wine_files": 100, "wine_files_small": 25, "folders": 12, "big_files": 1, "big_mb": 2,
                "repeat": 2, "wine_repeat": 1}
 
 
@@ -118,9 +124,14 @@ def parse_settings(argv: list[str]) -> Settings:
                         help="where the scratch folder goes; it must be on the disk the copies "
                         "should be measured on (default /tmp)")
     parser.add_argument("--files", type=not_negative,
-                        help=f"small files in the native tree (default {SIZES['files']})")
+                        help=f"small files in the larger native tree (default {SIZES['files']})")
+    parser.add_argument("--files-small", type=not_negative,
+                        help="small files in the smaller native tree, in the same folders; every case runs on "
+                        f"both, giving the cost per file and per run (default {SIZES['files_small']})")
     parser.add_argument("--wine-files", type=not_negative,
-                        help=f"small files in the Wine tree (default {SIZES['wine_files']})")
+                        help=f"small files in the larger Wine tree (default {SIZES['wine_files']})")
+    parser.add_argument("--wine-files-small", type=not_negative,
+                        help=f"small files in the smaller Wine tree (default {SIZES['wine_files_small']})")
     parser.add_argument("--folders", type=positive,
                         help=f"folders holding the small files (default {SIZES['folders']}, at least 4 are made)")
     parser.add_argument("--big-files", type=not_negative,
@@ -132,7 +143,7 @@ def parse_settings(argv: list[str]) -> Settings:
     parser.add_argument("--wine-repeat", type=positive,
                         help=f"timed runs of each Wine case (default {SIZES['wine_repeat']})")
     parser.add_argument("--quick", action="store_true",
-                        help="a smoke run: tiny trees (200 and 100 small files, one 2 MB file), "
+                        help="a smoke run: tiny trees (200 and 50 small files natively, 100 and 25 under Wine, one 2 MB file), "
                         "two runs of each case; sizes given explicitly still apply")
     parser.add_argument("--no-native", action="store_true", help="skip the native part")
     parser.add_argument("--wine", default="win32,win64",
@@ -170,12 +181,15 @@ def parse_settings(argv: list[str]) -> Settings:
             parser.error(f"unknown Windows build {build!r} (win32 or win64)")
     if len(set(builds)) != len(builds):
         parser.error("a Windows build is named twice")
+    if args.files_small >= args.files or args.wine_files_small >= args.wine_files:
+        parser.error("the smaller tree must hold fewer small files than the larger one")
     if args.no_native and not builds:
         parser.error("nothing to measure: --no-native and no Windows build")
 
     return Settings(
         scratch_parent=args.dir.resolve(),
-        files=args.files, wine_files=args.wine_files, folders=args.folders,
+        files=args.files, files_small=args.files_small, wine_files=args.wine_files,
+        wine_files_small=args.wine_files_small, folders=args.folders,
         big_files=args.big_files, big_mb=args.big_mb,
         repeat=args.repeat, wine_repeat=args.wine_repeat,
         native=not args.no_native, wine_builds=builds, build=args.build,

@@ -145,3 +145,17 @@ def run_on_pty(argv: list[str], stdin: Path, out: Path, timeout: float, label: s
             os.close(master)
     run.seconds = ended - started
     return status, run
+
+
+@dataclasses.dataclass
+class Slope:
+    per_file: float  # seconds per copied file: the difference of the medians over that of the files copied
+    fixed: float  # seconds that do not grow with the files: the smaller tree's median less its files' share
+
+
+def slope(small: Series, large: Series, copied_small: int, copied_large: int) -> Slope | None:
+    """The cost per file and per run of a case timed on both tree sizes."""
+    if not small.runs or not large.runs or copied_large <= copied_small:
+        return None
+    per_file = (large.median - small.median) / (copied_large - copied_small)
+    return Slope(per_file, small.median - per_file * copied_small)

@@ -32,6 +32,7 @@ class WineConsole:
         self.socket = base / "tmux.sock"
         self.timeout = timeout
         self.runs = 0
+        self.last_span = (0.0, 0.0)
         (base / "bin").mkdir(parents=True)
         (base / "home").mkdir()
         (base / "runs").mkdir()
@@ -129,6 +130,7 @@ class WineConsole:
         (runs / f"screen-{n}").write_bytes(screen)
         status_text, start, end = marker.read_text().split()
         rss_kb, cpu = read_usage(usage)
+        self.last_span = (float(start), float(end))  # wall clock (time.time()) of the last run
         return int(status_text), Run(float(end) - float(start), cpu, rss_kb), screen
 
     def stop(self) -> None:

@@ -11,6 +11,7 @@ import sys
 from pathlib import Path
 
 from settings import ANSWERS, APP_HOME, ROBOCOPY_QUIET, SHORTCUT, BenchError, Settings, WineBuild, log
+from stages import LogWatcher, Stage, stages
 from timing import Run, Series
 from trees import Tree, list_files, read_tree
 from verify import check_install, check_peer_copy, remove_copy, tail
@@ -22,9 +23,19 @@ class WineResult:
     build: WineBuild
     program: Path
     version: str
-    tree: Tree
-    series: dict[str, Series]
+    trees: dict[str, Tree]  # by size: "small", "large"
+    series: dict[str, dict[str, Series]]  # by size, then by case
     robocopy_problem: str | None  # why robocopy was not measured, when it was not
+    stages: list[Stage]  # of one more install on the smaller tree, output to a file
+
+    @property
+    def tree(self) -> Tree:
+        return self.trees["large"]
+
+    def copied(self, key: str, size: str) -> int:
+        """Files the case copies on the tree of that size."""
+        tree = self.trees[size]
+        return len(tree.files) + (len(tree.data) if key.split("_")[0] in ("floor", "setup", "baseline") else 0)
 
 
 # The Wine cases, in the order they run in each round.
@@ -68,21 +79,23 @@ def probe_robocopy(console: WineConsole, base: Path) -> str | None:
     return why + " and printed nothing"
 
 
-def run_wine(settings: Settings, scratch: Path, build: WineBuild, tree_root: Path,
+def run_wine(settings: Settings, scratch: Path, build: WineBuild, tree_roots: dict[str, Path],
              consoles: list[WineConsole]) -> WineResult:
     base = scratch / f"wine-{build.name}"
     console = WineConsole(build, base, settings.timeout)
     consoles.append(console)
     program = settings.setup_exe[build.name]
     version = subprocess.run([build.loader, "--version"], stdout=subprocess.PIPE, text=True).stdout.strip()
-    shutil.copy2(program, tree_root / "setup.exe")
     baseline = settings.baseline_exe.get(build.name)
-    if baseline:
-        shutil.copy2(baseline, tree_root / "baseline-setup.exe")
+    for tree_root in tree_roots.values():
+        shutil.copy2(program, tree_root / "setup.exe")
+        if baseline:
+            shutil.copy2(baseline, tree_root / "baseline-setup.exe")
     floor_exe = settings.setup_exe[build.name].parent / "bench" / "floor.exe"
     if not floor_exe.is_file():
         raise BenchError(f"{floor_exe} is missing; build the tree of {settings.setup_exe[build.name]}")
-    tree = read_tree(tree_root, settings.wine_files)
+    trees = {size: read_tree(root, settings.wine_files_small if size == "small" else settings.wine_files)
+             for size, root in tree_roots.items()}
     answers = base / "answers"
     console.create()
     answers.write_bytes(ANSWERS)
@@ -90,7 +103,8 @@ def run_wine(settings: Settings, scratch: Path, build: WineBuild, tree_root: Pat
     out.mkdir()
 
     log(f"{build.name}: warm-up")
-    warm = [build.loader, console.program("xcopy.exe"), "/E", "/I", "/Y", wine_path(tree_root / "config"), "C:\\warm"]
+    warm = [build.loader, console.program("xcopy.exe"), "/E", "/I", "/Y", wine_path(tree_roots["large"] / "config"),
+            "C:\\warm"]
     status, _, _ = console.run(warm, base / "work-warm", None, base / "warm.txt")
     if status != 0:
         raise BenchError(f"{build.name}: warm-up xcopy ended with status {status}")
@@ -98,11 +112,12 @@ def run_wine(settings: Settings, scratch: Path, build: WineBuild, tree_root: Pat
     if robocopy_problem:
         log(f"{build.name}: NOTE {robocopy_problem}; no robocopy figures")
 
-    series = {key: Series(label) for key, label in WINE_CASES}
+    series = {size: {key: Series(label) for key, label in WINE_CASES} for size in trees}
+    timeline: list[Stage] = []
 
-    def peer(tool: str, mode: str, run_name: str) -> Run:
+    def peer(tree: Tree, tool: str, mode: str, run_name: str) -> Run:
         name = f"{tool}-{mode}-{run_name}"
-        source, dest = wine_path(tree_root), f"C:\\{name}"
+        source, dest = wine_path(tree.root), f"C:\\{name}"
         if tool == "xcopy":
             argv = [build.loader, console.program("xcopy.exe"), "/E", "/I", "/Y", source, dest]
         else:
@@ -117,14 +132,14 @@ def run_wine(settings: Settings, scratch: Path, build: WineBuild, tree_root: Pat
         remove_copy(console.drive_c / name)
         return run
 
-    def floor(mode: str, run_name: str) -> Run:
+    def floor(tree: Tree, mode: str, run_name: str) -> Run:
         # The same work as an install's copy: the tree into APP_HOME, then its
         # data folder into DATA_HOME; one log line per copied file.
         name = f"floor-{mode}-{run_name}"
         work = out / f"work-{name}"
         app = f"C:\\{name}"
-        argv = [build.loader, str(floor_exe), wine_path(tree_root), app,
-                wine_path(tree_root / "data"), app + "\\data"]
+        argv = [build.loader, str(floor_exe), wine_path(tree.root), app,
+                wine_path(tree.root / "data"), app + "\\data"]
         os.sync()
         status, run, _ = console.run(argv, work, None, out / f"stdout-{name}" if mode == "file" else None)
         label = f"{build.name}: floor ({mode}) run {run_name}"
@@ -137,14 +152,20 @@ def run_wine(settings: Settings, scratch: Path, build: WineBuild, tree_root: Pat
         remove_copy(console.drive_c / name)
         return run
 
-    def install(mode: str, run_name: str, exe: str = "setup.exe") -> Run:
+    def install(tree: Tree, mode: str, run_name: str, exe: str = "setup.exe", watch: bool = False) -> Run:
         who = exe.replace(".exe", "")
         work = out / f"work-{who}-{mode}-{run_name}"
         output = out / f"stdout-{who}-{mode}-{run_name}"
         label = f"{build.name}: {exe} ({mode}) run {run_name}"
         os.sync()
-        status, run, screen = console.run([build.loader, str(tree_root / exe)], work, answers,
-                                          output if mode == "file" else None)
+        argv = [build.loader, str(tree.root / exe)]
+        if watch:
+            work.mkdir(parents=True)
+            with LogWatcher(work) as watcher:
+                status, run, screen = console.run(argv, work, answers, output if mode == "file" else None)
+            timeline[:] = stages(watcher.entries, *console.last_span)
+        else:
+            status, run, screen = console.run(argv, work, answers, output if mode == "file" else None)
         shown = output.read_bytes() if mode == "file" else screen
         if status != 0:
             sys.stderr.write(tail(shown) + "\n")
@@ -161,16 +182,20 @@ def run_wine(settings: Settings, scratch: Path, build: WineBuild, tree_root: Pat
             what, mode = key.split("_")
             if what == "robocopy" and robocopy_problem or what == "baseline" and not baseline:
                 continue
-            if what == "setup":
-                run = install(mode, str(i))
-            elif what == "baseline":
-                run = install(mode, str(i), "baseline-setup.exe")
-            elif what == "floor":
-                run = floor(mode, str(i))
-            else:
-                run = peer(what, mode, str(i))
-            series[key].runs.append(run)
-            log(f"{build.name} run {i}/{settings.wine_repeat}: {series[key].label}: {run.seconds:.3f} s"
-                + (f" (cpu {run.cpu:.2f} s, peak {run.rss_kb} KB)" if run.rss_kb else ""))
+            for size, tree in trees.items():
+                name = f"{size}-{i}"
+                if what == "setup":
+                    run = install(tree, mode, name)
+                elif what == "baseline":
+                    run = install(tree, mode, name, "baseline-setup.exe")
+                elif what == "floor":
+                    run = floor(tree, mode, name)
+                else:
+                    run = peer(tree, what, mode, name)
+                series[size][key].runs.append(run)
+                log(f"{build.name} run {i}/{settings.wine_repeat}, {size} tree: {series[size][key].label}: "
+                    f"{run.seconds:.3f} s" + (f" (cpu {run.cpu:.2f} s, peak {run.rss_kb} KB)" if run.rss_kb else ""))
+    # One more install, not timed with the others, for the time of each stage.
+    install(trees["small"], "file", "stages", watch=True)
     console.stop()
-    return WineResult(build, program, version, tree, series, robocopy_problem)
+    return WineResult(build, program, version, trees, series, robocopy_problem, timeline)
