@@ -28,6 +28,42 @@ bool is_dot_entry(const char* name) {
     return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
 }
 
+char fold(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// True when the path's text is the folder's or lies below it, letters
+// compared without case (an ASCII comparison of the path as typed).
+bool text_lies_within(const char* path, const char* folder) {
+    std::size_t length = std::strlen(folder);
+    while (length > 0 && folder[length - 1] == '\\') --length;
+    for (std::size_t i = 0; i < length; ++i) {
+        if (fold(path[i]) != fold(folder[i])) return false;
+    }
+    return path[length] == '\0' || path[length] == '\\';
+}
+
+// Whether a folder of the source can be the destination of the copy. The
+// enumeration can meet the destination only where it lies in the source:
+// by its path's text, or (another drive letter or spelling for the same
+// folder) where the source is one of the destination's existing folders
+// above it. Only then is each folder's identity asked, which costs two
+// opens and two volume queries a folder; otherwise the paths decide it once.
+bool destination_may_lie_in(const char* source, const char* destination) {
+    if (text_lies_within(destination, source)) return true;
+    char above[PATH_CAPACITY];
+    if (!compose_text(above, sizeof above, "%s", destination)) return true;
+    for (std::size_t length = std::strlen(above); length > 0;) {
+        if (platform::same_file(above, source)) return true;
+        while (length > 0 && above[length - 1] != '\\') --length;
+        while (length > 0 && above[length - 1] == '\\') --length;
+        if (length > 0 && above[length - 1] == ':') ++length;  // the drive's root keeps its backslash
+        if (above[length] == '\0') break;
+        above[length] = '\0';
+    }
+    return false;
+}
+
 int count_files(platform::DirectoryScan* scan, platform::DirectoryEntry* entry) {
     int total = 0;
     do {
@@ -36,6 +72,8 @@ int count_files(platform::DirectoryScan* scan, platform::DirectoryEntry* entry) 
     return total;
 }
 
+// copy_root: the destination of the whole copy where a folder of the source
+// may be it, else null.
 int copy_level(const char* source, const char* destination, long row, const char* copy_root);
 
 // Copies one entry of a level. Returns the number of errors.
@@ -77,7 +115,7 @@ int copy_entry(const char* source, const char* destination, long row, const char
         return 1;
     }
     if (entry.is_directory) {
-        if (platform::same_file(source_path, copy_root)) {
+        if (copy_root != nullptr && platform::same_file(source_path, copy_root)) {
             write_format("\nSkipped folder %s: it is the destination of this copy.\n",
                          shown(0, source_path));
             log_event("Skipped folder %s: it is the destination of this copy.",
@@ -151,5 +189,6 @@ int copy_level(const char* source, const char* destination, long row, const char
 }  // namespace
 
 int copy_directory(const char* source, const char* destination, long row) {
-    return copy_level(source, destination, row, destination);
+    const char* copy_root = destination_may_lie_in(source, destination) ? destination : nullptr;
+    return copy_level(source, destination, row, copy_root);
 }
