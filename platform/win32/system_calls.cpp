@@ -14,7 +14,7 @@ const SystemCalls real = {
     ::SHCreateDirectoryExA,  ::FindFirstFileW,
     ::FindNextFileW,         ::GetModuleFileNameW,
     ::GetDiskFreeSpaceExA,   ::ConvertStringSecurityDescriptorToSecurityDescriptorA,
-    ::SetNamedSecurityInfoA,
+    ::SetNamedSecurityInfoA, ::CreateDirectoryA,
 };
 
 SystemCalls in_use = real;

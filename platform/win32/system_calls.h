@@ -22,6 +22,7 @@ struct SystemCalls {
     (LPCSTR, DWORD, PSECURITY_DESCRIPTOR*, PULONG);
     DWORD(WINAPI* SetNamedSecurityInfoA)
     (LPSTR, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID, PSID, PACL, PACL);
+    BOOL(WINAPI* CreateDirectoryA)(LPCSTR, LPSECURITY_ATTRIBUTES);
 };
 
 // The table in use; it starts with the system's own functions.
