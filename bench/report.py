@@ -79,6 +79,9 @@ def judge_paired(median: float | None, limit: float) -> Verdict:
     return Verdict(f"{median:.2f} {'met' if met else 'MISSED'}", not met)
 
 
+SIZE_NAMES = {"large": "larger", "small": "smaller"}
+
+
 # The cases of each part that copy what the floor copies, with the floor of
 # their output mode.
 SLOPE_CASES = {
@@ -220,7 +223,7 @@ def report(settings: Settings, native: NativeResult | None, wine: list[WineResul
         paired = {}
         for size in ("large", "small"):
             for mode, text in (("pty", "on a pseudo-terminal"), ("file", "output to a file")):
-                paired[size, mode] = paired_line(add, f"install ÷ baseline, {size}r tree, {text}",
+                paired[size, mode] = paired_line(add, f"install ÷ baseline, {SIZE_NAMES[size]} tree, {text}",
                                                  n.series[size][mode], n.series[size][f"baseline_{mode}"])
         verdicts = [judge(c.pty.median, c.floor.median, NATIVE_FLOOR_TARGET),
                     judge(c.pty.median, c.cp_both.median, NATIVE_TARGET),
@@ -272,7 +275,7 @@ def report(settings: Settings, native: NativeResult | None, wine: list[WineResul
         paired = {}
         for size in ("large", "small"):
             for mode, text in (("file", "output to a file"), ("console", "in a console")):
-                paired[size, mode] = paired_line(add, f"setup.exe ÷ baseline, {size}r tree, {text}",
+                paired[size, mode] = paired_line(add, f"setup.exe ÷ baseline, {SIZE_NAMES[size]} tree, {text}",
                                                  w.series[size][f"setup_{mode}"], w.series[size][f"baseline_{mode}"])
         own = found_wine[w.build.name]
         verdicts = []
