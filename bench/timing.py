@@ -153,9 +153,11 @@ class Slope:
     fixed: float  # seconds that do not grow with the files: the smaller tree's median less its files' share
 
 
-def slope(small: Series, large: Series, copied_small: int, copied_large: int) -> Slope | None:
-    """The cost per file and per run of a case timed on both tree sizes."""
+def slope(small: Series, large: Series, copied_small: int, copied_large: int, best: bool = False) -> Slope | None:
+    """The cost per file and per run of a case timed on both tree sizes, from
+    the medians or (best) from the best runs, which other load disturbed least."""
     if not small.runs or not large.runs or copied_large <= copied_small:
         return None
-    per_file = (large.median - small.median) / (copied_large - copied_small)
-    return Slope(per_file, small.median - per_file * copied_small)
+    low, high = (small.best, large.best) if best else (small.median, large.median)
+    per_file = (high - low) / (copied_large - copied_small)
+    return Slope(per_file, low - per_file * copied_small)
