@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """Copy-speed benchmark of the setup program.
 
-Builds a source tree (many small files in nested folders, a few large ones,
-and the folders config, install, com and data the program needs), then times
-a whole default install on the same disk:
+Builds two source trees that differ only in their number of small files (in
+the same nested folders, with the same few large ones and the folders config,
+install, com and data the program needs), then times a whole default install
+of each on the same disk, in the same interleaved rounds:
 
   natively: build/linux/setup, with its output on a pseudo-terminal (the bar
             is drawn) and redirected to a file, against `cp -r` of the tree
@@ -25,13 +26,19 @@ for names and sizes. A failed check ends the run with status 1.
 
 Cases run interleaved, several times each; every run is printed, and the
 medians, best runs and ratios go to a results file in markdown, ready to
-paste into the README.
+paste into the README: from the two sizes, each build's cost per copied file
+and its fixed cost against the floor's (bench/floor.cpp), and the time of
+each stage of one more install, read from outside as its log's entries land.
 
-Nothing is deleted while runs are timed: every copy goes to a folder of its
-own and the scratch folder goes at the end. On an ext4 without a journal, as
-here, creating files within a minute of a large delete costs several times
-more, which would swamp the figures; so start a run a minute after large
-deletions, or use --dir /dev/shm for figures that leave the disk out.
+Each checked copy is removed before the next run, so the scratch folder
+holds one at a time. On an ext4 without a journal creating files within a
+minute of a large delete costs several times more; use --dir /dev/shm for
+figures that leave the disk out.
+
+The modules: settings (options, tools, builds), trees (making and listing
+trees), verify (checking a copy or an install), timing (timed native runs,
+series, slopes), native (the native part), wine_console and wine_runs (the
+Wine part), stages (the stage times), report (the markdown).
 
 Exit status: 0 when every step succeeded, 1 when a step failed (a wrong copy,
 a non-zero exit status, a run that did not end in time, a missing tool or

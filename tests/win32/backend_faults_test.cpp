@@ -90,6 +90,22 @@ TEST_F(Win32Faults, ReadOnlyTarget) {
     EXPECT_EQ(occurrences(log(), "Error: Could not create directory "), 1u) << log();
 }
 
+// The target's parents are missing, so its call goes from CreateDirectoryA
+// on to the shell; it still counts once, and the second call (sub) fails.
+TEST_F(Win32Faults, FolderCreationCountsEachCallOnce) {
+    inject_fault(Operation::create_directories, 2, 1, platform::ERROR_CODE_ACCESS_DENIED);
+    const fs::path target = scratch / "new\\deeper\\target";
+    EXPECT_EQ(copy_directory((scratch / "source").string().c_str(), target.string().c_str(), -1), 1);
+    EXPECT_TRUE(fs::exists(target / "a.txt"));
+    EXPECT_FALSE(fs::exists(target / "sub"));
+    EXPECT_EQ(occurrences(log(), "Error: Could not create directory "), 1u) << log();
+    platform::fault_injection::reset_faults();
+    EXPECT_EQ(platform::create_directories(target.string().c_str()),
+              platform::ERROR_CODE_ALREADY_EXISTS);
+    EXPECT_EQ(platform::create_directories((target / "sub").string().c_str()), 0u);
+    EXPECT_TRUE(fs::is_directory(target / "sub"));
+}
+
 TEST_F(Win32Faults, SharingViolation) {
     inject_fault(Operation::copy_file, 2, 1, platform::ERROR_CODE_SHARING_VIOLATION);
     EXPECT_EQ(copy(), 1);
