@@ -25,6 +25,24 @@ const char* shown(int slot, const char* path) {
     return spelled[slot];
 }
 
+// Whether a folder of the source can be the destination of the copy. The
+// enumeration can meet the destination only where it lies in the source:
+// by its path, or (another drive letter or spelling for the same folder)
+// where the source is one of the destination's existing folders above it.
+// Only then is each folder's identity asked, which costs two opens and two
+// volume queries a folder; otherwise the paths decide it once.
+bool destination_may_lie_in(const char* source, const char* destination) {
+    if (path_is_within(destination, source)) return true;
+    char above[PATH_CAPACITY];
+    if (!copy_text(above, sizeof above, destination)) return true;
+    char parent[PATH_CAPACITY];
+    for (;;) {
+        if (platform::same_file(above, source)) return true;
+        if (!parent_folder(above, parent, sizeof parent)) return false;
+        copy_text(above, sizeof above, parent);
+    }
+}
+
 int count_files(platform::DirectoryScan* scan, platform::DirectoryEntry* entry) {
     int total = 0;
     do {
@@ -33,6 +51,8 @@ int count_files(platform::DirectoryScan* scan, platform::DirectoryEntry* entry) 
     return total;
 }
 
+// copy_root: the destination of the whole copy where a folder of the source
+// may be it, else null.
 int copy_level(const char* source, const char* destination, long row, const char* copy_root);
 
 // Copies one entry of a level. Returns the number of errors.
@@ -74,7 +94,7 @@ int copy_entry(const char* source, const char* destination, long row, const char
         return 1;
     }
     if (entry.is_directory) {
-        if (platform::same_file(source_path, copy_root)) {
+        if (copy_root != nullptr && platform::same_file(source_path, copy_root)) {
             write_format("\nSkipped folder %s: it is the destination of this copy.\n",
                          shown(0, source_path));
             log_event("Skipped folder %s: it is the destination of this copy.",
@@ -148,5 +168,6 @@ int copy_level(const char* source, const char* destination, long row, const char
 }  // namespace
 
 int copy_directory(const char* source, const char* destination, long row) {
-    return copy_level(source, destination, row, destination);
+    const char* copy_root = destination_may_lie_in(source, destination) ? destination : nullptr;
+    return copy_level(source, destination, row, copy_root);
 }

@@ -114,6 +114,18 @@ TEST_F(TreeCopy, DestinationInsideTheSourceIsSkippedNotNested) {
               std::string::npos);
 }
 
+// Named through another drive, the destination's path does not lie in the
+// source's; its folders above it still tell that it does.
+TEST_F(TreeCopy, DestinationInsideTheSourceByAnotherDriveIsSkipped) {
+    map_drive('D', scratch / "c/src");
+    EXPECT_EQ(copy_directory("C:\\src", "D:\\inner\\XEPDB1", -1), 0);
+    EXPECT_EQ(list_files_recursively(scratch / "c/src/inner/XEPDB1"),
+              (std::vector<std::string>{"a", "b", "c", "s/x", "s/y"}));
+    EXPECT_NE(log().find("Skipped folder C:\\src\\inner\\XEPDB1: it is the destination of this "
+                         "copy.\r\n"),
+              std::string::npos);
+}
+
 TEST_F(TreeCopy, DestinationEqualToSourceLeavesItIntact) {
     EXPECT_EQ(copy_directory("C:\\src", "C:\\src", -1), 5);
     for (const char* name : {"a", "b", "c", "s/x", "s/y"}) {

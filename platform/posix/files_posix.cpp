@@ -157,9 +157,26 @@ WriteOutcome write_text_file(const char* path, const char* text) {
     return whole ? WriteOutcome::written : WriteOutcome::not_written;
 }
 
+namespace {
+
+// A bare file name (the log's "install.log") names the same file relative to
+// the working directory on both sides, without the drive look-up to_host
+// makes for it: the log takes this path once per entry.
+bool is_bare_name(const char* path) {
+    if (std::strcmp(path, ".") == 0 || std::strcmp(path, "..") == 0) return false;
+    for (const char* c = path; *c != '\0'; ++c) {
+        if (*c == '\\' || *c == '/' || *c == ':') return false;
+    }
+    return *path != '\0';
+}
+
+}  // namespace
+
 AppendResult append_to_file(const char* path, const char* bytes, std::size_t length) {
     char host[HOST_CAPACITY];
-    if (!host_path::to_host(path, host, sizeof host))
+    if (is_bare_name(path) && std::strlen(path) < sizeof host)
+        std::memcpy(host, path, std::strlen(path) + 1);
+    else if (!host_path::to_host(path, host, sizeof host))
         return {AppendOutcome::not_opened, ERROR_CODE_PATH_NOT_FOUND, false};
     const SystemCalls& calls = system_calls();
     int file = calls.open(host, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);

@@ -24,10 +24,37 @@ BOOL WINAPI copy_stand_in(LPCSTR source, LPCSTR destination, BOOL fail_if_exists
     return real_system_calls().CopyFileA(source, destination, fail_if_exists);
 }
 
-int WINAPI create_directory_stand_in(HWND window, LPCSTR path,
-                                     const SECURITY_ATTRIBUTES* security) {
-    if (failing(Operation::create_directories)) return static_cast<int>(GetLastError());
+// create_directories tries CreateDirectoryA first and then, when that fails,
+// the shell with the same path: one call of the operation, counted once.
+// The shell's stand-in then gives the fault the first stand-in took.
+struct DirectoryCall {
+    LPCSTR path = nullptr;
+    bool failed = false;
+    DWORD code = 0;
+} directory_call;
+
+int WINAPI create_directories_stand_in(HWND window, LPCSTR path,
+                                       const SECURITY_ATTRIBUTES* security) {
+    if (path != nullptr && path == directory_call.path) {
+        directory_call.path = nullptr;
+        if (directory_call.failed) {
+            SetLastError(directory_call.code);
+            return static_cast<int>(directory_call.code);
+        }
+    } else if (failing(Operation::create_directories)) {
+        return static_cast<int>(GetLastError());
+    }
     return real_system_calls().SHCreateDirectoryExA(window, path, security);
+}
+
+BOOL WINAPI create_directory_stand_in(LPCSTR path, LPSECURITY_ATTRIBUTES security) {
+    // Only a failure other than "already exists" goes on to the shell.
+    directory_call = {path, failing(Operation::create_directories), GetLastError()};
+    BOOL made = directory_call.failed ? FALSE : real_system_calls().CreateDirectoryA(path, security);
+    DWORD error = made ? 0 : GetLastError();
+    if (made || error == ERROR_ALREADY_EXISTS) directory_call.path = nullptr;
+    SetLastError(error);
+    return made;
 }
 
 // The handles open for the log's appends, and for whole-file writes with
@@ -99,7 +126,8 @@ struct StandIns {
     StandIns() {
         SystemCalls& calls = system_calls();
         calls.CopyFileA = copy_stand_in;
-        calls.SHCreateDirectoryExA = create_directory_stand_in;
+        calls.SHCreateDirectoryExA = create_directories_stand_in;
+        calls.CreateDirectoryA = create_directory_stand_in;
         calls.CreateFileA = create_file_stand_in;
         calls.WriteFile = write_stand_in;
         calls.CloseHandle = close_stand_in;

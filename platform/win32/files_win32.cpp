@@ -141,6 +141,16 @@ bool remove_file(const char* path) {
 }
 
 unsigned long create_directories(const char* path) {
+    // Most folders of a copy have their parent already: one CreateDirectoryA
+    // makes them, without the shell's registry reads and change notice. A
+    // full path only, as the shell takes no other; a missing parent, or any
+    // other failure, goes to the shell, which gives its own answer as before.
+    bool full = ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) &&
+                path[1] == ':' && path[2] == '\\';
+    if (full) {
+        if (system_calls().CreateDirectoryA(path, nullptr)) return 0;
+        if (GetLastError() == ERROR_ALREADY_EXISTS) return ERROR_CODE_ALREADY_EXISTS;
+    }
     int result = system_calls().SHCreateDirectoryExA(nullptr, path, nullptr);
     if (result == ERROR_SUCCESS) return 0;
     DWORD error = GetLastError();

@@ -34,6 +34,7 @@ const SystemCalls real = {
     ::GetVolumeInformationA,
     ::GetNamedSecurityInfoA,
     ::LookupAccountSidA,
+    ::CreateDirectoryA,
 };
 
 SystemCalls in_use = real;

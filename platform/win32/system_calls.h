@@ -37,6 +37,7 @@ struct SystemCalls {
     (LPCSTR, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID*, PSID*, PACL*, PACL*,
      PSECURITY_DESCRIPTOR*);
     BOOL(WINAPI* LookupAccountSidA)(LPCSTR, PSID, LPSTR, LPDWORD, LPSTR, LPDWORD, PSID_NAME_USE);
+    BOOL(WINAPI* CreateDirectoryA)(LPCSTR, LPSECURITY_ATTRIBUTES);
 };
 
 // The table in use; it starts with the system's own functions.

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "fault_injection.h"
+#include "deploy/copy_directory.h"
 #include "deploy/copy_stage.h"
 #include "platform/platform.h"
 #include "platform/win32/system_calls.h"
@@ -80,6 +81,23 @@ class Win32Faults : public ::testing::Test {
     RestoredSystemCalls restored_calls;
     fs::path scratch, saved_folder;
 };
+
+// The target's parents are missing, so its call goes from CreateDirectoryA
+// on to the shell; it still counts once, and the second call (sub) fails.
+TEST_F(Win32Faults, FolderCreationCountsEachCallOnce) {
+    inject_fault(Operation::create_directories, 2, 1, platform::ERROR_CODE_ACCESS_DENIED);
+    const fs::path target = scratch / "new\\deeper\\target";
+    EXPECT_EQ(copy_directory((scratch / "source").string().c_str(), target.string().c_str(), -1),
+              1);
+    EXPECT_TRUE(fs::exists(target / "a.txt"));
+    EXPECT_FALSE(fs::exists(target / "sub"));
+    EXPECT_EQ(count_occurrences(log(), "Error: Could not create directory "), 1u) << log();
+    platform::fault_injection::reset_faults();
+    EXPECT_EQ(platform::create_directories(target.string().c_str()),
+              platform::ERROR_CODE_ALREADY_EXISTS);
+    EXPECT_EQ(platform::create_directories((target / "sub").string().c_str()), 0u);
+    EXPECT_TRUE(fs::is_directory(target / "sub"));
+}
 
 // A write cut short by a full disk: the append-only handle cannot take the
 // part back, so it stays and the result says so.
@@ -407,15 +425,19 @@ INSTANTIATE_TEST_SUITE_P(Lists, ExistingFolders, ::testing::ValuesIn(KEYS_CASES)
                          });
 
 // Someone makes the first new folder between the check and the copy: the
-// stage copies nothing into it and fails, and says why.
+// stage copies nothing into it and fails, and says why. Either call that
+// creates a folder finds it made just before.
 int WINAPI made_first(HWND window, LPCSTR path, const SECURITY_ATTRIBUTES* security) {
     CreateDirectoryA(path, nullptr);
     return platform::real_system_calls().SHCreateDirectoryExA(window, path, security);
 }
 
+BOOL WINAPI made_first_too(LPCSTR path, LPSECURITY_ATTRIBUTES security) {
+    CreateDirectoryA(path, nullptr);
+    return platform::real_system_calls().CreateDirectoryA(path, security);
+}
+
 TEST_F(Win32Faults, FirstNewFolderMadeByAnotherIsRefused) {
-    auto saved = platform::system_calls().SHCreateDirectoryExA;
-    platform::system_calls().SHCreateDirectoryExA = made_first;
     SetupParameters p;
     std::snprintf(p.SOURCE_DIR, sizeof p.SOURCE_DIR, "%s", (scratch / "source").string().c_str());
     std::snprintf(p.SOURCE_DATA_DIR, sizeof p.SOURCE_DATA_DIR, "%s",
@@ -423,8 +445,13 @@ TEST_F(Win32Faults, FirstNewFolderMadeByAnotherIsRefused) {
     std::snprintf(p.APP_HOME, sizeof p.APP_HOME, "%s", (scratch / "new\\app").string().c_str());
     std::snprintf(p.DATA_HOME, sizeof p.DATA_HOME, "%s",
                   (scratch / "new\\app\\data").string().c_str());
-    const bool copied = run_copy_stage(p);
-    platform::system_calls().SHCreateDirectoryExA = saved;
+    bool copied;
+    {
+        RestoredSystemCalls restored;
+        platform::system_calls().SHCreateDirectoryExA = made_first;
+        platform::system_calls().CreateDirectoryA = made_first_too;
+        copied = run_copy_stage(p);
+    }
     EXPECT_FALSE(copied);
     EXPECT_TRUE(fs::is_empty(scratch / "new"));
     // Neither SQL*Plus nor the shortcut takes what is there for this run's.
