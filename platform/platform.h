@@ -193,9 +193,11 @@ extern const unsigned long COMMAND_NOT_FOUND_STATUS;
 
 // From now on, when Ctrl+C or Ctrl+Break ends this program, the entry's
 // bytes are first appended to the file in one write and the notice is
-// written on a line of its own to standard output; the program then ends as
-// it would have. The texts are copied (cut at 511 bytes). A null entry
-// stops this: nothing more is written then.
+// written on a line of its own to standard output; nothing is appended to
+// any file after it. The program then ends with a failing status: on
+// Windows STATUS_CONTROL_C_EXIT (0xC000013A), as Windows' own handler ends
+// it, on POSIX by the signal. The texts are copied (cut at 511 bytes). A
+// null entry stops the entry: the program still ends so, unwritten.
 void set_interrupt_entry(const char* path, const char* entry, std::size_t length,
                          const char* notice);
 

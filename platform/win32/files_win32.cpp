@@ -9,6 +9,7 @@
 #include <cwchar>
 
 #include "platform/platform.h"
+#include "platform/win32/append_gate.h"
 #include "platform/win32/append_turn.h"
 #include "platform/win32/system_calls.h"
 
@@ -108,10 +109,12 @@ AppendResult append_with_access(const char* path, const char* bytes, std::size_t
 }  // namespace
 
 AppendResult append_to_file(const char* path, const char* bytes, std::size_t length) {
+    enter_append_gate();
     append_turn::Turn turn = append_turn::take(path);
     AppendResult result = append_with_access(path, bytes, length);
     append_turn::give_back(turn);
     result.stopped_taking_turns = turn == append_turn::Turn::given_up;
+    leave_append_gate();
     return result;
 }
 
