@@ -2,6 +2,7 @@
 
 #include "deploy/copy_directory.h"
 #include "platform/platform.h"
+#include "setup/bounded_text.h"
 #include "setup/console_output.h"
 #include "setup/log_event.h"
 
@@ -76,7 +77,10 @@ long bar_row() {
 }
 
 bool copy_home(const char* label, const char* source, const char* destination) {
-    write_format("Creating %s. Copying files from %s to %s...\n", label, source, destination);
+    char shown_source[SPELLED_PATH_CAPACITY];  // a name from the disk
+    spell_control_characters(shown_source, sizeof shown_source, source);
+    write_format("Creating %s. Copying files from %s to %s...\n", label, shown_source,
+                 destination);
     int errors = copy_directory(source, destination, bar_row());
     if (errors == 0) {
         write_format("%s created.\n\n", label);

@@ -573,6 +573,30 @@ TEST_F(Dialogue, ExecutableInADriveRoot) {
     EXPECT_EQ(read_file(drive_c + "/XEPDB1/QUARNDEL/com/startora.bat"), "@ECHO OFF\r\n");
 }
 
+// A setup folder named with ESC [2J would clear the operator's screen.
+TEST_F(Dialogue, SetupFolderNameIsShownWithItsControlCharactersSpelled) {
+    const std::string named = scratch / "d\x1b[2J";
+    ASSERT_EQ(std::rename(dist.c_str(), named.c_str()), 0);
+    const std::string spelled = windows_path(scratch.path()) + "\\d<U+001B>[2J";
+    ProgramRun result = run_program({named + "/setup"}, std::string(DEFAULTS) + "Y\n\n",
+                                    scratch.path(), {path_starting_with(sqlplus_folder)});
+    EXPECT_EQ(result.exit_status, 0) << result.output;
+    EXPECT_EQ(result.output.find('\x1b'), std::string::npos) << result.output;
+    EXPECT_EQ(log().find('\x1b'), std::string::npos) << log();
+    EXPECT_NE(result.output.find("Source files extracted to: " + spelled + "\n"), std::string::npos);
+    EXPECT_NE(result.output.find("Copying files from " + spelled + " to"), std::string::npos);
+    EXPECT_NE(log().find("Setup started from directory: " + spelled + "\r\n"), std::string::npos);
+    EXPECT_NE(log().find("Source files extracted to: " + spelled + "\r\n"), std::string::npos);
+
+    // The same where the distribution is not complete.
+    ASSERT_EQ(std::system(("rm -r '" + named + "/com'").c_str()), 0);
+    result = run_program({named + "/setup"}, std::string(DEFAULTS) + "Y\n\n", scratch.path());
+    EXPECT_EQ(result.exit_status, 255);
+    EXPECT_EQ(result.output.find('\x1b'), std::string::npos) << result.output;
+    EXPECT_NE(result.output.find("the setup folder " + spelled + " lacks these folders: com."),
+              std::string::npos);
+}
+
 TEST_F(Dialogue, SetupFolderTooDeepForItsDataFolderIsRefused) {
     // 255 characters of folder: the program (named "s") fits a path, the
     // data folder ("\\data" more) does not.
