@@ -180,7 +180,9 @@ struct CommandResult {
 };
 
 // Hands the command line to the command interpreter and waits for it; the
-// command shares this process's console. While it runs, Ctrl+C and
+// command shares this process's console. Its program (the first word) is
+// looked for in the full-path folders of PATH alone, never in the current
+// folder nor the program's own: there it is named by the path found. While it runs, Ctrl+C and
 // Ctrl+Break end the command, not this process; the console's input mode
 // is put back as it was when the command ends.
 CommandResult run_command(const char* command);
