@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "setup/bounded_text.h"
+#include "setup/database_command.h"
 #include "setup/setup_parameters.h"
 
 namespace {
@@ -17,6 +18,7 @@ struct PathList {
 
 PathList copy_failures;
 PathList scripts;
+PathList copied_scripts;
 
 void add(PathList& list, const char* path) {
     if (list.count == KEPT || !copy_text(list.paths[list.count], PATH_CAPACITY, path)) {
@@ -44,6 +46,34 @@ bool copy_failed_at(const char* folder) {
     for (int i = 0; i < copy_failures.count; ++i) {
         const char* failed = copy_failures.paths[i];
         if (is_within(failed, folder) || is_within(folder, failed)) return true;
+    }
+    return false;
+}
+
+// Windows names ignore the letter case (of the ASCII letters, at least).
+bool same_name(const char* a, const char* b) {
+    for (; *a != '\0' && *b != '\0'; ++a, ++b) {
+        char x = *a >= 'A' && *a <= 'Z' ? static_cast<char>(*a - 'A' + 'a') : *a;
+        char y = *b >= 'A' && *b <= 'Z' ? static_cast<char>(*b - 'A' + 'a') : *b;
+        if (x != y) return false;
+    }
+    return *a == *b;
+}
+
+void note_file_copied(const char* destination) {
+    const char* name = std::strrchr(destination, '\\');
+    name = name != nullptr ? name + 1 : destination;
+    for (const char* script : INSTALL_SCRIPTS) {
+        if (same_name(name, std::strrchr(script, '\\') + 1)) {
+            add(copied_scripts, destination);
+            return;
+        }
+    }
+}
+
+bool file_copied(const char* path) {
+    for (int i = 0; i < copied_scripts.count; ++i) {
+        if (same_name(copied_scripts.paths[i], path)) return true;
     }
     return false;
 }

@@ -220,6 +220,12 @@ TEST_F(Dialogue, DefaultRunPrintsAndLogsExactly) {
         "Copied file: " + dist_windows + "\\data\\two.csv -> C:\\XEPDB1\\QUARNDEL\\data\\two.csv",
         "Copied file: " + dist_windows +
             "\\install\\install_schema.sql -> C:\\XEPDB1\\QUARNDEL\\install\\install_schema.sql",
+        "Copied file: " + dist_windows +
+            "\\install\\seed_data.sql -> C:\\XEPDB1\\QUARNDEL\\install\\seed_data.sql",
+        "Copied file: " + dist_windows +
+            "\\install\\compile_packages.sql -> C:\\XEPDB1\\QUARNDEL\\install\\compile_packages.sql",
+        "Copied file: " + dist_windows +
+            "\\install\\lock_schema.sql -> C:\\XEPDB1\\QUARNDEL\\install\\lock_schema.sql",
         "Copied file: " + dist_windows + "\\setup -> C:\\XEPDB1\\QUARNDEL\\setup",
     };
     std::sort(copies.begin(), copies.end());
@@ -802,14 +808,24 @@ TEST_F(Dialogue, UnreadableFolderInTheDistributionIsAbandonedAtStart) {
 // Started from inside a zip in Explorer, the program runs from a temporary
 // folder without the distribution's folders beside it.
 TEST_F(Dialogue, IncompleteDistributionIsRefusedBeforeTheQuestions) {
+    // The files each: what SQL*Plus and the shortcut will run.
     const struct {
         std::vector<std::string> removed;
         std::string listed;
+        std::string kind = "folders";
     } cases[] = {
         {{"install"}, "install"},
         {{"com"}, "com"},
         {{"config", "data"}, "config, data"},
         {{"config", "install", "com", "data"}, "config, install, com, data"},
+        {{"install/install_schema.sql"}, "install\\install_schema.sql", "files"},
+        {{"install/seed_data.sql"}, "install\\seed_data.sql", "files"},
+        {{"install/compile_packages.sql"}, "install\\compile_packages.sql", "files"},
+        {{"install/lock_schema.sql"}, "install\\lock_schema.sql", "files"},
+        {{"com/startora.bat"}, "com\\startora.bat", "files"},
+        {{"install/seed_data.sql", "com/startora.bat"},
+         "install\\seed_data.sql, com\\startora.bat",
+         "files"},
     };
     for (const auto& c : cases) {
         ScratchFolder parent;
@@ -823,7 +839,8 @@ TEST_F(Dialogue, IncompleteDistributionIsRefusedBeforeTheQuestions) {
         const std::string shown = "without " + c.listed;
         EXPECT_EQ(result.exit_status, 255) << shown;
         const std::string message = "Error: The distribution is not complete: the setup folder " +
-                                    windows_path(partial) + " lacks these folders: " + c.listed +
+                                    windows_path(partial) + " lacks these " + c.kind + ": " +
+                                    c.listed +
                                     ".\n"
                                     "Extract the whole zip file first, then start setup.exe from "
                                     "the extracted folder.\n";

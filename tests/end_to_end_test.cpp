@@ -121,10 +121,11 @@ TEST_F(Install, ShortcutFailuresAreNeverReportedAsCreated) {
     EXPECT_NE(missing.output.find("Error: Could not retrieve desktop path.\n"), std::string::npos);
     EXPECT_EQ(missing.output.find("Shortcut created on Desktop"), std::string::npos);
 
-    // Nothing to start: no link to nothing.
+    // Nothing to start (a folder of its name stood where the copy would
+    // put it): no link to nothing.
     make_folders(desktop);
-    std::remove((dist + "/com/startora.bat").c_str());
     ASSERT_EQ(std::system(("rm -rf '" + drive_c + "/XEPDB1'").c_str()), 0);
+    make_folders(drive_c + "/XEPDB1/QUARNDEL/com/startora.bat");
     ProgramRun nothing = install("\n\n\n\n\n\nY\n\n", fake);
     EXPECT_EQ(nothing.exit_status, 1);
     EXPECT_NE(nothing.output.find("Error: No shortcut was created on the Desktop for QUARNDEL: "
