@@ -39,14 +39,23 @@ bool lies_in(const char* path, const char* folder) {
            (path[length] == '\0' || path[length] == '\\');
 }
 
-// Creates a folder that did not exist before the run and protects it;
-// false when its list was not set. Not created: the copy reports it.
+// Creates a folder that did not exist before the run with its protected
+// list, so that it never exists without it; false when its list was not
+// set. Not created: the copy reports it. Made meanwhile by the copy (a
+// DATA_HOME inside APP_HOME) or by someone else: protected now.
 bool create_and_protect(const char* folder, bool writable_for_users, bool* told_no_lists) {
     if (folder[0] == '\0') return true;
-    platform::create_directories(folder);
-    if (!platform::stat_is_directory(folder)) return true;
-    unsigned long code = platform::protect_folder(folder, writable_for_users);
+    unsigned long code = platform::stat_is_directory(folder)
+                             ? platform::ERROR_CODE_ALREADY_EXISTS
+                             : platform::create_protected_folder(folder, writable_for_users);
+    if (code == platform::ERROR_CODE_ALREADY_EXISTS) {
+        if (!platform::stat_is_directory(folder)) return true;  // a file of its name
+        code = platform::protect_folder(folder, writable_for_users);
+    }
     if (code == 0) return true;
+    // The list could not be made: the folder is made without it, or not at all.
+    if (code != platform::ERROR_CODE_NOT_SUPPORTED) platform::create_directories(folder);
+    if (!platform::stat_is_directory(folder)) return true;
     if (code == platform::ERROR_CODE_NOT_SUPPORTED) {
         if (!*told_no_lists) {
             write_format(

@@ -163,8 +163,18 @@ bool get_free_space(const char* path, unsigned long long* free_bytes);
 // (with writable_for_users, modify), nothing inherited from above.
 // Returns 0, ERROR_CODE_NOT_SUPPORTED when the folder's file system keeps
 // no access control lists (nothing is changed then), or the error code.
-// On POSIX the folder gets mode 0755 (writable_for_users: 0777).
+// On POSIX the folder and the folders below it get mode 0755
+// (writable_for_users: 0777).
 unsigned long protect_folder(const char* path, bool writable_for_users);
+
+// Creates the folder with that list from the start, so that it never
+// exists without it (missing parents are made first, as create_directories
+// makes them). Returns 0; ERROR_CODE_NOT_SUPPORTED
+// when it was made on a file system without access control lists;
+// ERROR_CODE_ALREADY_EXISTS when it exists (its list unchanged); or the
+// error code, nothing made. On POSIX the folder is made with mode 0755
+// (writable_for_users: 0777) whatever the umask.
+unsigned long create_protected_folder(const char* path, bool writable_for_users);
 
 // Copies one file, replacing an existing target unless it is read-only.
 // The copy takes over the source's read-only state. A file is never copied

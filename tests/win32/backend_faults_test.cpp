@@ -146,14 +146,28 @@ TEST_F(Win32Faults, APartOfAnEntryStays) {
     EXPECT_EQ(read_all(path), "01234");
 }
 
-// The lists the backend builds, and the folders it sets them on.
-std::vector<std::string> lists_built, folders_set;
+// The lists the backend builds, the folders it sets them on, and the
+// folders it creates with one ("folder = the list's text").
+std::vector<std::string> lists_built, folders_set, folders_created;
+std::vector<PSECURITY_DESCRIPTOR> descriptors_built;
 
 BOOL WINAPI record_list(LPCSTR sddl, DWORD revision, PSECURITY_DESCRIPTOR* descriptor,
                         PULONG size) {
     lists_built.push_back(sddl);
-    return platform::real_system_calls().ConvertStringSecurityDescriptorToSecurityDescriptorA(
+    BOOL built = platform::real_system_calls().ConvertStringSecurityDescriptorToSecurityDescriptorA(
         sddl, revision, descriptor, size);
+    descriptors_built.push_back(built ? *descriptor : nullptr);
+    return built;
+}
+
+int WINAPI record_create(HWND window, LPCSTR path, const SECURITY_ATTRIBUTES* security) {
+    if (security != nullptr) {
+        std::string list = "a descriptor not built from a list";
+        for (std::size_t i = 0; i < descriptors_built.size(); ++i)
+            if (descriptors_built[i] == security->lpSecurityDescriptor) list = lists_built[i];
+        folders_created.push_back(std::string(path) + " = " + list);
+    }
+    return platform::real_system_calls().SHCreateDirectoryExA(window, path, security);
 }
 
 DWORD WINAPI record_set(LPSTR path, SE_OBJECT_TYPE type, SECURITY_INFORMATION what, PSID owner,
@@ -185,8 +199,11 @@ TEST_F(Win32Faults, NewFoldersOfTheHomesAreProtected) {
     auto saved = calls;
     calls.ConvertStringSecurityDescriptorToSecurityDescriptorA = record_list;
     calls.SetNamedSecurityInfoA = record_set;
+    calls.SHCreateDirectoryExA = record_create;
     lists_built.clear();
     folders_set.clear();
+    folders_created.clear();
+    descriptors_built.clear();
     fs::create_directories(scratch / "old");
     SetupParameters p;
     auto set = [](char* field, const fs::path& path) {
@@ -203,8 +220,11 @@ TEST_F(Win32Faults, NewFoldersOfTheHomesAreProtected) {
     const std::string list = "D:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;" + user + ")";
     EXPECT_EQ(lists_built, (std::vector<std::string>{list + "(A;OICI;0x1200a9;;;AU)",
                                                      list + "(A;OICI;0x1301bf;;;AU)"}));
-    EXPECT_EQ(folders_set, (std::vector<std::string>{(scratch / "old\\new").string(),
-                                                     (scratch / "old\\new\\app\\sub").string()}));
+    // The first new folder is made with its list; DATA_HOME, which the copy
+    // of APP_HOME made (inheriting that list), then gets its own.
+    EXPECT_EQ(folders_created, (std::vector<std::string>{(scratch / "old\\new").string() + " = " +
+                                                         list + "(A;OICI;0x1200a9;;;AU)"}));
+    EXPECT_EQ(folders_set, (std::vector<std::string>{(scratch / "old\\new\\app\\sub").string()}));
 }
 
 std::vector<std::string> roots_asked;
