@@ -117,11 +117,14 @@ bool run_copy_stage(const SetupParameters& p) {
     // Below the new APP_HOME tree, or the data folder itself: listed below.
     if (lies_in(new_data, new_app) || std::strcmp(new_data, p.DATA_HOME) == 0) new_data[0] = '\0';
 
+    // Every folder with a list of its own is made before anything is
+    // copied: a run stopped during the copy leaves them as they must be,
+    // and the next run, which finds them, keeps them so.
     bool told_no_lists = false;
     bool listed = create_and_protect(new_app, false, &told_no_lists);
-    bool app_home = copy_home("APP_HOME", p.SOURCE_DIR, p.APP_HOME);
     listed = create_and_protect(new_data, false, &told_no_lists) && listed;
     if (data_is_new) listed = create_and_protect(p.DATA_HOME, true, &told_no_lists) && listed;
+    bool app_home = copy_home("APP_HOME", p.SOURCE_DIR, p.APP_HOME);
     bool data_home = copy_home("DATA_HOME", p.SOURCE_DATA_DIR, p.DATA_HOME);
     return listed && app_home && data_home;
 }

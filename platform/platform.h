@@ -107,6 +107,10 @@ struct AppendResult {
 // its write lock; Win32's append-only handle cannot, so there it stays.)
 AppendResult append_to_file(const char* path, const char* bytes, std::size_t length);
 
+// True when the file exists, is not empty and its last byte is not a line
+// feed (an entry cut short by a run that was killed while writing it).
+bool ends_within_a_line(const char* path);
+
 // Deletes a file. False when it could not be deleted.
 bool remove_file(const char* path);
 

@@ -558,6 +558,11 @@ TEST_F(Dialogue, LogIsAppendedInTheWorkingFolder) {
     make_folders(scratch / "elsewhere");
     run(std::string(DEFAULTS) + "N\n", scratch / "elsewhere");
     EXPECT_EQ(read_file(scratch / "elsewhere/install.log"), one_run);
+    // After the cut-short entry of a run killed while writing it, the next
+    // run's entries start on a line of their own.
+    write_file(scratch / "elsewhere/install.log", "Copied file: Z:\\cut");
+    run(std::string(DEFAULTS) + "N\n", scratch / "elsewhere");
+    EXPECT_EQ(read_file(scratch / "elsewhere/install.log"), "Copied file: Z:\\cut\r\n" + one_run);
     EXPECT_FALSE(file_exists(dist + "/install.log"));
 }
 

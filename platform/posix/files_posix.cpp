@@ -191,6 +191,19 @@ AppendResult append_to_file(const char* path, const char* bytes, std::size_t len
     return result;
 }
 
+bool ends_within_a_line(const char* path) {
+    char host[HOST_CAPACITY];
+    if (!host_path::to_host(path, host, sizeof host)) return false;
+    int file = open(host, O_RDONLY | O_CLOEXEC);
+    if (file < 0) return false;
+    struct stat status;
+    char last = '\n';
+    bool read = fstat(file, &status) == 0 && status.st_size > 0 &&
+                pread(file, &last, 1, status.st_size - 1) == 1;
+    close(file);
+    return read && last != '\n';
+}
+
 bool remove_file(const char* path) {
     char host[HOST_CAPACITY];
     return host_path::to_host(path, host, sizeof host) && unlink(host) == 0;

@@ -118,6 +118,21 @@ AppendResult append_to_file(const char* path, const char* bytes, std::size_t len
     return result;
 }
 
+bool ends_within_a_line(const char* path) {
+    HANDLE file =
+        system_calls().CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    char last = '\n';
+    DWORD got = 0;
+    LARGE_INTEGER back;
+    back.QuadPart = -1;
+    bool read = SetFilePointerEx(file, back, nullptr, FILE_END) &&
+                ReadFile(file, &last, 1, &got, nullptr) && got == 1;
+    system_calls().CloseHandle(file);
+    return read && last != '\n';
+}
+
 bool remove_file(const char* path) {
     return DeleteFileA(path) != 0;
 }
