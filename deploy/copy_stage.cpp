@@ -88,8 +88,7 @@ long bar_row() {
 bool copy_home(const char* label, const char* source, const char* destination) {
     char shown_source[SPELLED_PATH_CAPACITY];  // a name from the disk
     spell_control_characters(shown_source, sizeof shown_source, source);
-    write_format("Creating %s. Copying files from %s to %s...\n", label, shown_source,
-                 destination);
+    write_format("Creating %s. Copying files from %s to %s...\n", label, shown_source, destination);
     int errors = copy_directory(source, destination, bar_row());
     if (errors == 0) {
         write_format("%s created.\n\n", label);

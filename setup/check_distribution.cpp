@@ -54,8 +54,9 @@ bool is_whole(const char* source_dir) {
     if (missing[0] == '\0') return true;
     char shown[SPELLED_PATH_CAPACITY];
     spell_control_characters(shown, sizeof shown, source_dir);
-    write_format("Error: The distribution is not complete: the setup folder %s lacks these %s: %s.\n",
-                 shown, kind, missing);
+    write_format(
+        "Error: The distribution is not complete: the setup folder %s lacks these %s: %s.\n", shown,
+        kind, missing);
     print_line("Extract the whole zip file first, then start setup.exe from the extracted folder.");
     log_event("Error: The distribution is not complete: the setup folder %s lacks these %s: %s.",
               shown, kind, missing);

@@ -223,7 +223,8 @@ TEST_F(Dialogue, DefaultRunPrintsAndLogsExactly) {
         "Copied file: " + dist_windows +
             "\\install\\seed_data.sql -> C:\\XEPDB1\\QUARNDEL\\install\\seed_data.sql",
         "Copied file: " + dist_windows +
-            "\\install\\compile_packages.sql -> C:\\XEPDB1\\QUARNDEL\\install\\compile_packages.sql",
+            "\\install\\compile_packages.sql -> "
+            "C:\\XEPDB1\\QUARNDEL\\install\\compile_packages.sql",
         "Copied file: " + dist_windows +
             "\\install\\lock_schema.sql -> C:\\XEPDB1\\QUARNDEL\\install\\lock_schema.sql",
         "Copied file: " + dist_windows + "\\setup -> C:\\XEPDB1\\QUARNDEL\\setup",
@@ -594,7 +595,8 @@ TEST_F(Dialogue, SetupFolderNameIsShownWithItsControlCharactersSpelled) {
     EXPECT_EQ(result.exit_status, 0) << result.output;
     EXPECT_EQ(result.output.find('\x1b'), std::string::npos) << result.output;
     EXPECT_EQ(log().find('\x1b'), std::string::npos) << log();
-    EXPECT_NE(result.output.find("Source files extracted to: " + spelled + "\n"), std::string::npos);
+    EXPECT_NE(result.output.find("Source files extracted to: " + spelled + "\n"),
+              std::string::npos);
     EXPECT_NE(result.output.find("Copying files from " + spelled + " to"), std::string::npos);
     EXPECT_NE(log().find("Setup started from directory: " + spelled + "\r\n"), std::string::npos);
     EXPECT_NE(log().find("Source files extracted to: " + spelled + "\r\n"), std::string::npos);

@@ -426,14 +426,13 @@ int set_tree_mode(char* host, std::size_t length, std::size_t capacity, mode_t m
     if (folder == nullptr) return errno;
     int error = 0;
     while (dirent* entry = readdir(folder)) {
-        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0)
-            continue;
+        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
         int written = std::snprintf(host + length, capacity - length, "/%s", entry->d_name);
         struct stat status;
         if (written > 0 && static_cast<std::size_t>(written) < capacity - length &&
             lstat(host, &status) == 0 && S_ISDIR(status.st_mode)) {
-            int failed = set_tree_mode(host, length + static_cast<std::size_t>(written), capacity,
-                                       mode);
+            int failed =
+                set_tree_mode(host, length + static_cast<std::size_t>(written), capacity, mode);
             if (error == 0) error = failed;
         }
         host[length] = '\0';
@@ -447,7 +446,8 @@ int set_tree_mode(char* host, std::size_t length, std::size_t capacity, mode_t m
 unsigned long protect_folder(const char* path, bool writable_for_users) {
     char host[HOST_CAPACITY];
     if (!host_path::to_host(path, host, sizeof host)) return ERROR_CODE_PATH_NOT_FOUND;
-    int error = set_tree_mode(host, std::strlen(host), sizeof host, writable_for_users ? 0777 : 0755);
+    int error =
+        set_tree_mode(host, std::strlen(host), sizeof host, writable_for_users ? 0777 : 0755);
     return error == 0 ? 0 : error_code_of(error);
 }
 

@@ -58,7 +58,8 @@ bool find_program(const char* name, char* found, std::size_t capacity) {
         const char* end = std::strchr(p, ':');
         std::size_t length = end != nullptr ? static_cast<std::size_t>(end - p) : std::strlen(p);
         if (length > 0 && p[0] == '/') {
-            int written = std::snprintf(found, capacity, "%.*s/%s", static_cast<int>(length), p, name);
+            int written =
+                std::snprintf(found, capacity, "%.*s/%s", static_cast<int>(length), p, name);
             if (written > 0 && static_cast<std::size_t>(written) < capacity &&
                 access(found, X_OK) == 0)
                 return true;

@@ -27,7 +27,9 @@ bool registered = false;
 
 struct Gate {
     CRITICAL_SECTION section;
-    Gate() { InitializeCriticalSection(&section); }
+    Gate() {
+        InitializeCriticalSection(&section);
+    }
 };
 
 Gate& gate() {

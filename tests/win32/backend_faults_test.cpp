@@ -222,11 +222,11 @@ TEST_F(Win32Faults, NewFoldersOfTheHomesAreProtected) {
                                                      list + "(A;OICI;0x1301bf;;;AU)"}));
     // Each is made with its list, before the copy: the first new folder and
     // DATA_HOME, inside it.
-    EXPECT_EQ(folders_created,
-              (std::vector<std::string>{
-                  (scratch / "old\\new").string() + " = " + list + "(A;OICI;0x1200a9;;;AU)",
-                  (scratch / "old\\new\\app\\sub").string() + " = " + list +
-                      "(A;OICI;0x1301bf;;;AU)"}));
+    EXPECT_EQ(
+        folders_created,
+        (std::vector<std::string>{
+            (scratch / "old\\new").string() + " = " + list + "(A;OICI;0x1200a9;;;AU)",
+            (scratch / "old\\new\\app\\sub").string() + " = " + list + "(A;OICI;0x1301bf;;;AU)"}));
     EXPECT_TRUE(folders_set.empty());
 }
 
