@@ -13,7 +13,8 @@ from pathlib import Path
 
 def generate_tree(root: Path, small: int, folders: int, big: int, big_mb: int) -> None:
     """Writes small files of 1-4 KB round-robin into nested folders, the large
-    files into lib, docs and data (contents random), and com/startora.bat."""
+    files into lib, docs and data (contents random), com/startora.bat and the
+    four install scripts."""
     rng = random.Random(20260101)
     tops = ["config", "install", "com", "data", "lib", "docs", "forms", "reports", "sql", "web"]
     names = tops[:max(4, min(len(tops), folders))]
@@ -34,8 +35,11 @@ def generate_tree(root: Path, small: int, folders: int, big: int, big_mb: int) -
     for i in range(small):
         path = root / names[i % len(names)] / f"f{i:06d}{extensions[i % len(extensions)]}"
         path.write_bytes(os.urandom(rng.randint(1024, 4096)))
-    # The shortcut's target: an install without it reports the shortcut stage failed.
+    # The shortcut's target and the scripts auto_install.sql runs: a
+    # distribution without them is refused before the questions.
     (root / "com" / "startora.bat").write_bytes(b"@ECHO OFF\r\nREM Starts the application.\r\n")
+    for script in ("install_schema", "seed_data", "compile_packages", "lock_schema"):
+        (root / "install" / f"{script}.sql").write_bytes(f"PROMPT {script}\r\n".encode())
     homes = ["lib", "docs", "data"]
     for i in range(big):
         folder = homes[i % len(homes)] if homes[i % len(homes)] in names else names[0]

@@ -111,6 +111,7 @@ int copy_entry(const char* source, const char* destination, long row, const char
         note_copy_failure(destination_path);
         return 1;
     }
+    note_file_copied(destination_path);
     ++*copied;
     // The total was counted before copying; never divide by a zero count.
     int percent = total > 0 ? *copied * 100 / total : 100;

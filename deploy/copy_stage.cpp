@@ -2,6 +2,7 @@
 
 #include "deploy/copy_directory.h"
 #include "platform/platform.h"
+#include "setup/bounded_text.h"
 #include "setup/console_output.h"
 #include "setup/home_folders.h"
 #include "setup/log_event.h"
@@ -52,15 +53,19 @@ bool nothing_copied(const SetupParameters& p, bool app_too) {
     return false;
 }
 
-// Creates a folder that did not exist before the run and protects it;
-// false when its list was not set, or, given taken, when someone else made
-// it first (then *taken says so: nothing may be copied into it). Not
-// created: the copy reports it.
+// Creates a folder that did not exist before the run with its protected
+// list, so that it never exists without it; false when its list was not
+// set. Not created: the copy reports it. Given taken, a folder someone else
+// made first (it exists already) is refused: *taken says so, and nothing may
+// be copied into it. Without taken, a folder made meanwhile (inside the new
+// APP_HOME, which nobody else may change) is protected now.
 bool create_and_protect(const char* folder, bool writable_for_users, bool* told_no_lists,
                         bool* taken) {
     if (folder[0] == '\0') return true;
-    if (platform::create_directories(folder) == platform::ERROR_CODE_ALREADY_EXISTS &&
-        taken != nullptr) {
+    unsigned long code = platform::stat_is_directory(folder)
+                             ? platform::ERROR_CODE_ALREADY_EXISTS
+                             : platform::create_protected_folder(folder, writable_for_users);
+    if (code == platform::ERROR_CODE_ALREADY_EXISTS && taken != nullptr) {
         write_format(
             "Error: %s was made by someone else after the directory was checked; "
             "nothing is copied into it.\n\n",
@@ -72,9 +77,14 @@ bool create_and_protect(const char* folder, bool writable_for_users, bool* told_
         *taken = true;
         return false;
     }
-    if (!platform::stat_is_directory(folder)) return true;
-    unsigned long code = platform::protect_folder(folder, writable_for_users);
+    if (code == platform::ERROR_CODE_ALREADY_EXISTS) {
+        if (!platform::stat_is_directory(folder)) return true;  // a file of its name
+        code = platform::protect_folder(folder, writable_for_users);
+    }
     if (code == 0) return true;
+    // The list could not be made: the folder is made without it, or not at all.
+    if (code != platform::ERROR_CODE_NOT_SUPPORTED) platform::create_directories(folder);
+    if (!platform::stat_is_directory(folder)) return true;
     if (code == platform::ERROR_CODE_NOT_SUPPORTED) {
         if (!*told_no_lists) {
             write_format(
@@ -105,7 +115,9 @@ long bar_row() {
 }
 
 bool copy_home(const char* label, const char* source, const char* destination) {
-    write_format("Creating %s. Copying files from %s to %s...\n", label, source, destination);
+    char shown_source[SPELLED_PATH_CAPACITY];  // a name from the disk
+    spell_control_characters(shown_source, sizeof shown_source, source);
+    write_format("Creating %s. Copying files from %s to %s...\n", label, shown_source, destination);
     int errors = copy_directory(source, destination, bar_row());
     if (errors == 0) {
         write_format("%s created.\n\n", label);
@@ -132,8 +144,8 @@ bool run_copy_stage(const SetupParameters& p) {
     // Only a DATA_HOME apart from APP_HOME's own folders may be writable
     // for users: never APP_HOME, nor a folder that holds it.
     bool data_is_new = new_data[0] != '\0' && !path_is_within(p.APP_HOME, p.DATA_HOME);
-    // A DATA_HOME that is its path's first new folder is made here, unless
-    // APP_HOME's copy makes it.
+    // A DATA_HOME outside APP_HOME that is its path's first new folder must
+    // be made by this run.
     bool data_made_first =
         same_path(new_data, p.DATA_HOME) && !path_is_within(p.DATA_HOME, p.APP_HOME);
     // Below the new APP_HOME tree, or the data folder itself: listed below.
@@ -146,12 +158,14 @@ bool run_copy_stage(const SetupParameters& p) {
     if (!still_safe(p.APP_HOME, HomeKind::app) || !still_safe(p.DATA_HOME, HomeKind::data))
         return nothing_copied(p, true);
 
+    // Every folder with a list of its own is made before anything is
+    // copied: a run stopped during the copy leaves them as they must be,
+    // and the next run, which finds them, keeps them so.
     bool told_no_lists = false;
     bool taken = false;
     bool listed = create_and_protect(new_app, false, &told_no_lists, &taken);
     if (taken) return nothing_copied(p, true);
-    bool app_home = copy_home("APP_HOME", p.SOURCE_DIR, p.APP_HOME);
-    // Inside APP_HOME, which nobody else may change, its copy may have made it.
+    // Inside APP_HOME, which nobody else may change, nobody else makes it.
     listed = create_and_protect(new_data, false, &told_no_lists,
                                 path_is_within(new_data, p.APP_HOME) ? nullptr : &taken) &&
              listed;
@@ -159,7 +173,8 @@ bool run_copy_stage(const SetupParameters& p) {
         listed = create_and_protect(p.DATA_HOME, true, &told_no_lists,
                                     data_made_first ? &taken : nullptr) &&
                  listed;
-    if (taken) return nothing_copied(p, false);
+    if (taken) return nothing_copied(p, true);
+    bool app_home = copy_home("APP_HOME", p.SOURCE_DIR, p.APP_HOME);
     bool data_home = copy_home("DATA_HOME", p.SOURCE_DATA_DIR, p.DATA_HOME);
     return listed && app_home && data_home;
 }

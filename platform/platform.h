@@ -116,6 +116,10 @@ struct AppendResult {
 // its write lock; Win32's append-only handle cannot, so there it stays.)
 AppendResult append_to_file(const char* path, const char* bytes, std::size_t length);
 
+// True when the file exists, is not empty and its last byte is not a line
+// feed (an entry cut short by a run that was killed while writing it).
+bool ends_within_a_line(const char* path);
+
 // Deletes a file. False when it could not be deleted.
 bool remove_file(const char* path);
 
@@ -172,8 +176,18 @@ bool get_free_space(const char* existing_folder, FreeSpace* space);
 // (with writable_for_users, modify), nothing inherited from above.
 // Returns 0, ERROR_CODE_NOT_SUPPORTED when the folder's file system keeps
 // no access control lists (nothing is changed then), or the error code.
-// On POSIX the folder gets mode 0755 (writable_for_users: 0777).
+// On POSIX the folder and the folders below it get mode 0755
+// (writable_for_users: 0777).
 unsigned long protect_folder(const char* path, bool writable_for_users);
+
+// Creates the folder with that list from the start, so that it never
+// exists without it (missing parents are made first, as create_directories
+// makes them). Returns 0; ERROR_CODE_NOT_SUPPORTED
+// when it was made on a file system without access control lists;
+// ERROR_CODE_ALREADY_EXISTS when it exists (its list unchanged); or the
+// error code, nothing made. On POSIX the folder is made with mode 0755
+// (writable_for_users: 0777) whatever the umask.
+unsigned long create_protected_folder(const char* path, bool writable_for_users);
 
 // ---- Who may change an existing folder -----------------------------------
 
@@ -243,7 +257,9 @@ struct CommandResult {
 };
 
 // Hands the command line to the command interpreter and waits for it; the
-// command shares this process's console. While it runs, Ctrl+C and
+// command shares this process's console. Its program (the first word) is
+// looked for in the full-path folders of PATH alone, never in the current
+// folder nor the program's own: there it is named by the path found. While it runs, Ctrl+C and
 // Ctrl+Break end the command, not this process; the console's input mode
 // is put back as it was when the command ends.
 CommandResult run_command(const char* command);
@@ -256,9 +272,11 @@ extern const unsigned long COMMAND_NOT_FOUND_STATUS;
 
 // From now on, when Ctrl+C or Ctrl+Break ends this program, the entry's
 // bytes are first appended to the file in one write and the notice is
-// written on a line of its own to standard output; the program then ends as
-// it would have. The texts are copied (cut at 511 bytes). A null entry
-// stops this: nothing more is written then.
+// written on a line of its own to standard output; nothing is appended to
+// any file after it. The program then ends with a failing status: on
+// Windows STATUS_CONTROL_C_EXIT (0xC000013A), as Windows' own handler ends
+// it, on POSIX by the signal. The texts are copied (cut at 511 bytes). A
+// null entry stops the entry: the program still ends so, unwritten.
 void set_interrupt_entry(const char* path, const char* entry, std::size_t length,
                          const char* notice);
 

@@ -25,6 +25,17 @@ bool scripts_are_this_runs(const SetupParameters& p) {
         say_not_started("was not written by this run: it is missing or out of date", path);
         fresh = false;
     }
+    // Each script auto_install.sql runs, not only those the distribution
+    // happened to hold: one it lacked would be an older install's.
+    for (const char* script : INSTALL_SCRIPTS) {
+        compose_text(path, sizeof path, "%s\\%s", p.APP_HOME, script);
+        if (!file_copied(path)) {
+            say_not_started(
+                "was not copied by this run: the distribution lacks it or it could not be copied",
+                path);
+            fresh = false;
+        }
+    }
     const char* const folders[] = {"install", "config"};
     for (const char* folder : folders) {
         compose_text(path, sizeof path, "%s\\%s", p.APP_HOME, folder);

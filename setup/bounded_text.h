@@ -18,3 +18,6 @@ bool contains_any_of(const char* text, const char* characters);
 // control character (below 0x20, and 0x7F) is written as <U+XXXX>, the
 // form used for characters a name cannot be spelled with.
 void spell_control_characters(char* field, std::size_t capacity, const char* text);
+
+// Room for any path of 259 characters with every one of them spelled.
+constexpr std::size_t SPELLED_PATH_CAPACITY = 8 * 260 + 1;

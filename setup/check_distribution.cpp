@@ -4,36 +4,62 @@
 #include "platform/platform.h"
 #include "setup/bounded_text.h"
 #include "setup/console_output.h"
+#include "setup/database_command.h"
 #include "setup/log_event.h"
 
 namespace {
 
 const char* const DISTRIBUTION_FOLDERS[] = {"config", "install", "com", "data"};
 
-// Started from inside a zip in Explorer, the program runs alone from a
-// temporary folder: nothing would be copied that the later stages need.
-bool is_whole(const char* source_dir) {
-    char missing[64] = "";
+constexpr std::size_t LIST_CAPACITY = 256;
+
+void add_to_list(char* list, const char* name) {
+    char before[LIST_CAPACITY];
+    copy_text(before, sizeof before, list);
+    compose_text(list, LIST_CAPACITY, "%s%s%s", before, before[0] != '\0' ? ", " : "", name);
+}
+
+// Lists the folders, or else the files the later stages run (the install
+// scripts, the shortcut's batch file), that the setup folder lacks.
+void find_missing(const char* source_dir, char* missing, const char** kind) {
+    *kind = "folders";
     for (const char* name : DISTRIBUTION_FOLDERS) {
         char path[PATH_CAPACITY];
-        if (compose_text(path, sizeof path, "%s\\%s", source_dir, name) &&
-            platform::stat_is_directory(path)) {
-            continue;
-        }
-        char before[sizeof missing];
-        copy_text(before, sizeof before, missing);
-        compose_text(missing, sizeof missing, "%s%s%s", before, before[0] != '\0' ? ", " : "",
-                     name);
+        if (!compose_text(path, sizeof path, "%s\\%s", source_dir, name) ||
+            !platform::stat_is_directory(path))
+            add_to_list(missing, name);
     }
+    if (missing[0] != '\0') return;
+    *kind = "files";
+    const char* files[sizeof INSTALL_SCRIPTS / sizeof INSTALL_SCRIPTS[0] + 1];
+    std::size_t count = 0;
+    for (const char* script : INSTALL_SCRIPTS) files[count++] = script;
+    files[count++] = SHORTCUT_TARGET;
+    for (const char* name : files) {
+        char path[PATH_CAPACITY];
+        unsigned long long size = 0;
+        if (!compose_text(path, sizeof path, "%s\\%s", source_dir, name) ||
+            !platform::get_file_size(path, &size))
+            add_to_list(missing, name);
+    }
+}
+
+// Started from inside a zip in Explorer, the program runs alone from a
+// temporary folder: nothing would be copied that the later stages need. A
+// script missing from it would leave SQL*Plus an older install's to run.
+bool is_whole(const char* source_dir) {
+    char missing[LIST_CAPACITY] = "";
+    const char* kind = "";
+    find_missing(source_dir, missing, &kind);
     if (missing[0] == '\0') return true;
+    char shown[SPELLED_PATH_CAPACITY];
+    spell_control_characters(shown, sizeof shown, source_dir);
     write_format(
-        "Error: The distribution is not complete: the setup folder %s lacks these "
-        "folders: %s.\n",
-        source_dir, missing);
+        "Error: The distribution is not complete: the setup folder %s lacks these %s: %s.\n", shown,
+        kind, missing);
     print_line("Extract the whole zip file first, then start setup.exe from the extracted folder.");
-    log_event(
-        "Error: The distribution is not complete: the setup folder %s lacks these folders: %s.",
-        source_dir, missing);
+    log_event("Error: The distribution is not complete: the setup folder %s lacks these %s: %s.",
+              shown, kind, missing);
     log_event("Extract the whole zip file first, then start setup.exe from the extracted folder.");
     return false;
 }

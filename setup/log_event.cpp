@@ -17,6 +17,7 @@ const char STOPPED_TAKING_TURNS[] =
 int lost_entries = 0;
 // A part of an entry was left at the end of the log by a failed append.
 bool fragment_in_log = false;
+bool first_entry_of_the_run = true;
 
 // Copies the text with every line break stored as CR LF. False when it
 // does not fit.
@@ -43,6 +44,11 @@ bool log_event(const char* format, ...) {
     // append: entries of runs that share the log never mix. After a part of
     // an entry that could not be taken back, the entry starts on a line of
     // its own rather than joining it.
+    // A run killed while it wrote may have left its last entry cut short.
+    if (first_entry_of_the_run) {
+        first_entry_of_the_run = false;
+        if (platform::ends_within_a_line("install.log")) fragment_in_log = true;
+    }
     char line[2 * sizeof entry + 4];
     std::size_t used = 0;
     if (fragment_in_log) with_crlf("\n", line, sizeof line, &used);

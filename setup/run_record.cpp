@@ -1,6 +1,9 @@
 #include "setup/run_record.h"
 
+#include <cstring>
+
 #include "setup/bounded_text.h"
+#include "setup/database_command.h"
 #include "setup/setup_parameters.h"
 #include "setup/windows_path.h"
 
@@ -16,6 +19,7 @@ struct PathList {
 
 PathList copy_failures;
 PathList scripts;
+PathList copied_scripts;
 
 void add(PathList& list, const char* path) {
     if (list.count == KEPT || !copy_text(list.paths[list.count], PATH_CAPACITY, path)) {
@@ -36,6 +40,24 @@ bool copy_failed_at(const char* folder) {
     for (int i = 0; i < copy_failures.count; ++i) {
         const char* failed = copy_failures.paths[i];
         if (path_is_within(failed, folder) || path_is_within(folder, failed)) return true;
+    }
+    return false;
+}
+
+void note_file_copied(const char* destination) {
+    const char* name = std::strrchr(destination, '\\');
+    name = name != nullptr ? name + 1 : destination;
+    for (const char* script : INSTALL_SCRIPTS) {
+        if (same_path(name, std::strrchr(script, '\\') + 1)) {
+            add(copied_scripts, destination);
+            return;
+        }
+    }
+}
+
+bool file_copied(const char* path) {
+    for (int i = 0; i < copied_scripts.count; ++i) {
+        if (same_path(copied_scripts.paths[i], path)) return true;
     }
     return false;
 }

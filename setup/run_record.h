@@ -9,6 +9,13 @@ void note_copy_failure(const char* destination);
 // that holds it. Also true when more failures were noted than are kept.
 bool copy_failed_at(const char* folder);
 
+// Notes a file the copy brought. Only the distribution's install scripts
+// (INSTALL_SCRIPTS, by name) are kept: the ones SQL*Plus will run.
+void note_file_copied(const char* destination);
+
+// True when the copy of this run brought the install script at the path.
+bool file_copied(const char* path);
+
 // Notes a generated script this run wrote completely.
 void note_script_written(const char* path);
 

@@ -44,9 +44,13 @@ bool get_current_directory(char* field, std::size_t capacity) {
 namespace {
 
 void echo_parameters(const SetupParameters& p) {
+    // The setup folder's name comes from the disk: a control character in
+    // it must not reach the console or the log raw.
+    char source[SPELLED_PATH_CAPACITY];
+    spell_control_characters(source, sizeof source, p.SOURCE_DIR);
     print_line("SETUP PARAMETERS");
     print_line("================");
-    write_format("Source files extracted to: %s\n", p.SOURCE_DIR);
+    write_format("Source files extracted to: %s\n", source);
     write_format("DBSERVICE = %s\n", p.DBSERVICE);
     write_format("Listener port = %s\n", p.PORT);
     write_format("Database connection string = %s\n", p.DBCONNECT);
@@ -57,7 +61,7 @@ void echo_parameters(const SetupParameters& p) {
     write_format("DATA_HOME directory = %s\n", p.DATA_HOME);
     write_format("SQL_DATA_HOME directory = %s\n", p.SQL_DATA_HOME);
 
-    log_event("Source files extracted to: %s", p.SOURCE_DIR);
+    log_event("Source files extracted to: %s", source);
     log_event("DBSERVICE = %s", p.DBSERVICE);
     log_event("Listener port = %s", p.PORT);
     log_event("Database connection string = %s", p.DBCONNECT);
@@ -180,7 +184,9 @@ Confirmation run_dialogue(SetupParameters& p) {
         log_event("Error: Could not determine the folder this setup program was started from.");
         return Confirmation::no;
     }
-    log_event("Setup started from directory: %s", p.SOURCE_DIR);
+    char source[SPELLED_PATH_CAPACITY];
+    spell_control_characters(source, sizeof source, p.SOURCE_DIR);
+    log_event("Setup started from directory: %s", source);
     if (!compose_text(p.SOURCE_DATA_DIR, sizeof p.SOURCE_DATA_DIR, "%s\\data", p.SOURCE_DIR)) {
         // A cut name would copy the data from some other folder.
         print_line(

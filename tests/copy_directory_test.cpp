@@ -176,8 +176,9 @@ TEST_F(TreeCopy, StageReportsErrorsInsteadOfCreated) {
               std::string::npos);
 }
 
-// The first folder the stage creates gets 0755, the new DATA_HOME 0777;
-// a folder that was there before and the files keep their modes.
+// Whatever the umask, the first folder the stage creates and every one below
+// it get 0755, the new DATA_HOME and its tree 0777; a folder that was there
+// before keeps its mode, and every file keeps the distribution's.
 TEST_F(TreeCopy, StageSetsModesOnlyOnFoldersItCreates) {
     SetupParameters p;
     std::snprintf(p.SOURCE_DIR, sizeof p.SOURCE_DIR, "C:\\src");
@@ -187,9 +188,14 @@ TEST_F(TreeCopy, StageSetsModesOnlyOnFoldersItCreates) {
     make_folders(scratch / "c/old");
     chmod((scratch / "c/old").c_str(), 0700);
     chmod((scratch / "c/src/a").c_str(), 0444);
+    chmod((scratch / "c/src/b").c_str(), 0755);
+    chmod((scratch / "c/src/c").c_str(), 0640);
+    make_folders(scratch / "c/src/s/deeper");
+    mode_t saved_umask = umask(0);
     testing::internal::CaptureStdout();
     EXPECT_TRUE(run_copy_stage(p));
     testing::internal::GetCapturedStdout();
+    umask(saved_umask);
     auto mode = [](const std::string& path) {
         struct stat status {};
         stat(path.c_str(), &status);
@@ -197,8 +203,13 @@ TEST_F(TreeCopy, StageSetsModesOnlyOnFoldersItCreates) {
     };
     EXPECT_EQ(mode(scratch / "c/old"), 0700u);
     EXPECT_EQ(mode(scratch / "c/old/new"), 0755u);
+    EXPECT_EQ(mode(scratch / "c/old/new/app"), 0755u);
     EXPECT_EQ(mode(scratch / "c/old/new/app/s"), 0777u);
+    EXPECT_EQ(mode(scratch / "c/old/new/app/s/deeper"), 0777u);
     EXPECT_EQ(mode(scratch / "c/old/new/app/a"), 0444u);
+    EXPECT_EQ(mode(scratch / "c/old/new/app/b"), 0755u);
+    EXPECT_EQ(mode(scratch / "c/old/new/app/c"), 0640u);
+    EXPECT_EQ(mode(scratch / "c/old/new/app/s/x"), 0644u);
 }
 
 // The measure counts the names below the root and the backslashes between

@@ -221,6 +221,13 @@ TEST_F(Dialogue, DefaultRunPrintsAndLogsExactly) {
         "Copied file: " + dist_windows + "\\data\\two.csv -> C:\\XEPDB1\\QUARNDEL\\data\\two.csv",
         "Copied file: " + dist_windows +
             "\\install\\install_schema.sql -> C:\\XEPDB1\\QUARNDEL\\install\\install_schema.sql",
+        "Copied file: " + dist_windows +
+            "\\install\\seed_data.sql -> C:\\XEPDB1\\QUARNDEL\\install\\seed_data.sql",
+        "Copied file: " + dist_windows +
+            "\\install\\compile_packages.sql -> "
+            "C:\\XEPDB1\\QUARNDEL\\install\\compile_packages.sql",
+        "Copied file: " + dist_windows +
+            "\\install\\lock_schema.sql -> C:\\XEPDB1\\QUARNDEL\\install\\lock_schema.sql",
         "Copied file: " + dist_windows + "\\setup -> C:\\XEPDB1\\QUARNDEL\\setup",
     };
     std::sort(copies.begin(), copies.end());
@@ -655,6 +662,11 @@ TEST_F(Dialogue, LogIsAppendedInTheWorkingFolder) {
     make_folders(scratch / "elsewhere");
     run(std::string(DEFAULTS) + "N\n", scratch / "elsewhere");
     EXPECT_EQ(read_file(scratch / "elsewhere/install.log"), one_run);
+    // After the cut-short entry of a run killed while writing it, the next
+    // run's entries start on a line of their own.
+    write_file(scratch / "elsewhere/install.log", "Copied file: Z:\\cut");
+    run(std::string(DEFAULTS) + "N\n", scratch / "elsewhere");
+    EXPECT_EQ(read_file(scratch / "elsewhere/install.log"), "Copied file: Z:\\cut\r\n" + one_run);
     EXPECT_FALSE(file_exists(dist + "/install.log"));
 }
 
@@ -674,6 +686,31 @@ TEST_F(Dialogue, ExecutableInADriveRoot) {
               std::string::npos);
     EXPECT_NE(log().find("Setup started from directory: E:\r\n"), std::string::npos);
     EXPECT_EQ(read_file(drive_c + "/XEPDB1/QUARNDEL/com/startora.bat"), "@ECHO OFF\r\n");
+}
+
+// A setup folder named with ESC [2J would clear the operator's screen.
+TEST_F(Dialogue, SetupFolderNameIsShownWithItsControlCharactersSpelled) {
+    const std::string named = scratch / "d\x1b[2J";
+    ASSERT_EQ(std::rename(dist.c_str(), named.c_str()), 0);
+    const std::string spelled = windows_path(scratch.path()) + "\\d<U+001B>[2J";
+    ProgramRun result = run_program({named + "/setup"}, std::string(DEFAULTS) + "Y\n\n",
+                                    scratch.path(), {path_starting_with(sqlplus_folder)});
+    EXPECT_EQ(result.exit_status, 0) << result.output;
+    EXPECT_EQ(result.output.find('\x1b'), std::string::npos) << result.output;
+    EXPECT_EQ(log().find('\x1b'), std::string::npos) << log();
+    EXPECT_NE(result.output.find("Source files extracted to: " + spelled + "\n"),
+              std::string::npos);
+    EXPECT_NE(result.output.find("Copying files from " + spelled + " to"), std::string::npos);
+    EXPECT_NE(log().find("Setup started from directory: " + spelled + "\r\n"), std::string::npos);
+    EXPECT_NE(log().find("Source files extracted to: " + spelled + "\r\n"), std::string::npos);
+
+    // The same where the distribution is not complete.
+    ASSERT_EQ(std::system(("rm -r '" + named + "/com'").c_str()), 0);
+    result = run_program({named + "/setup"}, std::string(DEFAULTS) + "Y\n\n", scratch.path());
+    EXPECT_EQ(result.exit_status, 255);
+    EXPECT_EQ(result.output.find('\x1b'), std::string::npos) << result.output;
+    EXPECT_NE(result.output.find("the setup folder " + spelled + " lacks these folders: com."),
+              std::string::npos);
 }
 
 TEST_F(Dialogue, SetupFolderTooDeepForItsDataFolderIsRefused) {
@@ -881,14 +918,24 @@ TEST_F(Dialogue, UnreadableFolderInTheDistributionIsAbandonedAtStart) {
 // Started from inside a zip in Explorer, the program runs from a temporary
 // folder without the distribution's folders beside it.
 TEST_F(Dialogue, IncompleteDistributionIsRefusedBeforeTheQuestions) {
+    // The files each: what SQL*Plus and the shortcut will run.
     const struct {
         std::vector<std::string> removed;
         std::string listed;
+        std::string kind = "folders";
     } cases[] = {
         {{"install"}, "install"},
         {{"com"}, "com"},
         {{"config", "data"}, "config, data"},
         {{"config", "install", "com", "data"}, "config, install, com, data"},
+        {{"install/install_schema.sql"}, "install\\install_schema.sql", "files"},
+        {{"install/seed_data.sql"}, "install\\seed_data.sql", "files"},
+        {{"install/compile_packages.sql"}, "install\\compile_packages.sql", "files"},
+        {{"install/lock_schema.sql"}, "install\\lock_schema.sql", "files"},
+        {{"com/startora.bat"}, "com\\startora.bat", "files"},
+        {{"install/seed_data.sql", "com/startora.bat"},
+         "install\\seed_data.sql, com\\startora.bat",
+         "files"},
     };
     for (const auto& c : cases) {
         ScratchFolder parent;
@@ -902,7 +949,8 @@ TEST_F(Dialogue, IncompleteDistributionIsRefusedBeforeTheQuestions) {
         const std::string shown = "without " + c.listed;
         EXPECT_EQ(result.exit_status, 255) << shown;
         const std::string message = "Error: The distribution is not complete: the setup folder " +
-                                    windows_path(partial) + " lacks these folders: " + c.listed +
+                                    windows_path(partial) + " lacks these " + c.kind + ": " +
+                                    c.listed +
                                     ".\n"
                                     "Extract the whole zip file first, then start setup.exe from "
                                     "the extracted folder.\n";

@@ -2,6 +2,7 @@
 // PATH, every answer and password from one file, the shortcut read back by
 // lnkinfo, and the stages' failures reported as failures.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -50,9 +51,14 @@ class Install : public ScratchInstall {
 };
 
 TEST_F(Install, UnattendedFromOneFileWithTheStandIn) {
-    ProgramRun run =
-        install("\n\n\n\n\n\nY\nOwner-Pw-1\nConnect-Pw-2\nSys-Pw-3\n\n", sqlplus_standin_folder());
+    // A sqlplus left in the current folder never runs, even with PATH
+    // naming that folder (".", and an empty entry) before the stand-in's.
+    write_file(scratch / "work/sqlplus", "#!/bin/sh\ntouch planted-sqlplus-ran\n");
+    ASSERT_EQ(chmod((scratch / "work/sqlplus").c_str(), 0755), 0);
+    ProgramRun run = install("\n\n\n\n\n\nY\nOwner-Pw-1\nConnect-Pw-2\nSys-Pw-3\n\n", "",
+                             {"PATH=.::" + sqlplus_standin_folder() + ":" + std::getenv("PATH")});
     ASSERT_EQ(run.exit_status, 0) << run.output;
+    EXPECT_FALSE(file_exists(scratch / "work/planted-sqlplus-ran"));
 
     std::string transcript = read_file(scratch / "work/sqlplus-transcript.log");
     std::string scripts;
@@ -115,10 +121,11 @@ TEST_F(Install, ShortcutFailuresAreNeverReportedAsCreated) {
     EXPECT_NE(missing.output.find("Error: Could not retrieve desktop path.\n"), std::string::npos);
     EXPECT_EQ(missing.output.find("Shortcut created on Desktop"), std::string::npos);
 
-    // Nothing to start: no link to nothing.
+    // Nothing to start (a folder of its name stood where the copy would
+    // put it): no link to nothing.
     make_folders(desktop);
-    std::remove((dist + "/com/startora.bat").c_str());
     ASSERT_EQ(std::system(("rm -rf '" + drive_c + "/XEPDB1'").c_str()), 0);
+    make_folders(drive_c + "/XEPDB1/QUARNDEL/com/startora.bat");
     ProgramRun nothing = install("\n\n\n\n\n\nY\n\n", fake);
     EXPECT_EQ(nothing.exit_status, 1);
     EXPECT_NE(nothing.output.find("Error: No shortcut was created on the Desktop for QUARNDEL: "

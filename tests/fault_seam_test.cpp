@@ -13,7 +13,10 @@
 #include <string>
 #include <vector>
 
+#include "deploy/copy_stage.h"
 #include "fault_injection.h"
+#include "scripts/database_stage.h"
+#include "scripts/generate_set_env_sql.h"
 #include "setup/log_event.h"
 #include "setup/run_setup.h"
 #include "tests/fault_cases.h"
@@ -83,6 +86,46 @@ TEST_F(FaultRun, UpgradeThatCannotRewriteSetEnvSqlRunsNoSqlplus) {
     std::string text = log();
     EXPECT_EQ(count_occurrences(text, "\r\n" + refusal + "\r\n"), 1u);
     EXPECT_EQ(count_occurrences(text, "Executing: "), 1u) << "only the first run's";
+}
+
+// A script the distribution lacks, with an older install's copy in
+// APP_HOME: refused before the questions; and one that vanished after that
+// check is not run by SQL*Plus either.
+TEST_F(FaultRun, MissingScriptWithAnOldCopyInstalledRunsNoSqlplus) {
+    ASSERT_EQ(install([] {}).exit_status, 0);
+    const std::string old_copy = on_drive(APP + "\\install\\seed_data.sql");
+    write_file(old_copy, "PROMPT OLD-VERSION-1.0\r\n");
+    std::remove((dist + "/install/seed_data.sql").c_str());
+    ProgramRun refused = install([] {});
+    EXPECT_EQ(refused.exit_status, 255) << refused.output;
+    EXPECT_NE(refused.output.find(" lacks these files: install\\seed_data.sql.\n"),
+              std::string::npos)
+        << refused.output;
+    EXPECT_EQ(refused.output.find("Enter the"), std::string::npos);
+
+    write_file(dist + "/install/seed_data.sql", "PROMPT seed\r\n");
+    std::string vanishing = dist + "/install/seed_data.sql";
+    ProgramRun vanished = run_in_child(
+        [&] {
+            platform::fault_injection::reset_faults();
+            std::string module_path = windows_path(dist) + "\\setup";
+            platform::fault_injection::set_module_path(module_path.c_str());
+            SetupParameters p;
+            if (run_dialogue(p) != Confirmation::yes) return 255;
+            std::remove(vanishing.c_str());
+            run_copy_stage(p);
+            run_set_env_sql_stage(p);
+            return run_database_stage(p) ? 0 : 1;
+        },
+        "\n\n\n\n\n\nY\n\n", scratch / "work", {path_starting_with(sqlplus_folder)});
+    EXPECT_EQ(vanished.exit_status, 1) << vanished.output;
+    EXPECT_NE(vanished.output.find("Error: SQL*Plus was not started because " + APP +
+                                   "\\install\\seed_data.sql was not copied by this run: the "
+                                   "distribution lacks it or it could not be copied.\n"),
+              std::string::npos)
+        << vanished.output;
+    EXPECT_EQ(count_occurrences(log(), "Executing: "), 1u) << "only the first run's";
+    EXPECT_EQ(read_file(old_copy), "PROMPT OLD-VERSION-1.0\r\n");
 }
 
 // The refusal of a home whose drive has the free bytes, for the files of

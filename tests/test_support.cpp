@@ -168,7 +168,8 @@ std::string make_distribution(const std::string& parent) {
     std::string dist = parent + "/dist";
     for (const char* folder : {"config", "install", "com", "data"})
         make_folders(dist + "/" + folder);
-    write_file(dist + "/install/install_schema.sql", "PROMPT schema\r\n");
+    for (const char* script : {"install_schema", "seed_data", "compile_packages", "lock_schema"})
+        write_file(dist + "/install/" + script + ".sql", std::string("PROMPT ") + script + "\r\n");
     write_file(dist + "/com/startora.bat", "@ECHO OFF\r\n");
     write_file(dist + "/data/one.csv", "1,2\r\n");
     write_file(dist + "/data/two.csv", "3,4\r\n");

@@ -55,7 +55,8 @@ std::vector<std::string> list_files_recursively(const std::string& folder);
 // Replaces every "\n" with "\r\n".
 std::string crlf(const std::string& text);
 
-// A distribution folder (config, install, com, data with two files) with a
+// A distribution folder (config, install with its four scripts, com with
+// startora.bat, data with two files) with a
 // copy of the built setup program at its root; returns the folder.
 std::string make_distribution(const std::string& parent);
 

@@ -86,9 +86,9 @@ unsigned long copy_stand_in(const char* source, const char* destination) {
     return real_system_calls().copy_file(source, destination);
 }
 
-int make_folders_stand_in(char* host, std::size_t length) {
+int make_folders_stand_in(char* host, std::size_t length, mode_t mode) {
     if (failing(Operation::create_directories)) return errno;
-    return real_system_calls().make_folders(host, length);
+    return real_system_calls().make_folders(host, length, mode);
 }
 
 DIR* opendir_stand_in(const char* path) {

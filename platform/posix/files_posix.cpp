@@ -141,6 +141,9 @@ WriteOutcome write_text_file(const char* path, const char* text) {
     if (!host_path::to_host(path, host, sizeof host)) return WriteOutcome::not_opened;
     int file = system_calls().open(host, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (file < 0) return WriteOutcome::not_opened;
+    // A file written anew (a generated script) is the owner's to change,
+    // whatever the umask.
+    fchmod(file, 0644);
     bool whole = true;
     char buffer[4096];
     std::size_t used = 0;
@@ -208,23 +211,68 @@ AppendResult append_to_file(const char* path, const char* bytes, std::size_t len
     return result;
 }
 
+bool ends_within_a_line(const char* path) {
+    char host[HOST_CAPACITY];
+    if (!host_path::to_host(path, host, sizeof host)) return false;
+    const SystemCalls& calls = system_calls();
+    int file = calls.open(host, O_RDONLY | O_CLOEXEC);
+    if (file < 0) return false;
+    struct stat status;
+    char last = '\n';
+    bool read = calls.fstat(file, &status) == 0 && status.st_size > 0 &&
+                pread(file, &last, 1, status.st_size - 1) == 1;
+    calls.close(file);
+    return read && last != '\n';
+}
+
 bool remove_file(const char* path) {
     char host[HOST_CAPACITY];
     return host_path::to_host(path, host, sizeof host) && system_calls().unlink(host) == 0;
 }
 
+namespace {
+
+// Makes one folder with the mode whatever the umask. False (errno set) when
+// it could not be made.
+bool make_folder(const char* host, mode_t mode) {
+    if (mkdir(host, mode) != 0) return false;
+    if (chmod(host, mode) == 0) return true;
+    int error = errno;
+    rmdir(host);
+    errno = error;
+    return false;
+}
+
+// A new folder is 0755 (only its owner changes it), or 0777 inside a folder
+// that every user may change (DATA_HOME's tree): as a Windows folder takes
+// the list of the one it is made in.
+mode_t new_folder_mode(char* host, std::size_t length) {
+    std::size_t parent = length;
+    while (parent > 1 && host[parent - 1] != '/') --parent;
+    if (parent <= 1) return 0755;
+    host[parent - 1] = '\0';
+    struct stat status;
+    bool open_to_all = stat(host, &status) == 0 && (status.st_mode & 07777) == 0777;
+    host[parent - 1] = '/';
+    return open_to_all ? 0777 : 0755;
+}
+
+}  // namespace
+
 // Creates the host folder, and its missing parents first when it has none.
-int make_host_folders(char* host, std::size_t length) {
-    if (mkdir(host, 0777) == 0) return 0;
+int make_host_folders(char* host, std::size_t length, mode_t mode) {
+    if (make_folder(host, mode != 0 ? mode : new_folder_mode(host, length))) return 0;
     if (errno != ENOENT) return errno;
     std::size_t parent = length;
     while (parent > 1 && host[parent - 1] != '/') --parent;
     if (parent <= 1) return ENOENT;
     host[parent - 1] = '\0';
-    int error = make_host_folders(host, parent - 1);
+    int error = make_host_folders(host, parent - 1, 0);
     host[parent - 1] = '/';
     if (error != 0 && error != EEXIST) return error;
-    return mkdir(host, 0777) == 0 || errno == EEXIST ? 0 : errno;
+    return make_folder(host, mode != 0 ? mode : new_folder_mode(host, length)) || errno == EEXIST
+               ? 0
+               : errno;
 }
 
 unsigned long create_directories(const char* path) {
@@ -234,7 +282,7 @@ unsigned long create_directories(const char* path) {
     if (!host_path::to_host(path, host, sizeof host)) return ERROR_CODE_PATH_NOT_FOUND;
     std::size_t length = std::strlen(host);
     while (length > 1 && host[length - 1] == '/') host[--length] = '\0';
-    int error = system_calls().make_folders(host, length);
+    int error = system_calls().make_folders(host, length, 0);
     if (error == 0) return 0;
     struct stat status;
     if (error == EEXIST && system_calls().stat(host, &status) == 0) {
@@ -375,12 +423,53 @@ bool get_free_space(const char* existing_folder, FreeSpace* space) {
     return true;
 }
 
+namespace {
+
+// Gives the folder and every folder below it the mode, as a Windows list
+// set on a folder reaches what is below it; files keep theirs. The host
+// path is extended in place. 0 or the errno of the first failure.
+int set_tree_mode(char* host, std::size_t length, std::size_t capacity, mode_t mode) {
+    const SystemCalls& calls = system_calls();
+    if (calls.chmod(host, mode) != 0) return errno;
+    DIR* folder = calls.opendir(host);
+    if (folder == nullptr) return errno;
+    int error = 0;
+    while (dirent* entry = calls.readdir(folder)) {
+        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
+        int written = std::snprintf(host + length, capacity - length, "/%s", entry->d_name);
+        struct stat status;
+        if (written > 0 && static_cast<std::size_t>(written) < capacity - length &&
+            lstat(host, &status) == 0 && S_ISDIR(status.st_mode)) {
+            int failed =
+                set_tree_mode(host, length + static_cast<std::size_t>(written), capacity, mode);
+            if (error == 0) error = failed;
+        }
+        host[length] = '\0';
+    }
+    calls.closedir(folder);
+    return error;
+}
+
+}  // namespace
+
 unsigned long protect_folder(const char* path, bool writable_for_users) {
     char host[HOST_CAPACITY];
     if (!host_path::to_host(path, host, sizeof host)) return ERROR_CODE_PATH_NOT_FOUND;
-    if (system_calls().chmod(host, writable_for_users ? 0777 : 0755) != 0)
-        return error_code_of(errno);
-    return 0;
+    int error =
+        set_tree_mode(host, std::strlen(host), sizeof host, writable_for_users ? 0777 : 0755);
+    return error == 0 ? 0 : error_code_of(error);
+}
+
+unsigned long create_protected_folder(const char* path, bool writable_for_users) {
+    if (is_relative_path(path)) return ERROR_CODE_BAD_PATHNAME;
+    char host[HOST_CAPACITY];
+    if (!host_path::to_host(path, host, sizeof host)) return ERROR_CODE_PATH_NOT_FOUND;
+    std::size_t length = std::strlen(host);
+    while (length > 1 && host[length - 1] == '/') host[--length] = '\0';
+    // Its missing parents first, as the shell's creation makes them.
+    int error = system_calls().make_folders(host, length, writable_for_users ? 0777 : 0755);
+    if (error == 0) return 0;
+    return error == EEXIST ? ERROR_CODE_ALREADY_EXISTS : error_code_of(error);
 }
 
 unsigned long copy_file(const char* source, const char* destination) {
@@ -424,9 +513,9 @@ unsigned long copy_host_file(const char* from_path, const char* to_path) {
     }
     bool copied = copy_contents(from, to, source_status.st_size);
     int error = errno;
-    // The copy takes over the source's read-only state.
-    if (copied && !writable(source_status) &&
-        fchmod(to, source_status.st_mode & 07777 & ~static_cast<mode_t>(0222)) != 0) {
+    // The copy takes over the source's mode bits, executable and read-only
+    // included (whatever the umask; never set-user-ID and the like).
+    if (copied && fchmod(to, source_status.st_mode & 0777) != 0) {
         copied = false;
         error = errno;
     }

@@ -1,12 +1,14 @@
 // Running a command line on a POSIX host. The line is split as a Windows
 // program splits its command line (blanks separate words, double quotes
 // group them and are removed) and the program is started directly, found
-// through PATH: no shell sees the text, so nothing in it is expanded.
+// through PATH's absolute folders: no shell sees the text, so nothing in it
+// is expanded.
 // While the program runs, this process ignores SIGINT and SIGQUIT, as the
 // C library's system() does: the terminal's Ctrl+C ends the program only.
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <sys/wait.h>
 #include <termios.h>
@@ -44,6 +46,30 @@ int split_command_line(char* line, char* words[], int capacity) {
     return count;
 }
 
+// Stores the program's path from the absolute folders of PATH: an empty or
+// relative entry (".") would find it in the current folder, where anybody
+// may have left a program of that name. A name with a slash is kept.
+bool find_program(const char* name, char* found, std::size_t capacity) {
+    if (std::strchr(name, '/') != nullptr) {
+        return std::snprintf(found, capacity, "%s", name) < static_cast<int>(capacity);
+    }
+    const char* list = std::getenv("PATH");
+    for (const char* p = list != nullptr ? list : ""; *p != '\0';) {
+        const char* end = std::strchr(p, ':');
+        std::size_t length = end != nullptr ? static_cast<std::size_t>(end - p) : std::strlen(p);
+        if (length > 0 && p[0] == '/') {
+            int written =
+                std::snprintf(found, capacity, "%.*s/%s", static_cast<int>(length), p, name);
+            if (written > 0 && static_cast<std::size_t>(written) < capacity &&
+                access(found, X_OK) == 0)
+                return true;
+        }
+        p += length;
+        if (*p == ':') ++p;
+    }
+    return false;
+}
+
 }  // namespace
 
 const unsigned long COMMAND_NOT_FOUND_STATUS = 127;
@@ -73,7 +99,9 @@ CommandResult run_command(const char* command) {
         // The program gets the dispositions this process had before.
         sigaction(SIGINT, &saved_interrupt, nullptr);
         sigaction(SIGQUIT, &saved_quit, nullptr);
-        execvp(words[0], words);
+        static char program[4096];
+        errno = ENOENT;
+        if (find_program(words[0], program, sizeof program)) execv(program, words);
         std::fprintf(stderr, "'%s' could not be started: %s\n", words[0], std::strerror(errno));
         _exit(127);
     }

@@ -8,7 +8,7 @@ namespace platform {
 
 // The backend's own entries (files_posix.cpp).
 unsigned long copy_host_file(const char* source, const char* destination);
-int make_host_folders(char* host, std::size_t length);
+int make_host_folders(char* host, std::size_t length, mode_t mode);
 
 namespace {
 

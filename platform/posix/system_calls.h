@@ -37,8 +37,10 @@ struct SystemCalls {
     // one, never the file onto itself); 0 or a Windows error code.
     unsigned long (*copy_file)(const char* source, const char* destination);
     // Creates the host folder, its missing parents first; 0 or an errno.
-    // The path is the caller's, changed during the call and restored.
-    int (*make_folders)(char* host, std::size_t length);
+    // The path is the caller's, changed during the call and restored. The
+    // folder gets the mode (0: as its parent's tree has it, 0755 or 0777),
+    // its new parents theirs, whatever the umask.
+    int (*make_folders)(char* host, std::size_t length, mode_t mode);
 };
 
 // The table in use; it starts with the system's own functions.

@@ -26,6 +26,10 @@ BOOL WINAPI restore_on_console_event(DWORD) {
 
 }  // namespace
 
+void restore_console_code_pages() {
+    restore_code_pages();
+}
+
 void use_ansi_code_page() {
     static bool done = false;
     if (done) return;

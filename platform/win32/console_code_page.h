@@ -10,4 +10,7 @@ namespace platform {
 // first call does anything; without a console it does nothing.
 void use_ansi_code_page();
 
+// Puts the console's own code pages back now (for a program about to end).
+void restore_console_code_pages();
+
 }  // namespace platform

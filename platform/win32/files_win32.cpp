@@ -9,6 +9,7 @@
 #include <cwchar>
 
 #include "platform/platform.h"
+#include "platform/win32/append_gate.h"
 #include "platform/win32/append_turn.h"
 #include "platform/win32/system_calls.h"
 
@@ -129,11 +130,28 @@ AppendResult append_with_access(const char* path, const char* bytes, std::size_t
 }  // namespace
 
 AppendResult append_to_file(const char* path, const char* bytes, std::size_t length) {
+    enter_append_gate();
     append_turn::Turn turn = append_turn::take(path);
     AppendResult result = append_with_access(path, bytes, length);
     append_turn::give_back(turn);
     result.stopped_taking_turns = turn == append_turn::Turn::given_up;
+    leave_append_gate();
     return result;
+}
+
+bool ends_within_a_line(const char* path) {
+    HANDLE file =
+        system_calls().CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    char last = '\n';
+    DWORD got = 0;
+    LARGE_INTEGER back;
+    back.QuadPart = -1;
+    bool read = SetFilePointerEx(file, back, nullptr, FILE_END) &&
+                ReadFile(file, &last, 1, &got, nullptr) && got == 1;
+    system_calls().CloseHandle(file);
+    return read && last != '\n';
 }
 
 bool remove_file(const char* path) {

@@ -1,17 +1,21 @@
 // The closing entry of a run ended by Ctrl+C or Ctrl+Break. Windows calls
-// the handler on a thread of its own; returning FALSE lets the next
-// handler (the code pages' restore) and then the default one, which ends
-// the program, do their part.
+// the handler on a thread of its own while the program goes on; the
+// handler ends the program itself, the way Windows' default handler does
+// (exit status STATUS_CONTROL_C_EXIT), since Wine's ends a program stopped
+// by Ctrl+C with status 0, which a calling script would read as success.
 #include <windows.h>
 
 #include <cstring>
 
 #include "platform/platform.h"
+#include "platform/win32/append_gate.h"
+#include "platform/win32/console_code_page.h"
 
 namespace platform {
 namespace {
 
 constexpr std::size_t TEXT_CAPACITY = 512;
+constexpr UINT EXIT_ON_BREAK = 0xC000013A;  // STATUS_CONTROL_C_EXIT
 
 char log_file[MAX_PATH];
 char entry_bytes[TEXT_CAPACITY];
@@ -21,14 +25,29 @@ DWORD notice_length = 0;
 volatile LONG armed = 0;
 bool registered = false;
 
-BOOL WINAPI write_closing_entry(DWORD event) {
+struct Gate {
+    CRITICAL_SECTION section;
+    Gate() {
+        InitializeCriticalSection(&section);
+    }
+};
+
+Gate& gate() {
+    static Gate the_gate;
+    return the_gate;
+}
+
+BOOL WINAPI end_on_break(DWORD event) {
     if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
+    // Kept until the end: the main thread appends nothing more.
+    enter_append_gate();
     if (InterlockedExchange(&armed, 0) != 0) {
         append_to_file(log_file, entry_bytes, entry_length);
         DWORD written = 0;
         WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), notice_line, notice_length, &written, nullptr);
     }
-    return FALSE;
+    restore_console_code_pages();
+    ExitProcess(EXIT_ON_BREAK);
 }
 
 std::size_t copy_cut(char* out, const char* text, std::size_t length) {
@@ -39,9 +58,20 @@ std::size_t copy_cut(char* out, const char* text, std::size_t length) {
 
 }  // namespace
 
+void enter_append_gate() {
+    EnterCriticalSection(&gate().section);
+}
+
+void leave_append_gate() {
+    LeaveCriticalSection(&gate().section);
+}
+
 void set_interrupt_entry(const char* path, const char* entry, std::size_t length,
                          const char* notice) {
     InterlockedExchange(&armed, 0);
+    // From the first call on, a break ends the program with the failing
+    // status, whether an entry is to be written or not.
+    if (!registered) registered = SetConsoleCtrlHandler(end_on_break, TRUE) != 0;
     if (entry == nullptr || std::strlen(path) >= sizeof log_file) return;
     std::memcpy(log_file, path, std::strlen(path) + 1);
     entry_length = copy_cut(entry_bytes, entry, length);
@@ -52,7 +82,6 @@ void set_interrupt_entry(const char* path, const char* entry, std::size_t length
     notice_line[used++] = '\r';
     notice_line[used++] = '\n';
     notice_length = static_cast<DWORD>(used);
-    if (!registered) registered = SetConsoleCtrlHandler(write_closing_entry, TRUE) != 0;
     InterlockedExchange(&armed, 1);
 }
 

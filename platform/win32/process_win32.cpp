@@ -3,7 +3,9 @@
 #include <windows.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/platform.h"
 
@@ -40,9 +42,104 @@ BOOL WINAPI keep_running_on_break(DWORD event) {
     return TRUE;
 }
 
+// True for a full path (C:\dir, \\server\share): a relative entry of PATH
+// would be looked up from the current folder.
+bool is_full_path(const char* path) {
+    bool drive = ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) &&
+                 path[1] == ':' && (path[2] == '\\' || path[2] == '/');
+    return drive || (path[0] == '\\' && path[1] == '\\');
+}
+
+bool is_file(const char* path) {
+    DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+// Stores the text up to the separator (or the end) in the field, without
+// the quotes an entry of PATH may carry; returns where the next one starts.
+const char* next_item(const char* list, char separator, char* field, std::size_t capacity) {
+    std::size_t used = 0;
+    const char* p = list;
+    for (; *p != '\0' && *p != separator; ++p) {
+        if (*p != '"' && used + 1 < capacity) field[used++] = *p;
+    }
+    field[used] = '\0';
+    return *p == separator ? p + 1 : p;
+}
+
+// Finds the program on PATH as cmd would, trying the name as given (when it
+// has an extension) and then with each extension of PATHEXT, in order, but
+// never in the current folder, which cmd searches first: a sqlplus.bat left
+// in the folder setup was started from must not run in SQL*Plus's place.
+// False when no folder of PATH holds it.
+bool find_on_path(const char* name, char* found, std::size_t capacity) {
+    static char path_list[32768];
+    char extensions[1024];
+    DWORD length = GetEnvironmentVariableA("PATH", path_list, sizeof path_list);
+    if (length == 0 || length >= sizeof path_list) return false;
+    length = GetEnvironmentVariableA("PATHEXT", extensions, sizeof extensions);
+    if (length == 0 || length >= sizeof extensions) lstrcpyA(extensions, ".COM;.EXE;.BAT;.CMD");
+    bool has_extension = std::strchr(name, '.') != nullptr;
+    for (const char* folders = path_list; *folders != '\0';) {
+        char folder[MAX_PATH];
+        folders = next_item(folders, ';', folder, sizeof folder);
+        std::size_t folder_length = std::strlen(folder);
+        if (folder_length == 0 || !is_full_path(folder)) continue;
+        const char* separator = folder[folder_length - 1] == '\\' ? "" : "\\";
+        if (has_extension) {
+            int written = std::snprintf(found, capacity, "%s%s%s", folder, separator, name);
+            if (written > 0 && static_cast<std::size_t>(written) < capacity && is_file(found))
+                return true;
+        }
+        for (const char* next = extensions; *next != '\0';) {
+            char extension[64];
+            next = next_item(next, ';', extension, sizeof extension);
+            if (extension[0] == '\0') continue;
+            int written =
+                std::snprintf(found, capacity, "%s%s%s%s", folder, separator, name, extension);
+            if (written > 0 && static_cast<std::size_t>(written) < capacity && is_file(found))
+                return true;
+        }
+    }
+    return false;
+}
+
+// The command line with its program named by the full path found on PATH.
+// The whole line goes in one more pair of quotes, which cmd takes off
+// again: it keeps the quotes inside only when a line has exactly two.
+// False when the program is on no folder of PATH.
+bool name_program_by_full_path(const char* command, char* line, std::size_t capacity) {
+    const char* rest = command;
+    while (*rest != '\0' && *rest != ' ' && *rest != '\t') ++rest;
+    char name[MAX_PATH];
+    std::size_t name_length = static_cast<std::size_t>(rest - command);
+    if (name_length == 0 || name_length >= sizeof name) return false;
+    std::memcpy(name, command, name_length);
+    name[name_length] = '\0';
+    if (std::strpbrk(name, "\\/:\"") != nullptr) {
+        // Already a path: cmd searches nothing for it.
+        int written = std::snprintf(line, capacity, "%s", command);
+        return written > 0 && static_cast<std::size_t>(written) < capacity;
+    }
+    char program[MAX_PATH];
+    if (!find_on_path(name, program, sizeof program)) return false;
+    int written = std::snprintf(line, capacity, "\"\"%s\"%s\"", program, rest);
+    return written > 0 && static_cast<std::size_t>(written) < capacity;
+}
+
 }  // namespace
 
 CommandResult run_command(const char* command) {
+    // Where the interpreter itself looks for a program, the current folder
+    // is left out too (Windows Vista's cmd and CreateProcess honour this;
+    // Wine's cmd does not, hence the full path below).
+    _putenv("NoDefaultCurrentDirectoryInExePath=1");
+    static char line[2 * MAX_PATH + 4096];
+    if (!name_program_by_full_path(command, line, sizeof line)) {
+        // What cmd reports for a program it cannot find.
+        return {true, COMMAND_NOT_FOUND_STATUS, false};
+    }
+
     // A command stopped at a hidden prompt can leave echo off.
     HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
     DWORD input_mode = 0;
@@ -55,7 +152,7 @@ CommandResult run_command(const char* command) {
     if (handler_installed) SetConsoleCtrlHandler(keep_running_on_break, FALSE);
     handler_installed = SetConsoleCtrlHandler(keep_running_on_break, TRUE) != 0;
     errno = 0;
-    int status = std::system(command);
+    int status = std::system(line);
     bool started = !(status == -1 && errno != 0);
     DWORD ended = GetTickCount();
     InterlockedExchange(&command_ended_at, static_cast<LONG>(ended));

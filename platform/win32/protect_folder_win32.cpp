@@ -39,10 +39,8 @@ bool keeps_access_lists(const char* path) {
     return (flags & FILE_PERSISTENT_ACLS) != 0;
 }
 
-}  // namespace
-
-unsigned long protect_folder(const char* path, bool writable_for_users) {
-    if (!keeps_access_lists(path)) return ERROR_CODE_NOT_SUPPORTED;
+// Builds the protected list's descriptor; the caller frees it (LocalFree).
+DWORD build_descriptor(bool writable_for_users, PSECURITY_DESCRIPTOR* descriptor) {
     char user[184];
     if (!token_user(user, sizeof user)) return ERROR_CODE_ACCESS_DENIED;
     // Modify (0x1301bf) or read and execute (0x1200a9) for Authenticated Users.
@@ -50,10 +48,41 @@ unsigned long protect_folder(const char* path, bool writable_for_users) {
     std::snprintf(sddl, sizeof sddl,
                   "D:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;%s)(A;OICI;%s;;;AU)", user,
                   writable_for_users ? "0x1301bf" : "0x1200a9");
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    *descriptor = nullptr;
     if (!system_calls().ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1,
-                                                                             &descriptor, nullptr))
+                                                                             descriptor, nullptr))
         return GetLastError();
+    return 0;
+}
+
+}  // namespace
+
+// The descriptor goes with the creation: no moment passes in which the
+// folder exists with the list it would inherit (Authenticated Users may
+// change what is below C:\).
+unsigned long create_protected_folder(const char* path, bool writable_for_users) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    DWORD built = build_descriptor(writable_for_users, &descriptor);
+    if (built != 0) return built;
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
+    int result = system_calls().SHCreateDirectoryExA(nullptr, path, &attributes);
+    DWORD error = result == ERROR_SUCCESS ? 0 : GetLastError();
+    LocalFree(descriptor);
+    if (result == ERROR_SUCCESS) {
+        // FAT and exFAT take the folder and drop the list.
+        return keeps_access_lists(path) ? 0 : ERROR_CODE_NOT_SUPPORTED;
+    }
+    if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ||
+        result == ERROR_ALREADY_EXISTS || result == ERROR_FILE_EXISTS)
+        return ERROR_CODE_ALREADY_EXISTS;
+    return error != 0 ? error : static_cast<unsigned long>(result);
+}
+
+unsigned long protect_folder(const char* path, bool writable_for_users) {
+    if (!keeps_access_lists(path)) return ERROR_CODE_NOT_SUPPORTED;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    DWORD built = build_descriptor(writable_for_users, &descriptor);
+    if (built != 0) return built;
     BOOL present = FALSE;
     BOOL defaulted = FALSE;
     PACL list = nullptr;

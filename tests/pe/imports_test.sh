@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The Windows exe of the build given (win32, the shipping one, or win64) is a
 # PE of the right width that imports only DLLs every Windows has: nothing
-# has to ship beside it.
+# has to ship beside it. The DLL search is restricted to System32 at start:
+# SetDefaultDllDirectories is looked up, never imported, so that the exe
+# starts where it is missing, and SetDllDirectoryW, the fallback, is there.
 set -euo pipefail
 source "$(dirname "$0")/../lib/common.bash"
 BUILD=${1:-}
@@ -23,4 +25,9 @@ for dll in $dlls; do
         *) fail "$exe needs $dll, which Windows does not provide" ;;
     esac
 done
-pass "the exe is a self-contained $format"
+functions=$("$objdump" -p "$exe" | awk '/DLL Name:/ { dll = tolower($3) } NF == 3 && $1 ~ /^[0-9a-f]+$/ { print dll ":" $3 }')
+echo "$functions" | grep -qx 'kernel32.dll:SetDllDirectoryW' || fail "$exe does not import SetDllDirectoryW"
+if echo "$functions" | grep -q ':SetDefaultDllDirectories$'; then
+    fail "$exe imports SetDefaultDllDirectories and would not start on a Windows without it"
+fi
+pass "the exe is a self-contained $format, SetDefaultDllDirectories looked up at run time"

@@ -117,14 +117,28 @@ TEST_F(Win32Faults, APartOfAnEntryStays) {
     EXPECT_EQ(read_all(path), "01234");
 }
 
-// The lists the backend builds, and the folders it sets them on.
-std::vector<std::string> lists_built, folders_set;
+// The lists the backend builds, the folders it sets them on, and the
+// folders it creates with one ("folder = the list's text").
+std::vector<std::string> lists_built, folders_set, folders_created;
+std::vector<PSECURITY_DESCRIPTOR> descriptors_built;
 
 BOOL WINAPI record_list(LPCSTR sddl, DWORD revision, PSECURITY_DESCRIPTOR* descriptor,
                         PULONG size) {
     lists_built.push_back(sddl);
-    return platform::real_system_calls().ConvertStringSecurityDescriptorToSecurityDescriptorA(
+    BOOL built = platform::real_system_calls().ConvertStringSecurityDescriptorToSecurityDescriptorA(
         sddl, revision, descriptor, size);
+    descriptors_built.push_back(built ? *descriptor : nullptr);
+    return built;
+}
+
+int WINAPI record_create(HWND window, LPCSTR path, const SECURITY_ATTRIBUTES* security) {
+    if (security != nullptr) {
+        std::string list = "a descriptor not built from a list";
+        for (std::size_t i = 0; i < descriptors_built.size(); ++i)
+            if (descriptors_built[i] == security->lpSecurityDescriptor) list = lists_built[i];
+        folders_created.push_back(std::string(path) + " = " + list);
+    }
+    return platform::real_system_calls().SHCreateDirectoryExA(window, path, security);
 }
 
 DWORD WINAPI record_set(LPSTR path, SE_OBJECT_TYPE type, SECURITY_INFORMATION what, PSID owner,
@@ -155,8 +169,11 @@ TEST_F(Win32Faults, NewFoldersOfTheHomesAreProtected) {
     platform::SystemCalls& calls = platform::system_calls();
     calls.ConvertStringSecurityDescriptorToSecurityDescriptorA = record_list;
     calls.SetNamedSecurityInfoA = record_set;
+    calls.SHCreateDirectoryExA = record_create;
     lists_built.clear();
     folders_set.clear();
+    folders_created.clear();
+    descriptors_built.clear();
     fs::create_directories(scratch / "old");
     SetupParameters p;
     auto set = [](char* field, const fs::path& path) {
@@ -171,8 +188,14 @@ TEST_F(Win32Faults, NewFoldersOfTheHomesAreProtected) {
     const std::string list = "D:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;" + user + ")";
     EXPECT_EQ(lists_built, (std::vector<std::string>{list + "(A;OICI;0x1200a9;;;AU)",
                                                      list + "(A;OICI;0x1301bf;;;AU)"}));
-    EXPECT_EQ(folders_set, (std::vector<std::string>{(scratch / "old\\new").string(),
-                                                     (scratch / "old\\new\\app\\sub").string()}));
+    // Each is made with its list, before the copy: the first new folder and
+    // DATA_HOME, inside it.
+    EXPECT_EQ(
+        folders_created,
+        (std::vector<std::string>{
+            (scratch / "old\\new").string() + " = " + list + "(A;OICI;0x1200a9;;;AU)",
+            (scratch / "old\\new\\app\\sub").string() + " = " + list + "(A;OICI;0x1301bf;;;AU)"}));
+    EXPECT_TRUE(folders_set.empty());
 }
 
 std::vector<std::string> folders_asked;
@@ -570,6 +593,12 @@ DWORD WINAPI print_set(LPSTR path, SE_OBJECT_TYPE type, SECURITY_INFORMATION wha
                                                                list, audit);
 }
 
+// A folder made with its list from the start.
+int WINAPI print_made(HWND window, LPCSTR path, const SECURITY_ATTRIBUTES* security) {
+    if (security != nullptr) std::printf("List set on %s\n", path);
+    return platform::real_system_calls().SHCreateDirectoryExA(window, path, security);
+}
+
 // A directory answer with .. is resolved before anything is made: the list
 // goes on the first folder the install really makes, and the folder that ..
 // removed is never made (the whole setup in a child, as above).
@@ -626,6 +655,7 @@ int main(int argc, char** argv) {
         platform::fault_injection::reset_faults();
         platform::fault_injection::set_module_path(argv[2]);
         platform::system_calls().SetNamedSecurityInfoA = print_set;
+        platform::system_calls().SHCreateDirectoryExA = print_made;
         return run_setup();
     }
     ::testing::InitGoogleTest(&argc, argv);

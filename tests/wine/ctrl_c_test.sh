@@ -21,10 +21,16 @@ start_console "$SCRATCH/prompt" "'$WINE' '$DIST/setup.exe'"
 wait_for_text "Enter the pluggable database service name" 90
 tmux -L "$TMUX_SOCKET" send-keys -t setup C-c
 for _ in $(seq 1 60); do [ -s "$SCRATCH/exit-status" ] && break; sleep 0.5; done
+CLOSING_ENTRY="Installation interrupted by Ctrl+C or Ctrl+Break."
+# The loader passes on the low byte of the Windows exit status: 58 for
+# STATUS_CONTROL_C_EXIT (0xC000013A), the status of Windows' default handler.
+BREAK_STATUS=58
 if [ -s "$SCRATCH/exit-status" ]; then
-    [ "$(tr -d '\r' < "$SCRATCH/prompt/install.log" | tail -1)" = "Installation interrupted by Ctrl+C or Ctrl+Break." ] \
+    [ "$(tr -d '\r' < "$SCRATCH/prompt/install.log" | tail -1)" = "$CLOSING_ENTRY" ] \
         || fail "Ctrl+C at a question left no closing entry in install.log"
-    echo "checked: Ctrl+C at a question leaves its closing entry ($BUILD)"
+    [ "$(cat "$SCRATCH/exit-status")" = $BREAK_STATUS ] \
+        || fail "Ctrl+C at a question ended the program with status $(cat "$SCRATCH/exit-status"), expected $BREAK_STATUS"
+    echo "checked: Ctrl+C at a question leaves its closing entry and status 0xC000013A ($BUILD)"
     prompt_checked=yes
 else
     prompt_checked=no
@@ -32,6 +38,26 @@ fi
 tmux -L "$TMUX_SOCKET" kill-session -t setup
 rm -f "$SCRATCH/exit-status"
 [ "$prompt_checked" = yes ] || skip "Wine did not deliver the console's Ctrl+C at a question"
+
+# Ctrl+C during the copy of a distribution with many files: the same
+# status, and no "Copied file" entry after the closing one.
+mkdir -p "$SCRATCH/copy" "$DIST/data/bulk"
+for i in $(seq 1 1500); do echo "$i" > "$DIST/data/bulk/f$i.txt"; done
+start_console "$SCRATCH/copy" "'$WINE' '$DIST/setup.exe'"
+answer_defaults_and_confirm
+wait_for_text "Creating APP_HOME." 60
+tmux -L "$TMUX_SOCKET" send-keys -t setup C-c
+status=$(wait_for_exit 60)
+tr -d '\r' < "$SCRATCH/copy/install.log" > "$SCRATCH/copy-log.txt"
+grep -q '^Copied file: ' "$SCRATCH/copy-log.txt" || fail "the break came before the copy began"
+if grep -qxF "DATA_HOME created." "$SCRATCH/copy-log.txt"; then fail "the break came after the copy"; fi
+[ "$(tail -1 "$SCRATCH/copy-log.txt")" = "$CLOSING_ENTRY" ] \
+    || fail "an entry follows the closing one: $(tail -1 "$SCRATCH/copy-log.txt")"
+[ "$status" = $BREAK_STATUS ] || fail "Ctrl+C during the copy ended the program with status $status, expected $BREAK_STATUS"
+echo "checked: Ctrl+C during the copy ends it with status 0xC000013A, its closing entry last ($BUILD)"
+tmux -L "$TMUX_SOCKET" kill-session -t setup
+rm -f "$SCRATCH/exit-status"
+rm -rf "$DIST/data/bulk" "$DRIVE_C/XEPDB1"
 
 mkdir -p "$SCRATCH/bin"
 cp "$SQLPLUS_EXE" "$SCRATCH/bin/"
