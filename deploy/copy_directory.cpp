@@ -61,13 +61,9 @@ int copy_entry(const char* source, const char* destination, long row, const char
     if (!entry.has_exact_name) {
         // The name only describes the entry: a path made from it would name
         // another file (or none), so it is neither read nor written.
-        write_format(
-            "\nError: Not copied, its name cannot be spelled in this system's code page: "
-            "%s\\%s\n",
-            shown(0, source), shown(1, entry.name));
-        log_event(
-            "Error: Not copied, its name cannot be spelled in this system's code page: %s\\%s",
-            shown(0, source), shown(1, entry.name));
+        report(OnConsole::after_line_break,
+               "Error: Not copied, its name cannot be spelled in this system's code page: %s\\%s",
+               shown(0, source), shown(1, entry.name));
         char described[PATH_CAPACITY];
         if (!compose_text(described, sizeof described, "%s\\%s", destination, entry.name))
             note_copy_failure(destination);
@@ -87,27 +83,22 @@ int copy_entry(const char* source, const char* destination, long row, const char
                      shown(1, entry.name));
         compose_text(destination_shown, sizeof destination_shown, "%s\\%s", shown(0, destination),
                      shown(1, entry.name));
-        write_format("\nError: Path too long, not copied: %s -> %s\n", source_shown,
-                     destination_shown);
-        log_event("Error: Path too long, not copied: %s -> %s", source_shown, destination_shown);
+        report(OnConsole::after_line_break, "Error: Path too long, not copied: %s -> %s",
+               source_shown, destination_shown);
         note_copy_failure(destination);
         return 1;
     }
     if (entry.is_directory) {
         if (copy_root != nullptr && platform::same_file(source_path, copy_root)) {
-            write_format("\nSkipped folder %s: it is the destination of this copy.\n",
-                         shown(0, source_path));
-            log_event("Skipped folder %s: it is the destination of this copy.",
-                      shown(0, source_path));
+            report(OnConsole::after_line_break,
+                   "Skipped folder %s: it is the destination of this copy.", shown(0, source_path));
             return 0;
         }
         return copy_level(source_path, destination_path, row, copy_root);
     }
     if (platform::copy_file(source_path, destination_path) != 0) {
-        write_format("\nError copying file: %s -> %s\n", shown(0, source_path),
-                     shown(1, destination_path));
-        log_event("Error copying file: %s -> %s", shown(0, source_path),
-                  shown(1, destination_path));
+        report(OnConsole::after_line_break, "Error copying file: %s -> %s", shown(0, source_path),
+               shown(1, destination_path));
         note_copy_failure(destination_path);
         return 1;
     }
@@ -132,16 +123,14 @@ int copy_level(const char* source, const char* destination, long row, const char
 
     char pattern[PATH_CAPACITY];
     if (!compose_text(pattern, sizeof pattern, "%s\\*", source)) {
-        write_format("Error: Could not open source directory %s\n", shown(0, source));
-        log_event("Error: Could not open source directory %s", shown(0, source));
+        report(OnConsole::line, "Error: Could not open source directory %s", shown(0, source));
         note_copy_failure(destination);
         return 1;
     }
     platform::DirectoryEntry entry;
     platform::DirectoryScan* scan = platform::find_first_entry(pattern, &entry);
     if (scan == nullptr) {
-        write_format("Error: Could not open source directory %s\n", shown(0, source));
-        log_event("Error: Could not open source directory %s", shown(0, source));
+        report(OnConsole::line, "Error: Could not open source directory %s", shown(0, source));
         note_copy_failure(destination);
         return 1;
     }
@@ -150,8 +139,7 @@ int copy_level(const char* source, const char* destination, long row, const char
 
     scan = platform::find_first_entry(pattern, &entry);
     if (scan == nullptr) {
-        write_format("Error: Could not open source directory %s\n", shown(0, source));
-        log_event("Error: Could not open source directory %s", shown(0, source));
+        report(OnConsole::line, "Error: Could not open source directory %s", shown(0, source));
         note_copy_failure(destination);
         return 1;
     }

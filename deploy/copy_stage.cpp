@@ -6,6 +6,7 @@
 #include "setup/console_output.h"
 #include "setup/home_folders.h"
 #include "setup/log_event.h"
+#include "setup/setup_parameters.h"
 #include "setup/run_record.h"
 #include "setup/windows_path.h"
 
@@ -13,7 +14,7 @@
 
 namespace {
 
-constexpr std::size_t FOLDER_CAPACITY = 260;
+constexpr std::size_t FOLDER_CAPACITY = PATH_CAPACITY;
 
 // Stores the first folder of the path (the path itself included) that does
 // not exist now; empty when all do or it will not fit. The root of a drive
@@ -27,7 +28,7 @@ void first_missing_folder(const char* path, char* field) {
         if (end < length && path[end] != '\\') continue;
         std::memcpy(field, path, end);
         field[end] = '\0';
-        if (end > start && !platform::stat_is_directory(field)) return;
+        if (end > start && !platform::is_directory(field)) return;
     }
     field[0] = '\0';
 }
@@ -39,8 +40,7 @@ bool still_safe(const char* home, HomeKind kind) {
     if (home_folders_safe(home, kind, &unsafe)) return true;
     char text[UNSAFE_FOLDER_TEXT_CAPACITY];
     describe_unsafe_folder(unsafe, text, sizeof text);
-    write_format("Error: Nothing is copied: %s\n\n", text);
-    log_event("Error: Nothing is copied: %s", text);
+    report(OnConsole::with_empty_line, "Error: Nothing is copied: %s", text);
     return false;
 }
 
@@ -62,29 +62,25 @@ bool nothing_copied(const SetupParameters& p, bool app_too) {
 bool create_and_protect(const char* folder, bool writable_for_users, bool* told_no_lists,
                         bool* taken) {
     if (folder[0] == '\0') return true;
-    unsigned long code = platform::stat_is_directory(folder)
+    unsigned long code = platform::is_directory(folder)
                              ? platform::ERROR_CODE_ALREADY_EXISTS
                              : platform::create_protected_folder(folder, writable_for_users);
     if (code == platform::ERROR_CODE_ALREADY_EXISTS && taken != nullptr) {
-        write_format(
-            "Error: %s was made by someone else after the directory was checked; "
-            "nothing is copied into it.\n\n",
-            folder);
-        log_event(
-            "Error: %s was made by someone else after the directory was checked; nothing "
-            "is copied into it.",
-            folder);
+        report(OnConsole::with_empty_line,
+               "Error: %s was made by someone else after the directory was checked; nothing "
+               "is copied into it.",
+               folder);
         *taken = true;
         return false;
     }
     if (code == platform::ERROR_CODE_ALREADY_EXISTS) {
-        if (!platform::stat_is_directory(folder)) return true;  // a file of its name
+        if (!platform::is_directory(folder)) return true;  // a file of its name
         code = platform::protect_folder(folder, writable_for_users);
     }
     if (code == 0) return true;
     // The list could not be made: the folder is made without it, or not at all.
     if (code != platform::ERROR_CODE_NOT_SUPPORTED) platform::create_directories(folder);
-    if (!platform::stat_is_directory(folder)) return true;
+    if (!platform::is_directory(folder)) return true;
     if (code == platform::ERROR_CODE_NOT_SUPPORTED) {
         if (!*told_no_lists) {
             write_format(
@@ -96,9 +92,8 @@ bool create_and_protect(const char* folder, bool writable_for_users, bool* told_
         *told_no_lists = true;
         return true;
     }
-    write_format("Error: Could not set the access control list of %s (Error Code: %lu)\n\n", folder,
-                 code);
-    log_event("Error: Could not set the access control list of %s (Error Code: %lu)", folder, code);
+    report(OnConsole::with_empty_line,
+           "Error: Could not set the access control list of %s (Error Code: %lu)", folder, code);
     return false;
 }
 
@@ -120,8 +115,7 @@ bool copy_home(const char* label, const char* source, const char* destination) {
     write_format("Creating %s. Copying files from %s to %s...\n", label, shown_source, destination);
     int errors = copy_directory(source, destination, bar_row());
     if (errors == 0) {
-        write_format("%s created.\n\n", label);
-        log_event("%s created.", label);
+        report(OnConsole::with_empty_line, "%s created.", label);
         return true;
     }
     write_format("Error: %s was not completely created: %d errors. %s\n\n", label, errors,

@@ -36,20 +36,15 @@ constexpr std::size_t SHOWN_CAPACITY = 8 * PATH_CAPACITY + 1;
 void report_unreadable(const char* folder) {
     char shown[SHOWN_CAPACITY];
     spell_control_characters(shown, sizeof shown, folder);
-    write_format(
-        "Error: Could not read the folder %s, so the paths of the distribution cannot "
-        "be measured.\n",
-        shown);
-    log_event(
-        "Error: Could not read the folder %s, so the paths of the distribution cannot be "
-        "measured.",
-        shown);
+    report(OnConsole::line,
+           "Error: Could not read the folder %s, so the paths of the distribution cannot be "
+           "measured.",
+           shown);
 }
 
 // Measures one folder; relative is the length of its path below the root
 // (0 for the root itself).
-bool measure_level(const char* folder, std::size_t relative, std::size_t* longest,
-                   TreeSize* size) {
+bool measure_level(const char* folder, std::size_t relative, std::size_t* longest, TreeSize* size) {
     char pattern[PATH_CAPACITY];
     platform::DirectoryEntry entry;
     platform::DirectoryScan* scan = nullptr;
@@ -72,14 +67,10 @@ bool measure_level(const char* folder, std::size_t relative, std::size_t* longes
             char shown_name[SHOWN_CAPACITY];
             spell_control_characters(shown_folder, sizeof shown_folder, folder);
             spell_control_characters(shown_name, sizeof shown_name, entry.name);
-            write_format(
-                "Error: The path %s\\%s is longer than %u characters, so the paths of "
-                "the distribution cannot be measured.\n",
-                shown_folder, shown_name, static_cast<unsigned>(PATH_CAPACITY - 1));
-            log_event(
-                "Error: The path %s\\%s is longer than %u characters, so the paths of the "
-                "distribution cannot be measured.",
-                shown_folder, shown_name, static_cast<unsigned>(PATH_CAPACITY - 1));
+            report(OnConsole::line,
+                   "Error: The path %s\\%s is longer than %u characters, so the paths of the "
+                   "distribution cannot be measured.",
+                   shown_folder, shown_name, static_cast<unsigned>(PATH_CAPACITY - 1));
             readable = false;
             break;
         }

@@ -13,31 +13,25 @@ void report_failure(const platform::ShortcutResult& result, const char* name) {
     unsigned code = static_cast<unsigned>(result.code);
     switch (result.failed_step) {
         case platform::ShortcutStep::com_initialisation:
-            write_format("Error: Failed to initialize COM. HRESULT: 0x%X\n", code);
-            log_event("Error: Failed to initialize COM. HRESULT: 0x%X", code);
+            report(OnConsole::line, "Error: Failed to initialize COM. HRESULT: 0x%X", code);
             break;
         case platform::ShortcutStep::object_creation:
-            write_format("Error: Could not create the shell link object. HRESULT: 0x%X\n", code);
-            log_event("Error: Could not create the shell link object. HRESULT: 0x%X", code);
+            report(OnConsole::line, "Error: Could not create the shell link object. HRESULT: 0x%X",
+                   code);
             break;
         case platform::ShortcutStep::interface_lookup:
-            write_format("Error: Could not get the shell link's file interface. HRESULT: 0x%X\n",
-                         code);
-            log_event("Error: Could not get the shell link's file interface. HRESULT: 0x%X", code);
+            report(OnConsole::line,
+                   "Error: Could not get the shell link's file interface. HRESULT: 0x%X", code);
             break;
         case platform::ShortcutStep::desktop_lookup:
-            print_line("Error: Could not retrieve desktop path.");
-            log_event("Error: Could not retrieve desktop path.");
+            report(OnConsole::line, "Error: Could not retrieve desktop path.");
             break;
         case platform::ShortcutStep::link_path_too_long:
-            write_format("Error: The shortcut path for %s.lnk is too long.\n", name);
-            log_event("Error: The shortcut path for %s.lnk is too long.", name);
+            report(OnConsole::line, "Error: The shortcut path for %s.lnk is too long.", name);
             break;
         case platform::ShortcutStep::save:
-            write_format("Error: Could not save the shortcut %s (Error Code: 0x%X)\n",
-                         result.link_path, code);
-            log_event("Error: Could not save the shortcut %s (Error Code: 0x%X)", result.link_path,
-                      code);
+            report(OnConsole::line, "Error: Could not save the shortcut %s (Error Code: 0x%X)",
+                   result.link_path, code);
             break;
         case platform::ShortcutStep::saved: break;
     }
@@ -62,28 +56,24 @@ bool run_shortcut_stage(const SetupParameters& p) {
     compose_text(target, sizeof target, "%s\\com\\startora.bat", p.APP_HOME);
     compose_text(working_directory, sizeof working_directory, "%s\\com", p.APP_HOME);
     // A shortcut to a file that is not there would only fail when clicked.
-    if (!platform::same_file(target, target) || platform::stat_is_directory(target)) {
-        write_format("Error: No shortcut was created on the Desktop for %s: %s does not exist.\n",
-                     p.APP_OWNER, target);
-        log_event("Error: No shortcut was created on the Desktop for %s: %s does not exist.",
-                  p.APP_OWNER, target);
+    unsigned long long size = 0;
+    if (!platform::get_file_size(target, &size)) {
+        report(OnConsole::line,
+               "Error: No shortcut was created on the Desktop for %s: %s does not exist.",
+               p.APP_OWNER, target);
         return false;
     }
     // One this run did not bring may be anyone's.
     if (copy_failed_at(target)) {
-        write_format(
-            "Error: No shortcut was created on the Desktop for %s: %s was not copied by this "
-            "run.\n",
-            p.APP_OWNER, target);
-        log_event(
-            "Error: No shortcut was created on the Desktop for %s: %s was not copied by "
-            "this run.",
-            p.APP_OWNER, target);
+        report(OnConsole::line,
+               "Error: No shortcut was created on the Desktop for %s: %s was not copied by "
+               "this run.",
+               p.APP_OWNER, target);
         return false;
     }
     if (!create_shortcut_on_desktop(target, working_directory, p.APP_OWNER)) {
-        write_format("Error: No shortcut was created on the Desktop for %s.\n", p.APP_OWNER);
-        log_event("Error: No shortcut was created on the Desktop for %s.", p.APP_OWNER);
+        report(OnConsole::line, "Error: No shortcut was created on the Desktop for %s.",
+               p.APP_OWNER);
         return false;
     }
     write_format("Shortcut created on Desktop: %s.lnk\n", p.APP_OWNER);

@@ -8,7 +8,7 @@
 bool directory_exists(const char* path) {
     std::size_t length = std::strlen(path);
     if (length > 0 && path[length - 1] == '\\' && length != root_length(path)) return false;
-    return platform::stat_is_directory(path);
+    return platform::is_directory(path);
 }
 
 bool path_valid(const char* path) {

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "input/answer_checks.h"
-#include "input/drive_room.h"
+#include "deploy/drive_room.h"
 #include "input/prompt_string.h"
 #include "input/read_answer.h"
 #include "platform/platform.h"
@@ -147,10 +147,10 @@ bool accept_directory(char* answer, char* result, std::size_t result_capacity, c
     }
     if (failed) return false;
 
-    char trimmed[260];
+    char trimmed[PATH_CAPACITY];
     copy_text(trimmed, sizeof trimmed, answer);
     trim_whitespace(trimmed);
-    char root[260];
+    char root[PATH_CAPACITY];
     if (!make_app_path(trimmed, root, sizeof root, service, owner) ||
         (rules.root_fits != nullptr && !rules.root_fits(root))) {
         write_text(

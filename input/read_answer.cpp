@@ -15,8 +15,8 @@ int looked_count = 0;
 int looked_next = 0;
 bool start_seen = false;
 bool utf16_mark = false;
-bool utf8_answers = false;      // a UTF-8 mark was seen: the answers are UTF-8
-bool unspellable = false;       // the last refusal: a character the code page lacks
+bool utf8_answers = false;  // a UTF-8 mark was seen: the answers are UTF-8
+bool unspellable = false;   // the last refusal: a character the code page lacks
 
 int next_byte() {
     if (looked_next < looked_count) return looked_at[looked_next++];
@@ -151,8 +151,7 @@ LineRead read_answer_line(char* field, std::size_t capacity) {
 void refuse_not_text() {
     const char* message = unspellable ? NOT_SPELLABLE_MESSAGE : NOT_TEXT_MESSAGE;
     write_text("\n");
-    print_line(message);
-    log_event("%s", message);
+    report(OnConsole::line, "%s", message);
 }
 
 bool discard_rest_of_line() {

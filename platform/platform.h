@@ -71,8 +71,8 @@ void write_cells(long row, long column, const char* text, const unsigned short* 
 // Stores the full path of the running executable. False when it cannot be had.
 bool get_module_path(char* field, std::size_t capacity);
 
-// The runtime's file status query: true when the path names a directory.
-bool stat_is_directory(const char* path);
+// True when the path names an existing directory (the runtime's file status query).
+bool is_directory(const char* path);
 
 // True when both paths name the same existing file or folder.
 bool same_file(const char* first, const char* second);

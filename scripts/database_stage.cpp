@@ -11,8 +11,7 @@
 namespace {
 
 void say_not_started(const char* reason, const char* path) {
-    write_format("Error: SQL*Plus was not started because %s %s.\n", path, reason);
-    log_event("Error: SQL*Plus was not started because %s %s.", path, reason);
+    report(OnConsole::line, "Error: SQL*Plus was not started because %s %s.", path, reason);
 }
 
 // SQL*Plus runs set_env.sql and the distribution's scripts from APP_HOME:
@@ -58,27 +57,25 @@ bool run_database_stage(const SetupParameters& p) {
         print_line("SQL Script auto_install.sql created.");
         log_event("SQL script auto_install.sql created.");
     } else {
-        print_line("Error: SQL script auto_install.sql was not written.");
-        log_event("Error: SQL script auto_install.sql was not written.");
+        report(OnConsole::line, "Error: SQL script auto_install.sql was not written.");
     }
 
     print_line("Creating database objects.");
     if (!written) {
         // SQL*Plus would only stop at its own prompt on a missing script.
-        print_line("Error: SQL*Plus was not started because auto_install.sql is missing.");
-        log_event("Error: SQL*Plus was not started because auto_install.sql is missing.");
+        report(OnConsole::line,
+               "Error: SQL*Plus was not started because auto_install.sql is missing.");
         return false;
     }
     if (!scripts_are_this_runs(p)) return false;
     char command[PATH_CAPACITY];
     make_database_command(p.APP_HOME, command, sizeof command);
-    write_format("Executing: %s\n", command);
-    log_event("Executing: %s", command);
+    report(OnConsole::line, "Executing: %s", command);
 
     platform::CommandResult run = platform::run_command(command);
     if (!run.started) {
-        print_line("Error: The command could not be run. The database objects were not created.");
-        log_event("Error: The command could not be run. The database objects were not created.");
+        report(OnConsole::line,
+               "Error: The command could not be run. The database objects were not created.");
         return false;
     }
     const unsigned long status = run.exit_status;
@@ -92,14 +89,10 @@ bool run_database_stage(const SetupParameters& p) {
     }
     if (run.interrupted) {
         // SQL*Plus may have stopped in the middle of its prompt's line.
-        write_format(
-            "\nError: SQL*Plus was interrupted by Ctrl+C or Ctrl+Break (exit status %s). The "
-            "database objects may not have been created.\n",
-            shown);
-        log_event(
-            "Error: SQL*Plus was interrupted by Ctrl+C or Ctrl+Break (exit status %s). The "
-            "database objects may not have been created.",
-            shown);
+        report(OnConsole::after_line_break,
+               "Error: SQL*Plus was interrupted by Ctrl+C or Ctrl+Break (exit status %s). The "
+               "database objects may not have been created.",
+               shown);
         return false;
     }
     if (status == 0) {
@@ -107,12 +100,9 @@ bool run_database_stage(const SetupParameters& p) {
         return true;
     }
     if (status == platform::COMMAND_NOT_FOUND_STATUS) {
-        print_line(
-            "Error: sqlplus (SQL*Plus) was not found. It must be on PATH; Oracle Express "
-            "installs it. The database objects were not created.");
-        log_event(
-            "Error: sqlplus (SQL*Plus) was not found. It must be on PATH; Oracle Express "
-            "installs it. The database objects were not created.");
+        report(OnConsole::line,
+               "Error: sqlplus (SQL*Plus) was not found. It must be on PATH; Oracle Express "
+               "installs it. The database objects were not created.");
         return false;
     }
     write_format(

@@ -27,7 +27,6 @@ bool write_script_file(const char* path, const char* text) {
 
 bool report_script(bool written, const char* created_text, const char* not_written_text) {
     const char* text = written ? created_text : not_written_text;
-    print_line(text);
-    log_event("%s", text);
+    report(OnConsole::line, "%s", text);
     return written;
 }

@@ -3,6 +3,8 @@
 
 #include <cstddef>
 
+#include "setup/setup_parameters.h"
+
 // Formats into the field, storing at most capacity - 1 characters and
 // always terminating it. Returns true when the whole text fit.
 bool compose_text(char* field, std::size_t capacity, const char* format, ...)
@@ -20,4 +22,4 @@ bool contains_any_of(const char* text, const char* characters);
 void spell_control_characters(char* field, std::size_t capacity, const char* text);
 
 // Room for any path of 259 characters with every one of them spelled.
-constexpr std::size_t SPELLED_PATH_CAPACITY = 8 * 260 + 1;
+constexpr std::size_t SPELLED_PATH_CAPACITY = 8 * PATH_CAPACITY + 1;

@@ -26,7 +26,7 @@ void find_missing(const char* source_dir, char* missing, const char** kind) {
     for (const char* name : DISTRIBUTION_FOLDERS) {
         char path[PATH_CAPACITY];
         if (!compose_text(path, sizeof path, "%s\\%s", source_dir, name) ||
-            !platform::stat_is_directory(path))
+            !platform::is_directory(path))
             add_to_list(missing, name);
     }
     if (missing[0] != '\0') return;

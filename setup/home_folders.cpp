@@ -34,7 +34,7 @@ bool folder_safe(const char* folder, platform::FolderRule rule, UnsafeFolder* un
 bool existing_folder_safe(const char* home, const char* name, UnsafeFolder* unsafe) {
     char folder[PATH_CAPACITY];
     return !compose_text(folder, sizeof folder, "%s\\%s", home, name) ||
-           !platform::stat_is_directory(folder) ||
+           !platform::is_directory(folder) ||
            folder_safe(folder, platform::FolderRule::app_home, unsafe);
 }
 
@@ -53,7 +53,7 @@ bool home_folders_safe(const char* home, HomeKind kind, UnsafeFolder* unsafe) {
         if (end == 0 || home[end - 1] == '\\' || end >= sizeof folder) continue;
         std::memcpy(folder, home, end);
         folder[end] = '\0';
-        if (!platform::stat_is_directory(folder)) return true;
+        if (!platform::is_directory(folder)) return true;
         if (end < length) {
             if (!folder_safe(folder, above, unsafe)) return false;
         } else if (kind == HomeKind::data) {

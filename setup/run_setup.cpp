@@ -81,8 +81,7 @@ void add_to_list(char* list, std::size_t capacity, const char* name) {
 }
 
 int abandon() {
-    print_line("Installation abandoned.");
-    log_event("Installation abandoned.");
+    report(OnConsole::line, "Installation abandoned.");
     log_on_interrupt(nullptr);
     return EXIT_ABANDONED;
 }
@@ -121,18 +120,16 @@ bool collect_parameters(SetupParameters& p, const DistributionSize& size) {
     print_line("Do not end with a \\ unless specifying just the drive root e.g. D:\\ ");
     print_line("You may include spaces and ampersands & in the APP_HOME path. ");
     print_line("Do not include quotes \" ");
-    const DirectoryRules app_rules = {false,
-                                      APP_DIRECTORY_REFUSED_CHARACTERS,
-                                      app_home_fits,
-                                      "APP_HOME",
-                                      "",
-                                      size.longest_path,
-                                      p.SOURCE_DIR,
-                                      &size.tree,
-                                      nullptr,
-                                      nullptr,
-                                      nullptr,
-                                      HomeKind::app};
+    DirectoryRules app_rules;
+    app_rules.reject_special = false;
+    app_rules.refused_characters = APP_DIRECTORY_REFUSED_CHARACTERS;
+    app_rules.root_fits = app_home_fits;
+    app_rules.home_name = "APP_HOME";
+    app_rules.home_suffix = "";
+    app_rules.longest_below_home = size.longest_path;
+    app_rules.source = p.SOURCE_DIR;
+    app_rules.size = &size.tree;
+    app_rules.kind = HomeKind::app;
     if (!prompt_directory("Enter the app installation directory path", p.APP_DIRECTORY,
                           sizeof p.APP_DIRECTORY, "C:\\", p.APP_HOME, sizeof p.APP_HOME,
                           p.DBSERVICE, p.APP_OWNER, app_rules)) {
@@ -149,18 +146,19 @@ bool collect_parameters(SetupParameters& p, const DistributionSize& size) {
     print_line("Do not include quotes \". ");
     // With the default answers DATA_HOME is APP_HOME\data: the data folder
     // is already counted there, and its second copy only replaces files.
-    const DirectoryRules data_rules = {true,
-                                       DATA_DIRECTORY_REFUSED_CHARACTERS,
-                                       data_home_fits,
-                                       "DATA_HOME",
-                                       "\\data",
-                                       size.longest_data_path,
-                                       p.SOURCE_DATA_DIR,
-                                       &size.data,
-                                       p.APP_HOME,
-                                       p.SOURCE_DIR,
-                                       &size.tree,
-                                       HomeKind::data};
+    DirectoryRules data_rules;
+    data_rules.reject_special = true;
+    data_rules.refused_characters = DATA_DIRECTORY_REFUSED_CHARACTERS;
+    data_rules.root_fits = data_home_fits;
+    data_rules.home_name = "DATA_HOME";
+    data_rules.home_suffix = "\\data";
+    data_rules.longest_below_home = size.longest_data_path;
+    data_rules.source = p.SOURCE_DATA_DIR;
+    data_rules.size = &size.data;
+    data_rules.earlier_home = p.APP_HOME;
+    data_rules.earlier_source = p.SOURCE_DIR;
+    data_rules.earlier_size = &size.tree;
+    data_rules.kind = HomeKind::data;
     if (!prompt_directory("Enter the data directory path", p.DATA_DIRECTORY,
                           sizeof p.DATA_DIRECTORY, "C:\\", p.DATA_HOME, sizeof p.DATA_HOME,
                           p.DBSERVICE, p.APP_OWNER, data_rules)) {
@@ -180,8 +178,8 @@ Confirmation run_dialogue(SetupParameters& p) {
     display_intro();
 
     if (!get_current_directory(p.SOURCE_DIR, sizeof p.SOURCE_DIR)) {
-        print_line("Error: Could not determine the folder this setup program was started from.");
-        log_event("Error: Could not determine the folder this setup program was started from.");
+        report(OnConsole::line,
+               "Error: Could not determine the folder this setup program was started from.");
         return Confirmation::no;
     }
     char source[SPELLED_PATH_CAPACITY];

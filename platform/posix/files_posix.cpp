@@ -94,7 +94,7 @@ bool get_module_path(char* field, std::size_t capacity) {
     return host_path::to_windows(host, field, capacity);
 }
 
-bool stat_is_directory(const char* path) {
+bool is_directory(const char* path) {
     char host[HOST_CAPACITY];
     struct stat status;
     return host_path::to_host(path, host, sizeof host) && system_calls().stat(host, &status) == 0 &&

@@ -23,7 +23,7 @@ bool get_desktop_folder(char* folder, std::size_t capacity) {
         user = entry->pw_name;
     }
     int length = std::snprintf(folder, capacity, "C:\\users\\%s\\Desktop", user);
-    return length > 0 && static_cast<std::size_t>(length) < capacity && stat_is_directory(folder);
+    return length > 0 && static_cast<std::size_t>(length) < capacity && is_directory(folder);
 }
 
 }  // namespace

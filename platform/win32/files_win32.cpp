@@ -52,7 +52,7 @@ bool get_module_path(char* field, std::size_t capacity) {
     return true;
 }
 
-bool stat_is_directory(const char* path) {
+bool is_directory(const char* path) {
     struct _stat status;
     return system_calls().stat(path, &status) == 0 && (status.st_mode & _S_IFDIR) != 0;
 }

@@ -1,4 +1,4 @@
-#include "input/drive_room.h"
+#include "deploy/drive_room.h"
 
 #include "platform/platform.h"
 #include "setup/bounded_text.h"
@@ -29,7 +29,7 @@ void add_replaced(const char* source, const char* home, unsigned long long unit,
         unsigned long long size = 0;
         if (!entry.is_directory) {
             if (platform::get_file_size(to, &size)) *bytes += rounded(size, unit);
-        } else if (platform::stat_is_directory(to)) {
+        } else if (platform::is_directory(to)) {
             add_replaced(from, to, unit, bytes);
         }
     } while (platform::find_next_entry(scan, &entry));
@@ -41,14 +41,14 @@ void add_replaced(const char* source, const char* home, unsigned long long unit,
 unsigned long long measure_replaced(const char* source, const char* home,
                                     unsigned long long allocation_unit) {
     unsigned long long bytes = 0;
-    if (platform::stat_is_directory(home)) add_replaced(source, home, allocation_unit, &bytes);
+    if (platform::is_directory(home)) add_replaced(source, home, allocation_unit, &bytes);
     return bytes;
 }
 
 bool nearest_existing_folder(const char* path, char* folder, std::size_t capacity) {
     if (!copy_text(folder, capacity, path)) return false;
     char parent[PATH_CAPACITY];
-    while (!platform::stat_is_directory(folder)) {
+    while (!platform::is_directory(folder)) {
         if (!parent_folder(folder, parent, sizeof parent)) return false;
         copy_text(folder, capacity, parent);
     }
