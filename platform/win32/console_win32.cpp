@@ -123,15 +123,22 @@ int read_input_byte() {
 void write_output(const char* text, std::size_t length) {
     use_ansi_code_page();
     HANDLE output = output_handle();
-    if (is_console(output) && console.write_text(text, length)) return;
-    const char* start = text;
+    // Whether output is a console is asked once: its handle stays the same
+    // for the whole run, and each question is a call to the system.
+    static const bool to_console = is_console(output);
+    if (to_console && console.write_text(text, length)) return;
+    // Redirected: CR LF line breaks, in as few writes as the buffer allows.
+    char buffer[4096];
+    DWORD used = 0;
     for (std::size_t i = 0; i < length; ++i) {
-        if (text[i] != '\n') continue;
-        write_all(output, start, static_cast<DWORD>(text + i - start));
-        write_all(output, "\r\n", 2);
-        start = text + i + 1;
+        if (used + 2 > sizeof buffer) {
+            write_all(output, buffer, used);
+            used = 0;
+        }
+        if (text[i] == '\n') buffer[used++] = '\r';
+        buffer[used++] = text[i];
     }
-    write_all(output, start, static_cast<DWORD>(text + length - start));
+    write_all(output, buffer, used);
 }
 
 bool get_cursor_row(long* row) {
