@@ -201,13 +201,14 @@ TEST(WindowsPath, ComparesWithoutRegardToCase) {
 
 // The stale-script check matches the failed copies however the folders of
 // the distribution spell their letters.
+// (The record is the process's: paths no other test's run uses, on Q:.)
 TEST(RunRecord, MatchesFailedCopiesWithoutRegardToCase) {
-    note_copy_failure("C:\\XEPDB1\\QUARNDEL\\Install\\seed_data.sql");
-    EXPECT_TRUE(copy_failed_at("c:\\xepdb1\\quarndel\\install"));
-    EXPECT_FALSE(copy_failed_at("C:\\XEPDB1\\QUARNDEL\\config"));
-    EXPECT_FALSE(copy_failed_at("C:\\XEPDB1\\QUARNDEL\\Installer"));
-    note_script_written("C:\\XEPDB1\\QUARNDEL\\config\\set_env.sql");
-    EXPECT_TRUE(script_written("C:\\xepdb1\\QUARNDEL\\CONFIG\\set_env.sql"));
+    note_copy_failure("Q:\\RECORD\\QUARNDEL\\Install\\seed_data.sql");
+    EXPECT_TRUE(copy_failed_at("q:\\record\\quarndel\\install"));
+    EXPECT_FALSE(copy_failed_at("Q:\\RECORD\\QUARNDEL\\config"));
+    EXPECT_FALSE(copy_failed_at("Q:\\RECORD\\QUARNDEL\\Installer"));
+    note_script_written("Q:\\RECORD\\QUARNDEL\\config\\set_env.sql");
+    EXPECT_TRUE(script_written("Q:\\record\\QUARNDEL\\CONFIG\\set_env.sql"));
 }
 
 TEST(BoundedText, NeverOverflowsAndAlwaysTerminates) {

@@ -178,7 +178,12 @@ PY
 
 runs=0
 copied_before=0
-umask 000  # the modes do not come from the umask
+# Natively the modes must not come from the umask. Under Wine the folders a
+# run makes below its protected first one (which on Windows inherit its
+# list) get their Unix mode from the umask, and Wine reads a list back from
+# that mode: a 0777 folder would read as one every user may change, and the
+# rerun would rightly refuse it.
+[ "$BUILD" != linux ] || umask 000
 if [ "$BUILD" = linux ]; then
     mkfifo "$DIST/data/zz-pipe"
 else

@@ -10,7 +10,7 @@
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 use_build "${1:-}"
-PLANTED_DLL="$ROOT/build/$BUILD/tests-wine/planted_dll.dll"
+PLANTED_DLL="$PRESET_TREES/$BUILD/tests-wine/planted_dll.dll"
 [ -f "$PLANTED_DLL" ] || skip "$PLANTED_DLL is missing; the $BUILD preset builds it"
 
 start_scratch
