@@ -182,7 +182,7 @@ void ConsoleModel::note_text_end(const char* text, std::size_t length) {
 bool ConsoleModel::go_to(Place place) {
     if (cursor_known_ && cursor_.line == place.line && cursor_.column == place.column) return true;
     long long first = top();
-    if (!device_.move(static_cast<long>(cursor_.line - first), cursor_.column,
+    if (!device_.move(static_cast<long>(cursor_.line - first),
                       static_cast<long>(place.line - first), place.column))
         return false;
     cursor_ = place;

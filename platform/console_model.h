@@ -39,6 +39,9 @@ struct ConsoleReading {
     bool utf8 = false;  // cells are UTF-8 sequences, not bytes
 };
 
+// How often gathered redraws reach the console at most, in milliseconds.
+constexpr long long CONSOLE_PUSH_INTERVAL_MS = 50;
+
 // The raw operations of one console. Rows are buffer rows; a row outside
 // the buffer is one that has scrolled away above it or is still to come.
 class ConsoleDevice {
@@ -47,9 +50,9 @@ class ConsoleDevice {
     virtual bool read(ConsoleReading* reading) = 0;
     // Writes the bytes at the cursor.
     virtual void write(const char* text, std::size_t length) = 0;
-    // Moves the cursor from where it stands to the row and column, false
-    // when it cannot go there (then it stays).
-    virtual bool move(long from_row, long from_column, long row, long column) = 0;
+    // Moves the cursor from the row it stands on to the row and column,
+    // false when it cannot go there (then it stays).
+    virtual bool move(long from_row, long row, long column) = 0;
     // Puts the cells on the row from column 0 on, the cursor left where it
     // is. False when the console cannot (they are then written as text).
     virtual bool write_row(long row, const char* text, const unsigned short* attributes,

@@ -48,7 +48,7 @@ class MemoryConsole : public platform::ConsoleDevice {
             }
         }
     }
-    bool move(long from_row, long, long row, long column) override {
+    bool move(long from_row, long row, long column) override {
         if (terminal_) {
             if (row < from_row) {
                 y_ = std::max(0L, y_ - (from_row - row));

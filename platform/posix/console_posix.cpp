@@ -28,8 +28,6 @@
 namespace platform {
 namespace {
 
-constexpr long PUSH_INTERVAL_MS = 50;
-
 // On Windows a closed pipe on standard output (setup < answers | head -2)
 // only makes the writes fail; here it would end the program with SIGPIPE
 // halfway through the install. So the signal is ignored from the start:
@@ -82,7 +80,7 @@ class Terminal final : public ConsoleDevice {
         write_raw(text, length);
     }
 
-    bool move(long from_row, long, long row, long column) override {
+    bool move(long from_row, long row, long column) override {
         std::string out;
         char move[32];
         long delta = row - from_row;
@@ -124,7 +122,8 @@ class Terminal final : public ConsoleDevice {
     long long push_interval_ms() override {
         static long interval = [] {
             const char* value = std::getenv("SETUP_CONSOLE_PUSH_MS");
-            return value != nullptr && value[0] != '\0' ? std::atol(value) : PUSH_INTERVAL_MS;
+            return value != nullptr && value[0] != '\0' ? std::atol(value)
+                                                        : CONSOLE_PUSH_INTERVAL_MS;
         }();
         return interval;
     }

@@ -18,7 +18,6 @@
 namespace platform {
 namespace {
 
-constexpr DWORD PUSH_INTERVAL_MS = 50;
 constexpr std::size_t MAX_ROW_CELLS = 128;
 
 HANDLE output_handle() {
@@ -67,7 +66,7 @@ class Win32Console final : public ConsoleDevice {
         }
     }
 
-    bool move(long, long, long row, long column) override {
+    bool move(long, long row, long column) override {
         if (row < 0 || row > 0x7FFF || column < 0 || column > 0x7FFF) return false;
         COORD position = {static_cast<SHORT>(column), static_cast<SHORT>(row)};
         return SetConsoleCursorPosition(output_handle(), position) != 0;
@@ -97,7 +96,7 @@ class Win32Console final : public ConsoleDevice {
     }
 
     long long push_interval_ms() override {
-        return PUSH_INTERVAL_MS;
+        return CONSOLE_PUSH_INTERVAL_MS;
     }
 };
 

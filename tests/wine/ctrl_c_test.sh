@@ -46,6 +46,11 @@ for i in $(seq 1 1500); do echo "$i" > "$DIST/data/bulk/f$i.txt"; done
 start_console "$SCRATCH/copy" "'$WINE' '$DIST/setup.exe'"
 answer_defaults_and_confirm
 wait_for_text "Creating APP_HOME." 60
+# The break goes once the first file is logged as copied.
+for ((i = 0; i < 600; i++)); do
+    grep -qa '^Copied file: ' "$SCRATCH/copy/install.log" 2>/dev/null && break
+    sleep 0.1
+done
 tmux -L "$TMUX_SOCKET" send-keys -t setup C-c
 status=$(wait_for_exit 60)
 tr -d '\r' < "$SCRATCH/copy/install.log" > "$SCRATCH/copy-log.txt"
