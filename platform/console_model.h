@@ -157,4 +157,8 @@ class ConsoleModel {
     } pending_;
 };
 
+// The backend's one console, on which platform.h's console operations act
+// (console.cpp). Each backend defines it.
+ConsoleModel& the_console();
+
 }  // namespace platform

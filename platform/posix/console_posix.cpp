@@ -139,6 +139,10 @@ ConsoleModel console(terminal);
 
 }  // namespace
 
+ConsoleModel& the_console() {
+    return console;
+}
+
 int read_input_byte() {
     console.catch_up();
     for (;;) {
@@ -154,23 +158,6 @@ int read_input_byte() {
 
 void write_output(const char* text, std::size_t length) {
     if (!console.write_text(text, length)) write_raw(text, length);
-}
-
-bool get_cursor_row(long* row) {
-    return console.hand_out_row(row);
-}
-
-void set_cursor_position(long row, long column) {
-    console.move_to(row, column);
-}
-
-void set_text_attribute(unsigned short attribute) {
-    console.set_attribute(attribute);
-}
-
-void write_cells(long row, long column, const char* text, const unsigned short* attributes,
-                 std::size_t count) {
-    console.write_cells(row, column, text, attributes, count);
 }
 
 }  // namespace platform

@@ -6,18 +6,17 @@
 #include <csignal>
 #include <cstring>
 
+#include "platform/interrupt_text.h"
 #include "platform/platform.h"
 #include "platform/posix/host_path.h"
 
 namespace platform {
 namespace {
 
-constexpr std::size_t TEXT_CAPACITY = 512;
-
 char host_file[4096];
-char entry_bytes[TEXT_CAPACITY];
+char entry_bytes[INTERRUPT_TEXT_CAPACITY];
 std::size_t entry_length = 0;
-char notice_line[TEXT_CAPACITY + 2];
+char notice_line[INTERRUPT_TEXT_CAPACITY + 2];
 std::size_t notice_length = 0;
 volatile std::sig_atomic_t armed = 0;
 
@@ -36,12 +35,6 @@ void write_closing_entry(int signal_number) {
     // The handler was reset to the default: the program now ends by the
     // signal, as it would have without this handler.
     raise(signal_number);
-}
-
-std::size_t copy_cut(char* out, const char* text, std::size_t length) {
-    if (length > TEXT_CAPACITY - 1) length = TEXT_CAPACITY - 1;
-    std::memcpy(out, text, length);
-    return length;
 }
 
 }  // namespace

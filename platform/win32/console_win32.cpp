@@ -42,6 +42,7 @@ void write_all(HANDLE handle, const char* text, DWORD length) {
 class Win32Console final : public ConsoleDevice {
   public:
     bool read(ConsoleReading* reading) override {
+        use_ansi_code_page();  // before the first bar: its cells are ANSI text
         CONSOLE_SCREEN_BUFFER_INFO info;
         if (!GetConsoleScreenBufferInfo(output_handle(), &info)) return false;
         reading->width = info.dwSize.X;
@@ -105,6 +106,10 @@ ConsoleModel console(device);
 
 }  // namespace
 
+ConsoleModel& the_console() {
+    return console;
+}
+
 int read_input_byte() {
     use_ansi_code_page();
     console.catch_up();
@@ -138,24 +143,6 @@ void write_output(const char* text, std::size_t length) {
         buffer[used++] = text[i];
     }
     write_all(output, buffer, used);
-}
-
-bool get_cursor_row(long* row) {
-    use_ansi_code_page();
-    return console.hand_out_row(row);
-}
-
-void set_cursor_position(long row, long column) {
-    console.move_to(row, column);
-}
-
-void set_text_attribute(unsigned short attribute) {
-    console.set_attribute(attribute);
-}
-
-void write_cells(long row, long column, const char* text, const unsigned short* attributes,
-                 std::size_t count) {
-    console.write_cells(row, column, text, attributes, count);
 }
 
 }  // namespace platform

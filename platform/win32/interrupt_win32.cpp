@@ -7,6 +7,7 @@
 
 #include <cstring>
 
+#include "platform/interrupt_text.h"
 #include "platform/platform.h"
 #include "platform/win32/append_gate.h"
 #include "platform/win32/console_code_page.h"
@@ -14,13 +15,12 @@
 namespace platform {
 namespace {
 
-constexpr std::size_t TEXT_CAPACITY = 512;
 constexpr UINT EXIT_ON_BREAK = 0xC000013A;  // STATUS_CONTROL_C_EXIT
 
 char log_file[MAX_PATH];
-char entry_bytes[TEXT_CAPACITY];
+char entry_bytes[INTERRUPT_TEXT_CAPACITY];
 std::size_t entry_length = 0;
-char notice_line[TEXT_CAPACITY + 4];
+char notice_line[INTERRUPT_TEXT_CAPACITY + 4];
 DWORD notice_length = 0;
 volatile LONG armed = 0;
 bool registered = false;
@@ -48,12 +48,6 @@ BOOL WINAPI end_on_break(DWORD event) {
     }
     restore_console_code_pages();
     ExitProcess(EXIT_ON_BREAK);
-}
-
-std::size_t copy_cut(char* out, const char* text, std::size_t length) {
-    if (length > TEXT_CAPACITY - 1) length = TEXT_CAPACITY - 1;
-    std::memcpy(out, text, length);
-    return length;
 }
 
 }  // namespace
