@@ -2,6 +2,7 @@
 // directory creation, and the file copy's rules.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,6 +13,7 @@
 #include "input/answer_checks.h"
 #include "platform/platform.h"
 #include "host_path.h"
+#include "system_calls.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -177,6 +179,16 @@ TEST_F(PosixBackend, CommandLinesSplitLikeWindowsWithoutAShell) {
     EXPECT_TRUE(run.started);
     EXPECT_EQ(run.exit_status, platform::COMMAND_NOT_FOUND_STATUS);
     EXPECT_FALSE(platform::run_command("   ").started);
+    // The start goes through the system-call table: a refused one is no run.
+    const platform::SystemCalls saved = platform::system_calls();
+    platform::system_calls().fork = []() -> pid_t {
+        errno = EAGAIN;
+        return -1;
+    };
+    run = platform::run_command("show x");
+    platform::system_calls() = saved;
+    EXPECT_FALSE(run.started);
+    EXPECT_EQ(read_file(scratch / "out"), "</><as><sysdba><@C:\\My $HOME & `x`\\a.sql>");
 }
 
 TEST_F(PosixBackend, CommandGetsDefaultCtrlCAndOursIsBackAfterTheWait) {

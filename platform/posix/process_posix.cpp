@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include "platform/platform.h"
+#include "platform/posix/system_calls.h"
 
 namespace platform {
 namespace {
@@ -94,7 +95,7 @@ CommandResult run_command(const char* command) {
     sigaction(SIGINT, &ignore, &saved_interrupt);
     sigaction(SIGQUIT, &ignore, &saved_quit);
 
-    pid_t child = fork();
+    pid_t child = system_calls().fork();
     if (child == 0) {
         // The program gets the dispositions this process had before.
         sigaction(SIGINT, &saved_interrupt, nullptr);
@@ -107,7 +108,7 @@ CommandResult run_command(const char* command) {
     }
     int status = 0;
     bool waited = child > 0;
-    while (waited && waitpid(child, &status, 0) < 0) {
+    while (waited && system_calls().waitpid(child, &status, 0) < 0) {
         if (errno != EINTR) waited = false;
     }
     sigaction(SIGINT, &saved_interrupt, nullptr);

@@ -1,5 +1,7 @@
 #include "platform/posix/shell_link.h"
 
+#include "platform/posix/system_calls.h"
+
 #include <cerrno>
 #include <atomic>
 #include <cstdint>
@@ -11,6 +13,9 @@
 #include <vector>
 
 namespace shell_link {
+
+using platform::system_calls;
+
 namespace {
 
 // The layout, all numbers little-endian:
@@ -133,7 +138,7 @@ void compose(Bytes* out, const char* target, const char* working_directory,
 
 bool write_all(int fd, const std::uint8_t* data, std::size_t size) {
     while (size > 0) {
-        ssize_t written = ::write(fd, data, size);
+        ssize_t written = system_calls().write(fd, data, size);
         if (written < 0) {
             if (errno == EINTR) continue;
             return false;
@@ -157,7 +162,7 @@ int create_temporary(const std::string& path, std::string* name) {
         std::snprintf(suffix, sizeof suffix, ".tmp%ld.%u", static_cast<long>(::getpid()),
                       counter++);
         *name = path + suffix;
-        int fd = ::open(name->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        int fd = system_calls().open(name->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST) return fd;
     }
     return -1;
@@ -187,18 +192,18 @@ bool write_shell_link(const char* host_link_path, const char* target, const char
     int fd = create_temporary(host_link_path, &temporary);
     if (fd < 0) return false;
 
-    bool ok = write_all(fd, link.data(), link.size()) && ::fsync(fd) == 0;
+    bool ok = write_all(fd, link.data(), link.size()) && system_calls().fsync(fd) == 0;
     int error = ok ? 0 : errno;
-    if (::close(fd) != 0 && ok) {
+    if (system_calls().close(fd) != 0 && ok) {
         ok = false;
         error = errno;
     }
-    if (ok && ::rename(temporary.c_str(), host_link_path) != 0) {
+    if (ok && system_calls().rename(temporary.c_str(), host_link_path) != 0) {
         ok = false;
         error = errno;
     }
     if (!ok) {
-        ::unlink(temporary.c_str());
+        system_calls().unlink(temporary.c_str());
         errno = error;
     }
     return ok;

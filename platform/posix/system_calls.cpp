@@ -2,6 +2,7 @@
 #include "platform/posix/system_calls.h"
 
 #include <fcntl.h>
+#include <cstdio>
 #include <unistd.h>
 
 namespace platform {
@@ -13,9 +14,10 @@ int make_host_folders(char* host, std::size_t length, mode_t mode);
 namespace {
 
 constexpr SystemCalls real = {
-    ::open,    ::write,   ::close,    ::fstat,   ::lseek,        ::ftruncate,
-    ::fcntl,   ::stat,    ::unlink,   ::chmod,   ::readlink,     ::statvfs,
-    ::opendir, ::readdir, ::closedir, ::fstatat, copy_host_file, make_host_folders,
+    ::open,    ::write,   ::close,        ::fstat,           ::lseek,    ::ftruncate,
+    ::fcntl,   ::stat,    ::unlink,       ::chmod,           ::readlink, ::statvfs,
+    ::opendir, ::readdir, ::closedir,     ::fstatat,         ::fsync,    ::rename,
+    ::fork,    ::waitpid, copy_host_file, make_host_folders,
 };
 
 SystemCalls in_use = real;

@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/types.h>
+#include <sys/wait.h>
 
 #include <cstddef>
 
@@ -33,6 +34,10 @@ struct SystemCalls {
     struct dirent* (*readdir)(DIR*);
     int (*closedir)(DIR*);
     int (*fstatat)(int, const char*, struct stat*, int);
+    int (*fsync)(int);
+    int (*rename)(const char*, const char*);
+    pid_t (*fork)();
+    pid_t (*waitpid)(pid_t, int*, int);
     // Copies one host file onto another (replacing it, never a read-only
     // one, never the file onto itself); 0 or a Windows error code.
     unsigned long (*copy_file)(const char* source, const char* destination);

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "platform/win32/sid_text.h"
 #include "platform/win32/system_calls.h"
 
 namespace platform {
@@ -43,29 +44,6 @@ DWORD specific_rights(DWORD mask) {
     if (mask & GENERIC_ALL) mask |= FILE_ALL_ACCESS;
     if (mask & GENERIC_WRITE) mask |= FILE_GENERIC_WRITE;
     return mask;
-}
-
-bool sid_text(PSID sid, char* field, std::size_t capacity) {
-    char* text = nullptr;
-    if (!ConvertSidToStringSidA(sid, &text)) return false;
-    int written = std::snprintf(field, capacity, "%s", text);
-    LocalFree(text);
-    return written > 0 && static_cast<std::size_t>(written) < capacity;
-}
-
-// The token's user, as a SID string. Empty when it cannot be had.
-void installing_user(char* field, std::size_t capacity) {
-    field[0] = '\0';
-    HANDLE token;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return;
-    union {
-        TOKEN_USER user;
-        unsigned char bytes[256];
-    } info;
-    DWORD length = 0;
-    bool known = GetTokenInformation(token, TokenUser, &info, sizeof info, &length) != 0;
-    CloseHandle(token);
-    if (!known || !sid_text(info.user.User.Sid, field, capacity)) field[0] = '\0';
 }
 
 bool trusted(PSID sid, const char* user) {
@@ -173,7 +151,7 @@ FolderCheck check_folder(const char* path, FolderRule rule) {
             nullptr, &list, nullptr, &descriptor) != ERROR_SUCCESS)
         return check;
     char user[184];
-    installing_user(user, sizeof user);
+    if (!running_user_sid(user, sizeof user)) user[0] = '\0';
     // No list at all: on a volume that keeps lists, every user may do
     // anything there; elsewhere (a share that gives none) nothing is told.
     if (list == nullptr && lists == Lists::kept) {

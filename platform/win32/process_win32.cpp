@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "platform/win32/system_calls.h"
 
 namespace platform {
 
@@ -51,8 +52,9 @@ bool is_full_path(const char* path) {
 }
 
 bool is_file(const char* path) {
-    DWORD attributes = GetFileAttributesA(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    return system_calls().GetFileAttributesExA(path, GetFileExInfoStandard, &data) != 0 &&
+           (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 // Stores the text up to the separator (or the end) in the field, without
@@ -152,7 +154,7 @@ CommandResult run_command(const char* command) {
     if (handler_installed) SetConsoleCtrlHandler(keep_running_on_break, FALSE);
     handler_installed = SetConsoleCtrlHandler(keep_running_on_break, TRUE) != 0;
     errno = 0;
-    int status = std::system(line);
+    int status = system_calls().system(line);
     bool started = !(status == -1 && errno != 0);
     DWORD ended = GetTickCount();
     InterlockedExchange(&command_ended_at, static_cast<LONG>(ended));

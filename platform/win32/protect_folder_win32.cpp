@@ -6,29 +6,12 @@
 #include <cstdio>
 
 #include "platform/platform.h"
+#include "platform/win32/sid_text.h"
 #include "platform/win32/system_calls.h"
 
 namespace platform {
 
 namespace {
-
-// The string form of the token's user SID. False when it cannot be had.
-bool token_user(char* field, std::size_t capacity) {
-    HANDLE token;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
-    union {
-        TOKEN_USER user;
-        unsigned char bytes[256];
-    } info;
-    DWORD length = 0;
-    bool known = GetTokenInformation(token, TokenUser, &info, sizeof info, &length) != 0;
-    CloseHandle(token);
-    char* sid = nullptr;
-    if (!known || !ConvertSidToStringSidA(info.user.User.Sid, &sid)) return false;
-    int written = std::snprintf(field, capacity, "%s", sid);
-    LocalFree(sid);
-    return written > 0 && static_cast<std::size_t>(written) < capacity;
-}
 
 // True when the folder's volume keeps access control lists (not FAT, exFAT).
 bool keeps_access_lists(const char* path) {
@@ -42,7 +25,7 @@ bool keeps_access_lists(const char* path) {
 // Builds the protected list's descriptor; the caller frees it (LocalFree).
 DWORD build_descriptor(bool writable_for_users, PSECURITY_DESCRIPTOR* descriptor) {
     char user[184];
-    if (!token_user(user, sizeof user)) return ERROR_CODE_ACCESS_DENIED;
+    if (!running_user_sid(user, sizeof user)) return ERROR_CODE_ACCESS_DENIED;
     // Modify (0x1301bf) or read and execute (0x1200a9) for Authenticated Users.
     char sddl[400];
     std::snprintf(sddl, sizeof sddl,

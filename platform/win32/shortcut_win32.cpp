@@ -7,21 +7,22 @@
 #include <cstdio>
 
 #include "platform/platform.h"
+#include "platform/win32/system_calls.h"
 
 namespace platform {
 
 ShortcutResult save_desktop_shortcut(const char* target, const char* working_directory,
                                      const char* description, const char* name) {
     ShortcutResult result = {ShortcutStep::saved, 0, ""};
-    HRESULT hr = CoInitialize(nullptr);
+    HRESULT hr = system_calls().CoInitialize(nullptr);
     if (FAILED(hr)) {
         result.failed_step = ShortcutStep::com_initialisation;
         result.code = hr;
         return result;
     }
     IShellLinkA* link = nullptr;
-    hr = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                          reinterpret_cast<void**>(&link));
+    hr = system_calls().CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
+                                         IID_IShellLinkA, reinterpret_cast<void**>(&link));
     if (FAILED(hr)) {
         CoUninitialize();
         result.failed_step = ShortcutStep::object_creation;
@@ -43,7 +44,8 @@ ShortcutResult save_desktop_shortcut(const char* target, const char* working_dir
     }
 
     char desktop[MAX_PATH];
-    hr = SHGetFolderPathA(nullptr, CSIDL_DESKTOP, nullptr, SHGFP_TYPE_CURRENT, desktop);
+    hr = system_calls().SHGetFolderPathA(nullptr, CSIDL_DESKTOP, nullptr, SHGFP_TYPE_CURRENT,
+                                         desktop);
     int length = hr == S_OK ? std::snprintf(result.link_path, sizeof result.link_path, "%s\\%s.lnk",
                                             desktop, name)
                             : 0;

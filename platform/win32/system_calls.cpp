@@ -1,8 +1,11 @@
 // The table starts with the system's own functions.
 #include "platform/win32/system_calls.h"
 
+#include <objbase.h>
 #include <sddl.h>
 #include <shlobj.h>
+
+#include <cstdlib>
 
 namespace platform {
 
@@ -35,6 +38,10 @@ const SystemCalls real = {
     ::GetNamedSecurityInfoA,
     ::LookupAccountSidA,
     ::CreateDirectoryA,
+    ::system,
+    ::CoInitialize,
+    ::CoCreateInstance,
+    ::SHGetFolderPathA,
 };
 
 SystemCalls in_use = real;

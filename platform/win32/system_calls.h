@@ -38,6 +38,10 @@ struct SystemCalls {
      PSECURITY_DESCRIPTOR*);
     BOOL(WINAPI* LookupAccountSidA)(LPCSTR, PSID, LPSTR, LPDWORD, LPSTR, LPDWORD, PSID_NAME_USE);
     BOOL(WINAPI* CreateDirectoryA)(LPCSTR, LPSECURITY_ATTRIBUTES);
+    int (*system)(const char*);  // the C runtime's system()
+    HRESULT(WINAPI* CoInitialize)(LPVOID);
+    HRESULT(WINAPI* CoCreateInstance)(REFCLSID, LPUNKNOWN, DWORD, REFIID, LPVOID*);
+    HRESULT(WINAPI* SHGetFolderPathA)(HWND, int, HANDLE, DWORD, LPSTR);
 };
 
 // The table in use; it starts with the system's own functions.

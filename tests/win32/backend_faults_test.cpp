@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <sddl.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -480,8 +481,8 @@ TEST_F(Win32Faults, FirstNewFolderMadeByAnotherIsRefused) {
     // Neither SQL*Plus nor the shortcut takes what is there for this run's.
     EXPECT_TRUE(copy_failed_at((scratch / "new\\app\\com\\startora.bat").string().c_str()));
     EXPECT_EQ(count_occurrences(log(), (scratch / "new").string() +
-                                     " was made by someone else after the directory was "
-                                     "checked; nothing is copied into it."),
+                                           " was made by someone else after the directory was "
+                                           "checked; nothing is copied into it."),
               1u)
         << log();
 }
@@ -589,14 +590,64 @@ TEST_P(WholeRunFaults, OnTheWin32Backend) {
 DWORD WINAPI print_set(LPSTR path, SE_OBJECT_TYPE type, SECURITY_INFORMATION what, PSID owner,
                        PSID group, PACL list, PACL audit) {
     std::printf("List set on %s\n", path);
-    return platform::real_system_calls().SetNamedSecurityInfoA(path, type, what, owner, group,
-                                                               list, audit);
+    return platform::real_system_calls().SetNamedSecurityInfoA(path, type, what, owner, group, list,
+                                                               audit);
 }
 
 // A folder made with its list from the start.
 int WINAPI print_made(HWND window, LPCSTR path, const SECURITY_ATTRIBUTES* security) {
     if (security != nullptr) std::printf("List set on %s\n", path);
     return platform::real_system_calls().SHCreateDirectoryExA(window, path, security);
+}
+
+// The shortcut's COM steps and the command's interpreter go through the
+// table too: each failing step is reported as that step, with its code.
+HRESULT WINAPI refuse_com(LPVOID) {
+    return E_OUTOFMEMORY;
+}
+HRESULT WINAPI no_shell_link(REFCLSID, LPUNKNOWN, DWORD, REFIID, LPVOID* object) {
+    *object = nullptr;
+    return REGDB_E_CLASSNOTREG;
+}
+HRESULT WINAPI no_desktop(HWND, int, HANDLE, DWORD, LPSTR) {
+    return E_FAIL;
+}
+std::string interpreted;
+int no_interpreter(const char* line) {
+    interpreted = line;
+    errno = ENOENT;
+    return -1;
+}
+
+TEST(SystemCallTable, ShortcutAndCommandStepsFailAsTheirOwn) {
+    RestoredSystemCalls restored;
+    platform::SystemCalls& calls = platform::system_calls();
+    struct Step {
+        void (*fail)(platform::SystemCalls&);
+        platform::ShortcutStep step;
+        long code;
+    };
+    const Step steps[] = {
+        {[](platform::SystemCalls& c) { c.CoInitialize = refuse_com; },
+         platform::ShortcutStep::com_initialisation, E_OUTOFMEMORY},
+        {[](platform::SystemCalls& c) { c.CoCreateInstance = no_shell_link; },
+         platform::ShortcutStep::object_creation, REGDB_E_CLASSNOTREG},
+        {[](platform::SystemCalls& c) { c.SHGetFolderPathA = no_desktop; },
+         platform::ShortcutStep::desktop_lookup, E_FAIL},
+    };
+    for (const Step& step : steps) {
+        calls = platform::real_system_calls();
+        step.fail(calls);
+        const platform::ShortcutResult result =
+            platform::save_desktop_shortcut("C:\\x\\run.bat", "C:\\x", "x", "setup-table-test");
+        EXPECT_EQ(result.failed_step, step.step);
+        EXPECT_EQ(result.code, step.code);
+    }
+    calls = platform::real_system_calls();
+    calls.system = no_interpreter;
+    const platform::CommandResult command = platform::run_command("cmd /c exit 0");
+    EXPECT_FALSE(command.started);
+    EXPECT_NE(interpreted.find("cmd.exe"), std::string::npos) << interpreted;
 }
 
 // A directory answer with .. is resolved before anything is made: the list
@@ -610,12 +661,13 @@ TEST(ResolvedAnswers, ListOnTheFolderThatDotDotLeaves) {
     const fs::path dist = scratch / "dist";
     fs::copy(demo_distribution(), dist, fs::copy_options::recursive);
     const std::string answer = (scratch / "new\\..\\existing").string();
-    std::ofstream(scratch / "answers", std::ios::binary)
-        << "\n\n\n\n" << answer << "\n" << answer << "\nY\n\n";
+    std::ofstream(scratch / "answers", std::ios::binary) << "\n\n\n\n"
+                                                         << answer << "\n"
+                                                         << answer << "\nY\n\n";
     char self[MAX_PATH];
     GetModuleFileNameA(nullptr, self, MAX_PATH);
-    const std::string command = "\"" + std::string(self) + "\" --record-lists \"" +
-                                (dist / "setup.exe").string() + "\"";
+    const std::string command =
+        "\"" + std::string(self) + "\" --record-lists \"" + (dist / "setup.exe").string() + "\"";
     run_child(command, scratch / "answers", scratch / "output", scratch / "work");
     const std::string output = read_all(scratch / "output");
     const std::string existing = (scratch / "existing").string();

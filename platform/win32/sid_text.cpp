@@ -1,0 +1,30 @@
+#include "platform/win32/sid_text.h"
+
+#include <sddl.h>
+
+#include <cstdio>
+
+namespace platform {
+
+bool sid_text(PSID sid, char* field, std::size_t capacity) {
+    char* text = nullptr;
+    if (!ConvertSidToStringSidA(sid, &text)) return false;
+    int written = std::snprintf(field, capacity, "%s", text);
+    LocalFree(text);
+    return written > 0 && static_cast<std::size_t>(written) < capacity;
+}
+
+bool running_user_sid(char* field, std::size_t capacity) {
+    HANDLE token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+    union {
+        TOKEN_USER user;
+        unsigned char bytes[256];
+    } info;
+    DWORD length = 0;
+    bool known = GetTokenInformation(token, TokenUser, &info, sizeof info, &length) != 0;
+    CloseHandle(token);
+    return known && sid_text(info.user.User.Sid, field, capacity);
+}
+
+}  // namespace platform
