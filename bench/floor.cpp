@@ -31,8 +31,7 @@ void append_line(const char* line) {
         ++failures;
         return;
     }
-    if (!WriteFile(log, line, static_cast<DWORD>(std::strlen(line)), &written, nullptr))
-        ++failures;
+    if (!WriteFile(log, line, static_cast<DWORD>(std::strlen(line)), &written, nullptr)) ++failures;
     CloseHandle(log);
 #else
     if (platform::append_to_file("install.log", line, std::strlen(line)).outcome !=
@@ -96,7 +95,8 @@ bool take(Scan* scan, Entry* entry) {
 }
 
 bool first(const char* pattern, Scan* scan, Entry* entry) {
-    scan->scan = platform::find_first_entry(pattern, &scan->entry);
+    scan->scan =
+        platform::find_first_entry(pattern, &scan->entry, platform::EntrySizes::not_needed);
     return scan->scan != nullptr && take(scan, entry);
 }
 

@@ -128,7 +128,8 @@ int copy_level(const char* source, const char* destination, long row, const char
         return 1;
     }
     platform::DirectoryEntry entry;
-    platform::DirectoryScan* scan = platform::find_first_entry(pattern, &entry);
+    platform::DirectoryScan* scan =
+        platform::find_first_entry(pattern, &entry, platform::EntrySizes::not_needed);
     if (scan == nullptr) {
         report(OnConsole::line, "Error: Could not open source directory %s", shown(0, source));
         note_copy_failure(destination);
@@ -137,7 +138,7 @@ int copy_level(const char* source, const char* destination, long row, const char
     int total = count_files(scan, &entry);
     platform::find_close(scan);
 
-    scan = platform::find_first_entry(pattern, &entry);
+    scan = platform::find_first_entry(pattern, &entry, platform::EntrySizes::not_needed);
     if (scan == nullptr) {
         report(OnConsole::line, "Error: Could not open source directory %s", shown(0, source));
         note_copy_failure(destination);

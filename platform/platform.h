@@ -140,14 +140,21 @@ struct DirectoryEntry {
     char name[260];
     bool is_directory;
     bool has_exact_name;
-    unsigned long long size;  // a file's size in bytes; 0 for a folder
+    unsigned long long size;  // a file's size in bytes; 0 for a folder (or not asked for)
 };
 
 struct DirectoryScan;  // an open enumeration
 
+// Whether an enumeration's entries carry their files' sizes. Windows gives
+// them with the names; elsewhere each costs a question to the system, so a
+// caller that does not read them says so.
+enum class EntrySizes { wanted, not_needed };
+
 // Starts enumerating the entries that match "folder\*" ("." and ".."
 // included) and stores the first one. Null when it cannot be started.
-DirectoryScan* find_first_entry(const char* pattern, DirectoryEntry* entry);
+// With sizes not_needed, an entry's size may be 0 for a file.
+DirectoryScan* find_first_entry(const char* pattern, DirectoryEntry* entry,
+                                EntrySizes sizes = EntrySizes::wanted);
 
 // Stores the next entry; false when there is none.
 bool find_next_entry(DirectoryScan* scan, DirectoryEntry* entry);

@@ -113,8 +113,11 @@ bool convert_utf8_to_ansi(const char* utf8, char* ansi, std::size_t capacity) {
     std::size_t length = 0;
     while (c[length] != '\0') {
         unsigned char lead = c[length];
-        int follow = lead < 0x80 ? 0 : (lead & 0xE0) == 0xC0 ? 1 : (lead & 0xF0) == 0xE0 ? 2
-                                   : (lead & 0xF8) == 0xF0 ? 3 : -1;
+        int follow = lead < 0x80             ? 0
+                     : (lead & 0xE0) == 0xC0 ? 1
+                     : (lead & 0xF0) == 0xE0 ? 2
+                     : (lead & 0xF8) == 0xF0 ? 3
+                                             : -1;
         if (follow < 0 || (follow == 1 && lead < 0xC2)) return false;
         for (int i = 1; i <= follow; ++i)
             if ((c[length + i] & 0xC0) != 0x80) return false;
@@ -294,6 +297,7 @@ unsigned long create_directories(const char* path) {
 struct DirectoryScan {
     DIR* directory;
     char host[HOST_CAPACITY];
+    EntrySizes sizes;
 };
 
 namespace {
@@ -308,8 +312,9 @@ bool read_entry(DirectoryScan* scan, DirectoryEntry* entry) {
         std::memcpy(entry->name, next->d_name, length + 1);
         entry->has_exact_name = true;  // names are the bytes themselves
         entry->size = 0;
-        if (next->d_type == DT_DIR) {
-            entry->is_directory = true;
+        if (next->d_type == DT_DIR ||
+            (next->d_type == DT_REG && scan->sizes == EntrySizes::not_needed)) {
+            entry->is_directory = next->d_type == DT_DIR;
             return true;
         }
         // A file's size, through links as the copy reads them.
@@ -324,13 +329,14 @@ bool read_entry(DirectoryScan* scan, DirectoryEntry* entry) {
 
 }  // namespace
 
-DirectoryScan* find_first_entry(const char* pattern, DirectoryEntry* entry) {
+DirectoryScan* find_first_entry(const char* pattern, DirectoryEntry* entry, EntrySizes sizes) {
     std::size_t length = std::strlen(pattern);
     if (length < 2 || std::strcmp(pattern + length - 2, "\\*") != 0) return nullptr;
     char folder[HOST_CAPACITY];
     std::memcpy(folder, pattern, length - 2);
     folder[length - 2] = '\0';
     DirectoryScan* scan = new DirectoryScan;
+    scan->sizes = sizes;
     // A bare drive ("E:") names its root here.
     const char* windows_folder = folder;
     char drive_root[4];
@@ -490,8 +496,12 @@ unsigned long copy_host_file(const char* from_path, const char* to_path) {
         close(from);
         return ERROR_CODE_ACCESS_DENIED;
     }
+    // A new file first: it can be neither the source nor read-only, so the
+    // usual case needs no look at the target. Only where one is there
+    // already is it looked at, and then replaced.
+    int to = open(to_path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     struct stat target_status;
-    if (stat(to_path, &target_status) == 0) {
+    if (to < 0 && errno == EEXIST && stat(to_path, &target_status) == 0) {
         // Never copy a file onto itself: truncating the target would
         // destroy the source.
         if (target_status.st_dev == source_status.st_dev &&
@@ -505,7 +515,7 @@ unsigned long copy_host_file(const char* from_path, const char* to_path) {
             return ERROR_CODE_ACCESS_DENIED;
         }
     }
-    int to = open(to_path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (to < 0) to = open(to_path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (to < 0) {
         unsigned long code = error_code_of(errno);
         close(from);

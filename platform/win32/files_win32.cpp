@@ -229,7 +229,7 @@ void store_entry(const WIN32_FIND_DATAW& data, DirectoryEntry* entry) {
 
 // The entries are read in UTF-16, as the system keeps them, so that a name
 // is never replaced by a look-alike of another file's name on the way.
-DirectoryScan* find_first_entry(const char* pattern, DirectoryEntry* entry) {
+DirectoryScan* find_first_entry(const char* pattern, DirectoryEntry* entry, EntrySizes) {
     wchar_t wide_pattern[MAX_PATH];
     if (MultiByteToWideChar(CP_ACP, 0, pattern, -1, wide_pattern, MAX_PATH) == 0) return nullptr;
     WIN32_FIND_DATAW data;
