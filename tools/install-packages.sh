@@ -19,5 +19,14 @@ echo "Installing: ${missing[*]}"
 # The 32-bit Wine that runs the shipping exe comes from the i386 archive.
 dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
 export DEBIAN_FRONTEND=noninteractive
-apt-get update -qq
-apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+# A mirror caught mid-sync fails one index or another. The ones that did
+# arrive may still hold every package, so try the install first. When the
+# security index of one architecture is missing, the 32-bit and 64-bit
+# copies of a library are offered at different versions and cannot be
+# installed side by side; the release's own versions then agree.
+apt-get update -qq || echo "apt-get update reported errors; trying the install with the indexes it has" >&2
+install() { apt-get install -y -qq --no-install-recommends "$@" "${missing[@]}" >/dev/null; }
+if ! install; then
+    echo "Retrying the install with the release's own package versions" >&2
+    install -t "$(. /etc/os-release && echo "$VERSION_CODENAME")"
+fi
