@@ -42,9 +42,23 @@ void report_unreadable(const char* folder) {
            shown);
 }
 
+// A tree the walk measures: the root's, or a folder's on the way.
+struct Target {
+    std::size_t root;  // the length of its folder's path below the walk's root (0: the root)
+    std::size_t* longest;
+    TreeSize* size;
+};
+
+struct Walk {
+    Target targets[2];
+    int count = 0;
+    const char* inner = nullptr;  // measured on its own too, once met
+    bool inner_met = false;
+};
+
 // Measures one folder; relative is the length of its path below the root
 // (0 for the root itself).
-bool measure_level(const char* folder, std::size_t relative, std::size_t* longest, TreeSize* size) {
+bool measure_level(const char* folder, std::size_t relative, Walk* walk) {
     char pattern[PATH_CAPACITY];
     platform::DirectoryEntry entry;
     platform::DirectoryScan* scan = nullptr;
@@ -76,9 +90,23 @@ bool measure_level(const char* folder, std::size_t relative, std::size_t* longes
         }
         // Below the root each name follows a backslash.
         std::size_t length = relative + (relative > 0 ? 1 : 0) + std::strlen(entry.name);
-        if (length > *longest) *longest = length;
-        if (!entry.is_directory) add_file_size(size, entry.size);
-        if (entry.is_directory && !measure_level(path, length, longest, size)) {
+        for (int i = 0; i < walk->count; ++i) {
+            const Target& target = walk->targets[i];
+            std::size_t below = target.root == 0 ? length : length - target.root - 1;
+            if (below > *target.longest) *target.longest = below;
+            if (!entry.is_directory) add_file_size(target.size, entry.size);
+        }
+        if (!entry.is_directory) continue;
+        bool enters_inner =
+            walk->inner != nullptr && !walk->inner_met && same_path(path, walk->inner);
+        if (enters_inner) {
+            walk->inner_met = true;
+            walk->targets[1].root = length;
+            walk->count = 2;
+        }
+        bool measured = measure_level(path, length, walk);
+        if (enters_inner) walk->count = 1;
+        if (!measured) {
             readable = false;
             break;
         }
@@ -87,10 +115,31 @@ bool measure_level(const char* folder, std::size_t relative, std::size_t* longes
     return readable;
 }
 
+bool measure(const char* folder, std::size_t* longest, TreeSize* size, const char* inner,
+             std::size_t* inner_longest, TreeSize* inner_size) {
+    *longest = 0;
+    *size = TreeSize();
+    Walk walk;
+    walk.targets[0] = Target{0, longest, size};
+    walk.count = 1;
+    if (inner != nullptr) {
+        *inner_longest = 0;
+        *inner_size = TreeSize();
+        walk.inner = inner;
+        walk.targets[1] = Target{0, inner_longest, inner_size};
+    }
+    if (!measure_level(folder, 0, &walk)) return false;
+    if (inner == nullptr || walk.inner_met) return true;
+    return measure(inner, inner_longest, inner_size, nullptr, nullptr, nullptr);
+}
+
 }  // namespace
 
 bool measure_tree(const char* folder, std::size_t* longest, TreeSize* size) {
-    *longest = 0;
-    *size = TreeSize();
-    return measure_level(folder, 0, longest, size);
+    return measure(folder, longest, size, nullptr, nullptr, nullptr);
+}
+
+bool measure_tree(const char* folder, std::size_t* longest, TreeSize* size, const char* inner,
+                  std::size_t* inner_longest, TreeSize* inner_size) {
+    return measure(folder, longest, size, inner, inner_longest, inner_size);
 }

@@ -31,3 +31,9 @@ unsigned long long room_on_volume(const TreeSize& size, unsigned long long alloc
 // limit (259 characters): the tree cannot be measured then, and the reason
 // is printed and logged.
 bool measure_tree(const char* folder, std::size_t* longest, TreeSize* size);
+
+// The same, and the folder inner (a full path) on its own into
+// *inner_longest and *inner_size, as measure_tree(inner) would: on the same
+// walk when inner lies in the tree, so its entries are read once.
+bool measure_tree(const char* folder, std::size_t* longest, TreeSize* size, const char* inner,
+                  std::size_t* inner_longest, TreeSize* inner_size);

@@ -67,7 +67,8 @@ bool is_whole(const char* source_dir) {
 }  // namespace
 
 bool check_distribution(const SetupParameters& p, DistributionSize* size) {
+    // The data folder lies in the setup folder: measured on the same walk.
     return is_whole(p.SOURCE_DIR) &&
-           measure_tree(p.SOURCE_DIR, &size->longest_path, &size->tree) &&
-           measure_tree(p.SOURCE_DATA_DIR, &size->longest_data_path, &size->data);
+           measure_tree(p.SOURCE_DIR, &size->longest_path, &size->tree, p.SOURCE_DATA_DIR,
+                        &size->longest_data_path, &size->data);
 }

@@ -237,6 +237,21 @@ TEST_F(TreeCopy, MeasureFindsTheLongestPathBelowTheRoot) {
     EXPECT_TRUE(measure_tree("C:\\empty", &longest, &bytes));
     EXPECT_EQ(longest, 0u);
     EXPECT_EQ(bytes.bytes, 0u);
+    // A folder measured on the tree's walk, or on its own when outside it,
+    // measures as alone.
+    for (const char* inner : {"C:\\src\\s", "C:\\src\\s\\deeper", "C:\\empty"}) {
+        std::size_t alone_longest = 0;
+        std::size_t inner_longest = 99;
+        TreeSize alone;
+        TreeSize within;
+        EXPECT_TRUE(measure_tree(inner, &alone_longest, &alone));
+        EXPECT_TRUE(measure_tree("C:\\src", &longest, &bytes, inner, &inner_longest, &within));
+        EXPECT_EQ(longest, std::string("s\\deeper\\empty_folder_of_25_chars").size()) << inner;
+        EXPECT_EQ(inner_longest, alone_longest) << inner;
+        EXPECT_EQ(within.bytes, alone.bytes) << inner;
+        EXPECT_EQ(within.files, alone.files) << inner;
+        EXPECT_EQ(within.rounded[3], alone.rounded[3]) << inner;
+    }
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     EXPECT_EQ(log(), "");
 

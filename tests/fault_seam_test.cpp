@@ -264,7 +264,7 @@ class WholeRunFaults : public FaultRun, public ::testing::WithParamInterface<Who
 
 TEST_P(WholeRunFaults, OnThePosixBackend) {
     const WholeRunFault& fault = GetParam();
-    const unsigned long measured = folders_in(dist) + folders_in(dist + "/data");
+    const unsigned long measured = folders_in(dist);  // the start-up measure reads each folder once
     ProgramRun run = install([&fault, measured] {
         for (const InjectedFault& f : fault.faults)
             inject_fault(f.operation, f.first + (f.after_measure ? measured : 0), f.count, f.code);

@@ -554,7 +554,7 @@ TEST_P(WholeRunFaults, OnTheWin32Backend) {
     GetModuleFileNameA(nullptr, self, MAX_PATH);
     std::size_t index = 0;
     while (std::strcmp(whole_run_faults()[index].name, fault.name) != 0) ++index;
-    const unsigned long measured = folders_in(dist) + folders_in(dist / "data");
+    const unsigned long measured = folders_in(dist);  // the start-up measure reads each folder once
     const std::string command = "\"" + std::string(self) + "\" --whole-run " +
                                 std::to_string(index) + " " + std::to_string(measured) + " \"" +
                                 (dist / "setup.exe").string() + "\"";
