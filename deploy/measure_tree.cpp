@@ -44,7 +44,7 @@ void report_unreadable(const char* folder) {
 
 // A tree the walk measures: the root's, or a folder's on the way.
 struct Target {
-    std::size_t root;  // the length of its folder's path below the walk's root (0: the root)
+    std::size_t skip;  // what of a path below the walk's root lies above this tree's entries
     std::size_t* longest;
     TreeSize* size;
 };
@@ -92,7 +92,7 @@ bool measure_level(const char* folder, std::size_t relative, Walk* walk) {
         std::size_t length = relative + (relative > 0 ? 1 : 0) + std::strlen(entry.name);
         for (int i = 0; i < walk->count; ++i) {
             const Target& target = walk->targets[i];
-            std::size_t below = target.root == 0 ? length : length - target.root - 1;
+            std::size_t below = length - target.skip;
             if (below > *target.longest) *target.longest = below;
             if (!entry.is_directory) add_file_size(target.size, entry.size);
         }
@@ -101,7 +101,7 @@ bool measure_level(const char* folder, std::size_t relative, Walk* walk) {
             walk->inner != nullptr && !walk->inner_met && same_path(path, walk->inner);
         if (enters_inner) {
             walk->inner_met = true;
-            walk->targets[1].root = length;
+            walk->targets[1].skip = length + 1;  // the folder and its backslash
             walk->count = 2;
         }
         bool measured = measure_level(path, length, walk);
@@ -115,8 +115,14 @@ bool measure_level(const char* folder, std::size_t relative, Walk* walk) {
     return readable;
 }
 
-bool measure(const char* folder, std::size_t* longest, TreeSize* size, const char* inner,
-             std::size_t* inner_longest, TreeSize* inner_size) {
+}  // namespace
+
+bool measure_tree(const char* folder, std::size_t* longest, TreeSize* size) {
+    return measure_tree(folder, longest, size, nullptr, nullptr, nullptr);
+}
+
+bool measure_tree(const char* folder, std::size_t* longest, TreeSize* size, const char* inner,
+                  std::size_t* inner_longest, TreeSize* inner_size) {
     *longest = 0;
     *size = TreeSize();
     Walk walk;
@@ -129,17 +135,5 @@ bool measure(const char* folder, std::size_t* longest, TreeSize* size, const cha
         walk.targets[1] = Target{0, inner_longest, inner_size};
     }
     if (!measure_level(folder, 0, &walk)) return false;
-    if (inner == nullptr || walk.inner_met) return true;
-    return measure(inner, inner_longest, inner_size, nullptr, nullptr, nullptr);
-}
-
-}  // namespace
-
-bool measure_tree(const char* folder, std::size_t* longest, TreeSize* size) {
-    return measure(folder, longest, size, nullptr, nullptr, nullptr);
-}
-
-bool measure_tree(const char* folder, std::size_t* longest, TreeSize* size, const char* inner,
-                  std::size_t* inner_longest, TreeSize* inner_size) {
-    return measure(folder, longest, size, inner, inner_longest, inner_size);
+    return inner == nullptr || walk.inner_met || measure_tree(inner, inner_longest, inner_size);
 }

@@ -25,8 +25,8 @@ export DEBIAN_FRONTEND=noninteractive
 # copies of a library are offered at different versions and cannot be
 # installed side by side; the release's own versions then agree.
 apt-get update -qq || echo "apt-get update reported errors; trying the install with the indexes it has" >&2
-install() { apt-get install -y -qq --no-install-recommends "$@" "${missing[@]}" >/dev/null; }
-if ! install; then
+install_missing() { apt-get install -y -qq --no-install-recommends "$@" "${missing[@]}" >/dev/null; }
+if ! install_missing; then
     echo "Retrying the install with the release's own package versions" >&2
-    install -t "$(. /etc/os-release && echo "$VERSION_CODENAME")"
+    install_missing -t "$(. /etc/os-release && echo "$VERSION_CODENAME")"
 fi
