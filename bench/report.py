@@ -142,6 +142,9 @@ def report(settings: Settings, native: NativeResult | None, wine: list[WineResul
         "and the best of the runs (other load only ever adds time, so the best run is the one it disturbed least); "
         "ratios are install / baseline, of medians and of best runs.")
     add("")
+    for name, why in settings.not_measured.items():
+        add(f"{name} is not measured: {why}.")
+        add("")
 
     # The summary, the table for the README.
     add(row("run", "baseline, s: median (best)", "install, s: median (best)", "ratio: medians (best runs)"))

@@ -93,6 +93,8 @@ class Settings:
     keep: bool
     out: Path
     quick: bool
+    # Builds named but not measured on this machine, and why.
+    not_measured: dict[str, str] = dataclasses.field(default_factory=dict)
 
 
 def positive(text: str) -> int:
@@ -183,7 +185,15 @@ def parse_settings(argv: list[str]) -> Settings:
         parser.error("a Windows build is named twice")
     if args.files_small >= args.files or args.wine_files_small >= args.wine_files:
         parser.error("the smaller tree must hold fewer small files than the larger one")
-    if args.no_native and not builds:
+    not_measured = {}
+    if "win32" in builds:
+        how = win32_mode()
+        if how != "native":
+            builds.remove("win32")
+            not_measured["win32"] = ("32-bit code is emulated on this machine, so its timings would say nothing "
+                                     "of the exe's speed" if how == "emulated" else how)
+            log(f"win32 not measured: {not_measured['win32']}")
+    if args.no_native and not builds and not not_measured:
         parser.error("nothing to measure: --no-native and no Windows build")
 
     return Settings(
@@ -204,7 +214,13 @@ def parse_settings(argv: list[str]) -> Settings:
         given={preset for preset, path in (("linux", args.setup_linux), ("win32", args.setup_win32),
                                            ("win64", args.setup_win64)) if path},
         timeout=args.timeout, strict=args.strict, keep=args.keep,
-        out=args.out.resolve(), quick=args.quick)
+        out=args.out.resolve(), quick=args.quick, not_measured=not_measured)
+
+
+def win32_mode() -> str:
+    """How this machine runs 32-bit programs: "native", "emulated" or "none: why"."""
+    done = subprocess.run(["bash", str(REPO / "tools" / "run-32bit.sh"), "mode"], stdout=subprocess.PIPE, text=True)
+    return done.stdout.strip() or "none: tools/run-32bit.sh said nothing"
 
 
 # ---------------------------------------------------------------------------

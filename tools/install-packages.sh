@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the builds and tests need, when any is
-# missing and we are root. Safe to run again: it does nothing then.
+# missing and we are root, then makes sure 32-bit programs run (emulated
+# where the kernel cannot run them: tools/run-32bit.sh). Safe to run again.
 set -euo pipefail
+HERE=$(cd "$(dirname "$0")" && pwd)
 needed=(cmake g++ make libgtest-dev googletest clang libclang-rt-14-dev
         g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64 tmux liblnk-utils zip unzip
         python3 python3-pefile binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 file
@@ -10,7 +12,7 @@ missing=()
 for package in "${needed[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+[ ${#missing[@]} -eq 0 ] && exec bash "$HERE/run-32bit.sh" enable
 if [ "$(id -u)" -ne 0 ]; then
     echo "Missing packages: ${missing[*]}; run this as root to install them." >&2
     exit 1
@@ -30,3 +32,4 @@ if ! install_missing; then
     echo "Retrying the install with the release's own package versions" >&2
     install_missing -t "$(. /etc/os-release && echo "$VERSION_CODENAME")"
 fi
+exec bash "$HERE/run-32bit.sh" enable

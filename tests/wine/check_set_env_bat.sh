@@ -13,7 +13,7 @@ PROBE_WIN=$(windows_path "$PROBE")
 run_probe() {  # $1: argument for set_env.bat; standard input goes to SET /P
     printf '@echo off\r\nset > "%s\\before.txt"\r\ncall "%s" %s\r\nset > "%s\\after.txt"\r\n' \
         "$PROBE_WIN" "$BAT" "$1" "$PROBE_WIN" > "$PROBE/probe.bat"
-    "$WINE" cmd /c "$PROBE_WIN\\probe.bat" > "$PROBE/output.txt" 2>&1
+    "${HARNESS_WINE:-$WINE}" cmd /c "$PROBE_WIN\\probe.bat" > "$PROBE/output.txt" 2>&1
     tr -d '\r' < "$PROBE/before.txt" | sort > "$PROBE/before.sorted"
     tr -d '\r' < "$PROBE/after.txt" | sort > "$PROBE/after.sorted"
     comm -13 "$PROBE/before.sorted" "$PROBE/after.sorted"

@@ -26,7 +26,7 @@ done
 printf '\r\n\r\n\r\n\r\n\r\n\r\nY\r\nOwner-1\r\nConnect-2\r\nSys-3\r\n\r\n' > "$WORK/answers.txt"
 status=0
 (cd "$WORK" && WINEPATH=$(windows_path "$SCRATCH/bin") WINEDLLOVERRIDES=uxtheme=n,b \
-    WINEDEBUG=+loaddll "$WINE" cmd /c "$(windows_path "$DIST")\\setup.exe < answers.txt > output.txt" \
+    WINEDEBUG=+loaddll "$HARNESS_WINE" cmd /c "$(windows_path "$DIST")\\setup.exe < answers.txt > output.txt" \
     2> "$SCRATCH/loaddll.txt") || status=$?
 OUTPUT="$WORK/output.txt"
 on_failure 'cat "$OUTPUT"'
@@ -50,6 +50,9 @@ for folder in "$DIST" "$WORK"; do
         fail "a DLL was loaded from $folder: $(grep -iF "$(windows_path "$folder")\\" "$SCRATCH/loaded.txt")"
     fi
 done
-grep -qix 'C:\\windows\\sys\(tem32\|wow64\)\\uxtheme\.dll' "$SCRATCH/loaded.txt" \
+# setup.exe's own System32: SysWOW64 for the 32-bit build.
+system_dir=system32
+[ "$BUILD" = win64 ] || system_dir=syswow64
+grep -qix "C:\\\\windows\\\\$system_dir\\\\uxtheme\\.dll" "$SCRATCH/loaded.txt" \
     || skip "every check passed, but this Wine loaded no uxtheme.dll late, so the DLL search went unseen"
 pass "neither the planted sqlplus.bat nor the planted DLL ran; SQL*Plus came from PATH, uxtheme.dll from System32"

@@ -22,7 +22,7 @@ export WINEPATH=$(windows_path "$SCRATCH/bin")
 
 printf '\xEF\xBB\xBF\r\n\r\n\r\n\r\n\r\n\r\nY\r\nOwner-Zip-1\r\nConnect-Zip-2\r\nSys-Zip-3\r\n\r\n' > "$SCRATCH/work/answers.txt"
 status=0
-(cd "$SCRATCH/work" && "$WINE" cmd /c 'C:\Downloads\quarndel-setup\setup.exe < answers.txt > output.txt') || status=$?
+(cd "$SCRATCH/work" && "$HARNESS_WINE" cmd /c 'C:\Downloads\quarndel-setup\setup.exe < answers.txt > output.txt') || status=$?
 OUTPUT="$SCRATCH/work/output.txt"
 [ "$status" = 0 ] || { cat "$OUTPUT" >&2; fail "exit status $status, expected 0"; }
 
