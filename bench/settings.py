@@ -93,6 +93,7 @@ class Settings:
     keep: bool
     out: Path
     quick: bool
+    wine_prefix_template: Path | None = None
     # Builds named but not measured on this machine, and why.
     not_measured: dict[str, str] = dataclasses.field(default_factory=dict)
 
@@ -167,6 +168,8 @@ def parse_settings(argv: list[str]) -> Settings:
                         help="longest wait for any single run, seconds (default 1800)")
     parser.add_argument("--strict", action="store_true",
                         help="exit 2 when a speed target is missed (judged on medians)")
+    parser.add_argument("--wine-prefix-template", type=Path,
+                        help="copy this Wine prefix (the tests' build/ci/wine-prefix) instead of making one")
     parser.add_argument("--keep", action="store_true", help="keep the scratch folder")
     parser.add_argument("--out", type=Path, default=REPO / "bench" / "results.txt",
                         help="results file (markdown; default bench/results.txt)")
@@ -214,7 +217,8 @@ def parse_settings(argv: list[str]) -> Settings:
         given={preset for preset, path in (("linux", args.setup_linux), ("win32", args.setup_win32),
                                            ("win64", args.setup_win64)) if path},
         timeout=args.timeout, strict=args.strict, keep=args.keep,
-        out=args.out.resolve(), quick=args.quick, not_measured=not_measured)
+        out=args.out.resolve(), quick=args.quick, not_measured=not_measured,
+        wine_prefix_template=args.wine_prefix_template.resolve() if args.wine_prefix_template else None)
 
 
 def win32_mode() -> str:

@@ -24,8 +24,9 @@ class WineConsole:
     """A private Wine prefix with its server kept up, and tmux consoles to run
     commands in; each command runs in a fresh console and is timed there."""
 
-    def __init__(self, build: WineBuild, base: Path, timeout: float) -> None:
+    def __init__(self, build: WineBuild, base: Path, timeout: float, template: Path | None = None) -> None:
         self.build = build
+        self.template = template
         self.base = base
         self.prefix = base / "prefix"
         self.drive_c = self.prefix / "drive_c"
@@ -50,13 +51,24 @@ class WineConsole:
         return dict(os.environ, **self.env)
 
     def create(self) -> None:
-        log(f"{self.build.name}: creating the Wine prefix")
         env = self.environment()
-        for command in ([self.build.loader, "wineboot", "--init"], [WINESERVER, "-w"]):
-            done = subprocess.run(command, env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                                  stderr=subprocess.DEVNULL, timeout=300)
-            if done.returncode != 0:
-                raise BenchError(f"{self.build.name}: creating the Wine prefix failed: {' '.join(command)}")
+        if self.template and (self.template / ".complete").is_file():
+            # The test run's prefix, made once: a new one takes minutes where
+            # 32-bit code is emulated. Its links to the maker's home point here.
+            log(f"{self.build.name}: copying the Wine prefix {self.template}")
+            subprocess.run(["cp", "-a", str(self.template), str(self.prefix)], check=True)
+            (self.prefix / ".complete").unlink()
+            for link in (self.drive_c / "users").glob("*/*"):
+                if link.is_symlink() and os.readlink(link) == f"{self.template}.home":
+                    link.unlink()
+                    link.symlink_to(self.base / "home")
+        else:
+            log(f"{self.build.name}: creating the Wine prefix")
+            for command in ([self.build.loader, "wineboot", "--init"], [WINESERVER, "-w"]):
+                done = subprocess.run(command, env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                      stderr=subprocess.DEVNULL, timeout=900)
+                if done.returncode != 0:
+                    raise BenchError(f"{self.build.name}: creating the Wine prefix failed: {' '.join(command)}")
         if not self.drive_c.is_dir():
             raise BenchError(f"{self.build.name}: the Wine prefix has no drive_c")
         # The desktop would be a link to the home folder; keep the shortcut in here.

@@ -82,7 +82,7 @@ def probe_robocopy(console: WineConsole, base: Path) -> str | None:
 def run_wine(settings: Settings, scratch: Path, build: WineBuild, tree_roots: dict[str, Path],
              consoles: list[WineConsole]) -> WineResult:
     base = scratch / f"wine-{build.name}"
-    console = WineConsole(build, base, settings.timeout)
+    console = WineConsole(build, base, settings.timeout, settings.wine_prefix_template)
     consoles.append(console)
     program = settings.setup_exe[build.name]
     version = subprocess.run([build.loader, "--version"], stdout=subprocess.PIPE, text=True).stdout.strip()
