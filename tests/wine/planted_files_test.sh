@@ -54,5 +54,5 @@ done
 system_dir=system32
 [ "$BUILD" = win64 ] || system_dir=syswow64
 grep -qix "C:\\\\windows\\\\$system_dir\\\\uxtheme\\.dll" "$SCRATCH/loaded.txt" \
-    || skip "every check passed, but this Wine loaded no uxtheme.dll late, so the DLL search went unseen"
+    || skip "every check passed, but this Wine loaded no uxtheme.dll late from $system_dir, so the DLL search went unseen (loaded: $(grep -i uxtheme "$SCRATCH/loaded.txt" | tr '\n' ' '))"
 pass "neither the planted sqlplus.bat nor the planted DLL ran; SQL*Plus came from PATH, uxtheme.dll from System32"
