@@ -2,15 +2,9 @@
 
 #include <cstring>
 
-namespace {
+#include "input/answer_checks.h"
 
-bool has_control_character(const char* name) {
-    for (const char* c = name; *c != '\0'; ++c) {
-        unsigned char byte = static_cast<unsigned char>(*c);
-        if (byte < 0x20 || byte == 0x7F) return true;
-    }
-    return false;
-}
+namespace {
 
 char upper(char c) {
     return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
@@ -48,9 +42,7 @@ bool is_device_name(const char* name) {
 }  // namespace
 
 const char* folder_name_refusal(const char* name) {
-    if (has_control_character(name)) {
-        return "Error: The answer must not contain control characters.\n";
-    }
+    if (has_control_character(name)) return CONTROL_CHARACTER_REFUSAL;
     if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) {
         return "Error: The answer must not be . or .., which stand for existing folders.\n";
     }

@@ -1,5 +1,6 @@
 #include "input/prompt_string.h"
 
+#include "input/answer_checks.h"
 #include "input/folder_name.h"
 #include "input/read_answer.h"
 #include "setup/bounded_text.h"
@@ -19,7 +20,7 @@ void write_refused_characters(const char* refused_characters) {
 }
 
 bool prompt_string(const char* message, char* field, std::size_t capacity,
-                   const char* default_value, const char* refused_characters, bool folder_name) {
+                   const char* default_value, const char* refused_characters, AnswerRules rules) {
     for (;;) {
         write_format("%s (Press Enter for default: '%s'): ", message, default_value);
         LineRead read = read_answer_line(field, capacity);
@@ -43,7 +44,10 @@ bool prompt_string(const char* message, char* field, std::size_t capacity,
             write_text(".\n");
             continue;
         }
-        const char* refusal = folder_name ? folder_name_refusal(field) : nullptr;
+        const char* refusal = rules != AnswerRules::none ? script_value_refusal(field) : nullptr;
+        if (refusal == nullptr && rules == AnswerRules::folder_name) {
+            refusal = folder_name_refusal(field);
+        }
         if (refusal != nullptr) {
             write_text(refusal);
             continue;

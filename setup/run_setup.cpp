@@ -104,13 +104,13 @@ const Stage STAGES[] = {
 
 bool collect_parameters(SetupParameters& p, const DistributionSize& size) {
     if (!prompt_string("Enter the pluggable database service name", p.DBSERVICE, sizeof p.DBSERVICE,
-                       "XEPDB1", NAME_REFUSED_CHARACTERS, true) ||
+                       "XEPDB1", NAME_REFUSED_CHARACTERS, AnswerRules::folder_name) ||
         !prompt_string("Enter the application owner username", p.APP_OWNER, sizeof p.APP_OWNER,
-                       "QUARNDEL", NAME_REFUSED_CHARACTERS, true) ||
+                       "QUARNDEL", NAME_REFUSED_CHARACTERS, AnswerRules::folder_name) ||
         !prompt_string("Enter the connection username", p.CONNECT_USER, sizeof p.CONNECT_USER,
-                       "DEMO_CONNECT", NAME_REFUSED_CHARACTERS, true) ||
+                       "DEMO_CONNECT", NAME_REFUSED_CHARACTERS, AnswerRules::folder_name) ||
         !prompt_string("Enter the listener port", p.PORT, sizeof p.PORT, "1521",
-                       PORT_REFUSED_CHARACTERS)) {
+                       PORT_REFUSED_CHARACTERS, AnswerRules::script_value)) {
         return false;
     }
 

@@ -739,6 +739,8 @@ TEST_F(Dialogue, SetupFolderTooDeepForItsDataFolderIsRefused) {
 
 // Each refused name, given at the service, owner and connection-user prompts
 // in turn: refused with its message and asked again, then the default taken.
+// What the scripts cannot carry (control characters, a line's last hyphen)
+// is given at the port prompt too, where it fits.
 TEST_F(Dialogue, NamesThatCannotNameAFolderAreRefused) {
     const std::string characters =
         "Error: The answer must not contain blanks & | < > ^ % \" ' \\ / : * ?.\n";
@@ -749,6 +751,8 @@ TEST_F(Dialogue, NamesThatCannotNameAFolderAreRefused) {
         "Error: The answer must not be a device name of Windows (CON, PRN, AUX, NUL, COM1 to "
         "COM9, LPT1 to LPT9), alone or before a dot.\n";
     const std::string trailing_dot = "Error: The answer must not end with a dot.\n";
+    const std::string hyphen = "Error: The answer must not end with a hyphen, which SQL*Plus "
+                               "would take as the mark that the line goes on.\n";
     const struct {
         std::string name;
         const std::string& message;
@@ -774,6 +778,8 @@ TEST_F(Dialogue, NamesThatCannotNameAFolderAreRefused) {
         {"A\x1b[2JB", control},
         {"A\x7f", control},
         {"A\rB", control},
+        {"\x1b[2J", control},
+        {"XE-", hyphen},
         {"A\\B", characters},
         {"A/B", characters},
         {"C:", characters},
@@ -784,17 +790,23 @@ TEST_F(Dialogue, NamesThatCannotNameAFolderAreRefused) {
         {"A|B", characters},
     };
     for (const auto& c : cases) {
-        const std::string input = c.name + "\n\n" + c.name + "\n\n" + c.name + "\n\n\n\n\nN\n";
+        const bool port = (&c.message == &control || &c.message == &hyphen) && c.name.size() < 6;
+        const std::string refused = c.name + "\n\n";
+        const std::string input =
+            refused + refused + refused + (port ? refused : "\n") + "\n\nN\n";
         std::remove((scratch / "install.log").c_str());
         ProgramRun result = run(input);
         const std::string shown = "name " + ::testing::PrintToString(c.name);
         EXPECT_EQ(result.exit_status, 255) << shown;
-        EXPECT_EQ(count_occurrences(result.output, c.message), 3u) << shown << "\n"
-                                                                   << result.output;
-        for (const char* question :
-             {"Enter the pluggable database service name (Press Enter for default: 'XEPDB1'): ",
-              "Enter the application owner username (Press Enter for default: 'QUARNDEL'): ",
-              "Enter the connection username (Press Enter for default: 'DEMO_CONNECT'): "}) {
+        EXPECT_EQ(count_occurrences(result.output, c.message), port ? 4u : 3u)
+            << shown << "\n"
+            << result.output;
+        std::vector<std::string> questions = {
+            "Enter the pluggable database service name (Press Enter for default: 'XEPDB1'): ",
+            "Enter the application owner username (Press Enter for default: 'QUARNDEL'): ",
+            "Enter the connection username (Press Enter for default: 'DEMO_CONNECT'): "};
+        if (port) questions.push_back("Enter the listener port (Press Enter for default: '1521'): ");
+        for (const std::string& question : questions) {
             EXPECT_NE(result.output.find(question + c.message + question), std::string::npos)
                 << shown << ": " << question;
         }
@@ -805,13 +817,13 @@ TEST_F(Dialogue, NamesThatCannotNameAFolderAreRefused) {
 }
 
 TEST_F(Dialogue, NamesThatDoNameAFolderStayAccepted) {
-    ProgramRun first = run("CONSOLE\nCOM10\nA.B\n15x\n\n\nN\n");
+    ProgramRun first = run("CONSOLE\nCOM10\nA.B\n1-5x\n\n\nN\n");
     EXPECT_EQ(first.exit_status, 255);
     EXPECT_EQ(count_occurrences(first.output, "Error: "), 0u) << first.output;
     EXPECT_NE(first.output.find("DBSERVICE = CONSOLE\n"), std::string::npos);
     EXPECT_NE(first.output.find("APP_OWNER = COM10\n"), std::string::npos);
     EXPECT_NE(first.output.find("CONNECT_USER = A.B\n"), std::string::npos);
-    EXPECT_NE(first.output.find("Database connection string = //localhost:15x/CONSOLE\n"),
+    EXPECT_NE(first.output.find("Database connection string = //localhost:1-5x/CONSOLE\n"),
               std::string::npos);
     EXPECT_NE(first.output.find("APP_HOME directory = C:\\CONSOLE\\COM10\n"), std::string::npos);
 

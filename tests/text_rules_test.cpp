@@ -7,6 +7,7 @@
 #include <string>
 
 #include "input/answer_checks.h"
+#include "path_list.h"
 #include "setup/bounded_text.h"
 #include "setup/database_command.h"
 #include "setup/derive_paths.h"
@@ -111,6 +112,28 @@ TEST(TrimWhitespace, BlanksAroundAndLineBreaksAtTheEnd) {
     EXPECT_EQ(trimmed("    "), "");
     EXPECT_EQ(trimmed(""), "");
     EXPECT_EQ(trimmed("  \n"), "\n") << "the first character after the blanks is kept";
+}
+
+// PATH in, its folders out (joined by |), as cmd splits it.
+TEST(PathList, SplitsAtSemicolonsOutsideQuotesAndDropsTheQuotes) {
+    const struct {
+        const char* list;
+        const char* folders;
+    } cases[] = {
+        {"\"C:\\my;bin\";C:\\b", "C:\\my;bin|C:\\b"},
+        {"C:\\a;;\"C:\\my bin\"\\x;", "C:\\a||C:\\my bin\\x"},
+        {"C:\\0123456789;C:\\b", "|C:\\b"},  // too long for the field: empty, not cut
+    };
+    for (const auto& c : cases) {
+        std::string folders;
+        const char* separator = "";
+        for (const char* next = c.list; *next != '\0'; separator = "|") {
+            char folder[12];
+            next = platform::next_list_entry(next, folder, sizeof folder);
+            folders += separator + std::string(folder);
+        }
+        EXPECT_EQ(folders, c.folders) << c.list;
+    }
 }
 
 // Directory answers in, as Windows resolves them: "" where the answer is no

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/path_list.h"
 #include "platform/platform.h"
 #include "platform/win32/system_calls.h"
 
@@ -57,18 +58,6 @@ bool is_file(const char* path) {
            (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-// Stores the text up to the separator (or the end) in the field, without
-// the quotes an entry of PATH may carry; returns where the next one starts.
-const char* next_item(const char* list, char separator, char* field, std::size_t capacity) {
-    std::size_t used = 0;
-    const char* p = list;
-    for (; *p != '\0' && *p != separator; ++p) {
-        if (*p != '"' && used + 1 < capacity) field[used++] = *p;
-    }
-    field[used] = '\0';
-    return *p == separator ? p + 1 : p;
-}
-
 // Finds the program on PATH as cmd would, trying the name as given (when it
 // has an extension) and then with each extension of PATHEXT, in order, but
 // never in the current folder, which cmd searches first: a sqlplus.bat left
@@ -84,7 +73,7 @@ bool find_on_path(const char* name, char* found, std::size_t capacity) {
     bool has_extension = std::strchr(name, '.') != nullptr;
     for (const char* folders = path_list; *folders != '\0';) {
         char folder[MAX_PATH];
-        folders = next_item(folders, ';', folder, sizeof folder);
+        folders = next_list_entry(folders, folder, sizeof folder);
         std::size_t folder_length = std::strlen(folder);
         if (folder_length == 0 || !is_full_path(folder)) continue;
         const char* separator = folder[folder_length - 1] == '\\' ? "" : "\\";
@@ -95,7 +84,7 @@ bool find_on_path(const char* name, char* found, std::size_t capacity) {
         }
         for (const char* next = extensions; *next != '\0';) {
             char extension[64];
-            next = next_item(next, ';', extension, sizeof extension);
+            next = next_list_entry(next, extension, sizeof extension);
             if (extension[0] == '\0') continue;
             int written =
                 std::snprintf(found, capacity, "%s%s%s%s", folder, separator, name, extension);

@@ -2,7 +2,8 @@
 # build/win32/setup.exe or build/win64/setup.exe (the first argument) under
 # Wine, started through cmd from a folder (a download folder, say) where
 # someone has left a sqlplus.bat and a uxtheme.dll, with the same two beside
-# setup.exe: neither runs. SQL*Plus is the stand-in found on PATH, the log
+# setup.exe: neither runs. SQL*Plus is the stand-in found on PATH (in a
+# folder with a ';' in its name, quoted there, which cmd reads as one), the log
 # shows the command as always, and every DLL comes from System32, even one
 # loaded late (uxtheme.dll, for the shortcut) that Wine is told to take from
 # anywhere but its own copy first (WINEDLLOVERRIDES=uxtheme=n,b), as Windows
@@ -15,8 +16,8 @@ PLANTED_DLL="$PRESET_TREES/$BUILD/tests-wine/planted_dll.dll"
 
 start_scratch
 make_wine_distribution
-mkdir -p "$SCRATCH/bin"
-cp "$SQLPLUS_EXE" "$SCRATCH/bin/"
+mkdir -p "$SCRATCH/my;bin"
+cp "$SQLPLUS_EXE" "$SCRATCH/my;bin/"
 for folder in "$DIST" "$WORK"; do
     printf '@echo PLANTED %%*\r\n@echo ran> "%s"\r\n' "$(windows_path "$folder/planted-sqlplus-ran")" \
         > "$folder/sqlplus.bat"
@@ -25,7 +26,7 @@ done
 
 printf '\r\n\r\n\r\n\r\n\r\n\r\nY\r\nOwner-1\r\nConnect-2\r\nSys-3\r\n\r\n' > "$WORK/answers.txt"
 status=0
-(cd "$WORK" && WINEPATH=$(windows_path "$SCRATCH/bin") WINEDLLOVERRIDES=uxtheme=n,b \
+(cd "$WORK" && WINEPATH="\"$(windows_path "$SCRATCH/my;bin")\"" WINEDLLOVERRIDES=uxtheme=n,b \
     WINEDEBUG=+loaddll "$HARNESS_WINE" cmd /c "$(windows_path "$DIST")\\setup.exe < answers.txt > output.txt" \
     2> "$SCRATCH/loaddll.txt") || status=$?
 OUTPUT="$WORK/output.txt"
