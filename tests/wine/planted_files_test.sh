@@ -27,7 +27,7 @@ done
 printf '\r\n\r\n\r\n\r\n\r\n\r\nY\r\nOwner-1\r\nConnect-2\r\nSys-3\r\n\r\n' > "$WORK/answers.txt"
 status=0
 (cd "$WORK" && WINEPATH="\"$(windows_path "$SCRATCH/my;bin")\"" WINEDLLOVERRIDES=uxtheme=n,b \
-    WINEDEBUG=+loaddll "$HARNESS_WINE" cmd /c "$(windows_path "$DIST")\\setup.exe < answers.txt > output.txt" \
+    WINEDEBUG=+loaddll,+pid "$HARNESS_WINE" cmd /c "$(windows_path "$DIST")\\setup.exe < answers.txt > output.txt" \
     2> "$SCRATCH/loaddll.txt") || status=$?
 OUTPUT="$WORK/output.txt"
 on_failure 'cat "$OUTPUT"'
@@ -43,17 +43,18 @@ tr -d '\r' < "$WORK/install.log" | grep -qxF "$COMMAND" || fail "the command is 
 tr -d '\r' < "$WORK/install.log" | grep -qxF "Database objects created." || fail "SQL*Plus did not run"
 "$ROOT/tests/wine/check_transcript.sh" "$WORK/sqlplus-transcript.log" || fail "SQL*Plus transcript"
 
-# What the trace says was loaded, and from where (its backslashes doubled).
-tr -d '\r' < "$SCRATCH/loaddll.txt" | sed -n 's/.*Loaded L"\([^"]*\)".*/\1/p' | sed 's/\\\\/\\/g' > "$SCRATCH/loaded.txt"
-grep -qiF "$(windows_path "$DIST")\\setup.exe" "$SCRATCH/loaded.txt" || fail "no loader trace of setup.exe"
+# What the trace says was loaded, and from where (its backslashes doubled),
+# each line led by the loading process's id; setup.exe's own loads apart.
+tr -d '\r' < "$SCRATCH/loaddll.txt" | sed -n 's/^\([0-9a-f]*\):.*Loaded L"\([^"]*\)".*/\1 \2/p' |
+    sed 's/\\\\/\\/g' > "$SCRATCH/loaded.txt"
+setup_process=$(grep -iF " $(windows_path "$DIST")\\setup.exe" "$SCRATCH/loaded.txt" | head -1 | cut -d' ' -f1)
+[ -n "$setup_process" ] || fail "no loader trace of setup.exe"
 for folder in "$DIST" "$WORK"; do
-    if grep -iF "$(windows_path "$folder")\\" "$SCRATCH/loaded.txt" | grep -qi '\.dll$'; then
-        fail "a DLL was loaded from $folder: $(grep -iF "$(windows_path "$folder")\\" "$SCRATCH/loaded.txt")"
+    if grep -iF " $(windows_path "$folder")\\" "$SCRATCH/loaded.txt" | grep -qi '\.dll$'; then
+        fail "a DLL was loaded from $folder: $(grep -iF " $(windows_path "$folder")\\" "$SCRATCH/loaded.txt")"
     fi
 done
-# setup.exe's own System32: SysWOW64 for the 32-bit build.
-system_dir=system32
-[ "$BUILD" = win64 ] || system_dir=syswow64
-grep -qix "C:\\\\windows\\\\$system_dir\\\\uxtheme\\.dll" "$SCRATCH/loaded.txt" \
-    || skip "every check passed, but this Wine loaded no uxtheme.dll late from $system_dir, so the DLL search went unseen (loaded: $(grep -i uxtheme "$SCRATCH/loaded.txt" | tr '\n' ' '))"
+# Wine names a 32-bit process's System32 so too.
+grep -qix "$setup_process C:\\\\windows\\\\sys\\(tem32\\|wow64\\)\\\\uxtheme\\.dll" "$SCRATCH/loaded.txt" \
+    || skip "every check passed, but setup.exe loaded no uxtheme.dll late here, so the DLL search went unseen"
 pass "neither the planted sqlplus.bat nor the planted DLL ran; SQL*Plus came from PATH, uxtheme.dll from System32"
