@@ -557,8 +557,9 @@ TEST_F(Dialogue, DataHomeThatIsOrHoldsAppHomeIsRefused) {
     map_drive('D', drive_c);
     ProgramRun result = run("data\ndata\n\n\nC:\\data\nD:\\\nD:\\data\nY\n\n");
     EXPECT_EQ(result.exit_status, 0) << result.output;
-    EXPECT_EQ(count_occurrences(result.output, "\nERROR: DATA_HOME would be D:\\data\\data\\data, "
-                                               "which is APP_HOME or holds it"),
+    EXPECT_EQ(count_occurrences(result.output,
+                                "\nERROR: DATA_HOME would be D:\\data\\data\\data, "
+                                "which is APP_HOME or holds it"),
               1u)
         << result.output;
     struct stat status;
@@ -587,11 +588,10 @@ TEST_F(Dialogue, FolderOwnedByAnotherUserIsRefused) {
     ASSERT_EQ(chown((drive_c + "/XEPDB1").c_str(), 65534, 65534), 0);
     ProgramRun result = run("\n\n\n\n\nC:\\shared\\apps\nC:\\other\nC:\\other\nN\n");
     for (const char* folder : {"C:\\XEPDB1", "C:\\shared\\apps"})
-        EXPECT_EQ(count_occurrences(result.output,
-                                    "\nERROR: " + std::string(folder) +
-                                        " belongs to nobody, who could change or "
-                                        "replace what is installed there. " +
-                                        std::string(GIVE_IT_AWAY)),
+        EXPECT_EQ(count_occurrences(result.output, "\nERROR: " + std::string(folder) +
+                                                       " belongs to nobody, who could change or "
+                                                       "replace what is installed there. " +
+                                                       std::string(GIVE_IT_AWAY)),
                   1u)
             << result.output;
     EXPECT_NE(result.output.find("APP_HOME directory = C:\\other\\XEPDB1\\QUARNDEL\n"),

@@ -75,8 +75,7 @@ FolderCheck check_folder(const char* path, FolderRule rule) {
     // and put a folder of their own in its place, whatever it leads to now.
     // (The folder that holds it is judged as one of the path's folders.)
     if (rule != FolderRule::root) {
-        if (system_calls().fstatat(AT_FDCWD, host, &status, AT_SYMLINK_NOFOLLOW) != 0)
-            return check;
+        if (system_calls().fstatat(AT_FDCWD, host, &status, AT_SYMLINK_NOFOLLOW) != 0) return check;
         if (S_ISLNK(status.st_mode) && owned_by_another(status, &check)) return check;
     }
     if (system_calls().stat(host, &status) != 0) return check;

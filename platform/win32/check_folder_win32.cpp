@@ -207,8 +207,7 @@ FolderCheck check_folder(const char* path, FolderRule rule) {
     if (!running_user_sid(user, sizeof user)) user[0] = '\0';
     // A link on the path is judged by who may change it before what it
     // leads to is judged as a folder. (A drive root or share is none.)
-    if (rule != FolderRule::root &&
-        judged_as_link(path, rule, lists == Lists::kept, user, &check))
+    if (rule != FolderRule::root && judged_as_link(path, rule, lists == Lists::kept, user, &check))
         return check;
     PSID owner = nullptr;
     PACL list = nullptr;

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -249,8 +250,7 @@ std::string with_user(std::string sddl) {
     return sddl;
 }
 
-DWORD descriptor_from(const char* text, PSID* owner, PACL* list,
-                      PSECURITY_DESCRIPTOR* descriptor) {
+DWORD descriptor_from(const char* text, PSID* owner, PACL* list, PSECURITY_DESCRIPTOR* descriptor) {
     const std::string sddl = text != nullptr ? with_user(text) : "D:NO_ACCESS_CONTROL";
     if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1,
                                                               descriptor, nullptr))
@@ -269,19 +269,15 @@ DWORD descriptor_from(const char* text, PSID* owner, PACL* list,
 DWORD WINAPI descriptor_of(LPCSTR path, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID* owner, PSID*,
                            PACL* list, PACL*, PSECURITY_DESCRIPTOR* descriptor) {
     for (const Descriptor& d : descriptors)
-        if (std::strcmp(d.folder, path) == 0) return descriptor_from(d.sddl, owner, list, descriptor);
+        if (std::strcmp(d.folder, path) == 0)
+            return descriptor_from(d.sddl, owner, list, descriptor);
     ADD_FAILURE() << "list asked of " << path;
     return ERROR_FILE_NOT_FOUND;
 }
 
-// A case's link is one only where it is opened as itself, not followed.
-std::vector<std::pair<HANDLE, const Descriptor*>> links_open;
-
-const Descriptor* link_of(HANDLE handle) {
-    for (const auto& open : links_open)
-        if (open.first == handle) return open.second;
-    return nullptr;
-}
+// A case's link is one only where it is opened as itself, not followed:
+// the handles so opened, with the link's own list.
+std::map<HANDLE, const char*> links_open;
 
 HANDLE WINAPI open_of(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                       DWORD disposition, DWORD flags, HANDLE model) {
@@ -289,31 +285,25 @@ HANDLE WINAPI open_of(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBU
                                                               disposition, flags, model);
     for (const Descriptor& d : descriptors)
         if (d.link_sddl != nullptr && std::strcmp(d.folder, path) == 0 &&
-            (flags & FILE_FLAG_OPEN_REPARSE_POINT) != 0 && handle != INVALID_HANDLE_VALUE)
-            links_open.emplace_back(handle, &d);
+            (flags & FILE_FLAG_OPEN_REPARSE_POINT) != 0)
+            links_open[handle] = d.link_sddl;
     return handle;
 }
 
 BOOL WINAPI information_of(HANDLE handle, LPBY_HANDLE_FILE_INFORMATION info) {
     BOOL known = platform::real_system_calls().GetFileInformationByHandle(handle, info);
-    if (known && link_of(handle) != nullptr) info->dwFileAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+    if (links_open.count(handle) != 0) info->dwFileAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;
     return known;
 }
 
 DWORD WINAPI link_descriptor_of(HANDLE handle, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID* owner,
                                 PSID*, PACL* list, PACL*, PSECURITY_DESCRIPTOR* descriptor) {
-    const Descriptor* link = link_of(handle);
-    if (link != nullptr) return descriptor_from(link->link_sddl, owner, list, descriptor);
-    ADD_FAILURE() << "a link's list asked of what is no link";
-    return ERROR_INVALID_HANDLE;
+    EXPECT_EQ(links_open.count(handle), 1u) << "a link's list asked of what is no link";
+    return descriptor_from(links_open[handle], owner, list, descriptor);
 }
 
 BOOL WINAPI close_of(HANDLE handle) {
-    for (auto open = links_open.begin(); open != links_open.end(); ++open)
-        if (open->first == handle) {
-            links_open.erase(open);
-            break;
-        }
+    links_open.erase(handle);
     return platform::real_system_calls().CloseHandle(handle);
 }
 
