@@ -135,15 +135,18 @@ bool run_copy_stage(const SetupParameters& p) {
     char new_data[FOLDER_CAPACITY];
     first_missing_folder(p.APP_HOME, new_app);
     first_missing_folder(p.DATA_HOME, new_data);
+    // Folders are compared by what they are, not by their names: D:\x may
+    // be C:\x, and a folder this run makes under one name is found under
+    // the other, made by this run and not by someone else.
     // Only a DATA_HOME apart from APP_HOME's own folders may be writable
     // for users: never APP_HOME, nor a folder that holds it.
-    bool data_is_new = new_data[0] != '\0' && !path_is_within(p.APP_HOME, p.DATA_HOME);
+    bool data_is_new = new_data[0] != '\0' && !home_is_within(p.APP_HOME, p.DATA_HOME);
     // A DATA_HOME outside APP_HOME that is its path's first new folder must
     // be made by this run.
     bool data_made_first =
-        same_path(new_data, p.DATA_HOME) && !path_is_within(p.DATA_HOME, p.APP_HOME);
+        same_path(new_data, p.DATA_HOME) && !home_is_within(p.DATA_HOME, p.APP_HOME);
     // Below the new APP_HOME tree, or the data folder itself: listed below.
-    if ((new_app[0] != '\0' && path_is_within(new_data, new_app)) ||
+    if ((new_app[0] != '\0' && home_is_within(new_data, new_app)) ||
         same_path(new_data, p.DATA_HOME))
         new_data[0] = '\0';
 
@@ -161,7 +164,7 @@ bool run_copy_stage(const SetupParameters& p) {
     if (taken) return nothing_copied(p, true);
     // Inside APP_HOME, which nobody else may change, nobody else makes it.
     listed = create_and_protect(new_data, false, &told_no_lists,
-                                path_is_within(new_data, p.APP_HOME) ? nullptr : &taken) &&
+                                home_is_within(new_data, p.APP_HOME) ? nullptr : &taken) &&
              listed;
     if (data_is_new)
         listed = create_and_protect(p.DATA_HOME, true, &told_no_lists,

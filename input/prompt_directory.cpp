@@ -96,10 +96,10 @@ bool drive_has_room(const char* home, const DirectoryRules& rules) {
     return false;
 }
 
-// A home that is the earlier one, or holds it, would give the earlier home
-// its list: every user may change DATA_HOME's files.
+// A home that is the earlier one, or holds it, under whatever name, would
+// give the earlier home its list: every user may change DATA_HOME's files.
 bool apart_from_earlier_home(const char* home, const DirectoryRules& rules) {
-    if (rules.earlier_home == nullptr || !path_is_within(rules.earlier_home, home)) return true;
+    if (rules.earlier_home == nullptr || !home_is_within(rules.earlier_home, home)) return true;
     write_format(
         "\nERROR: %s would be %s, which is APP_HOME or holds it, and every user may change the "
         "files of %s. Please enter a valid path: ",

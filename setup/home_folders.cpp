@@ -38,7 +38,42 @@ bool existing_folder_safe(const char* home, const char* name, UnsafeFolder* unsa
            folder_safe(folder, platform::FolderRule::app_home, unsafe);
 }
 
+// Stores the nearest existing folder of the resolved path (the path
+// itself, or the closest folder above it) and returns what follows it in
+// the path: the names still to be made, "" when the path exists. Null when
+// not even its root exists, or it won't fit.
+const char* nearest_existing(const char* path, char* folder, std::size_t capacity) {
+    if (!copy_text(folder, capacity, path)) return nullptr;
+    char parent[PATH_CAPACITY];
+    while (!platform::is_directory(folder)) {
+        if (!parent_folder(folder, parent, sizeof parent)) return nullptr;
+        copy_text(folder, capacity, parent);
+    }
+    const char* rest = path + std::strlen(folder);
+    while (*rest == '\\') ++rest;
+    return rest;
+}
+
 }  // namespace
+
+bool home_is_within(const char* path, const char* folder) {
+    if (path_is_within(path, folder)) return true;
+    char folder_found[PATH_CAPACITY];
+    const char* folder_rest = nearest_existing(folder, folder_found, sizeof folder_found);
+    char above[PATH_CAPACITY];
+    if (folder_rest == nullptr || !copy_text(above, sizeof above, path)) return false;
+    // The path itself, then each folder above it.
+    for (;;) {
+        char found[PATH_CAPACITY];
+        const char* rest = nearest_existing(above, found, sizeof found);
+        if (rest != nullptr && same_path(rest, folder_rest) &&
+            platform::same_file(found, folder_found))
+            return true;
+        char parent[PATH_CAPACITY];
+        if (!parent_folder(above, parent, sizeof parent)) return false;
+        copy_text(above, sizeof above, parent);
+    }
+}
 
 bool home_folders_safe(const char* home, HomeKind kind, UnsafeFolder* unsafe) {
     char folder[PATH_CAPACITY];

@@ -22,6 +22,15 @@ struct UnsafeFolder {
 // is not refused: install.log says so, once per run.
 bool home_folders_safe(const char* home, HomeKind kind, UnsafeFolder* unsafe);
 
+// True when the path is the folder or lies below it, whatever names reach
+// either: by their text, or where the nearest existing folder of the path
+// or of one above it is the folder's nearest existing folder (one volume,
+// one file identity) and the names still to be made below each are the
+// same (compared as Windows compares names). So two drive letters, a short
+// name, a mount point or a link for one folder make one home. Both paths
+// are resolved full paths, existing or not.
+bool home_is_within(const char* path, const char* folder);
+
 // Room for describe_unsafe_folder's text.
 constexpr std::size_t UNSAFE_FOLDER_TEXT_CAPACITY = 768;
 

@@ -551,6 +551,22 @@ TEST_F(Dialogue, DataHomeThatIsOrHoldsAppHomeIsRefused) {
         EXPECT_NE(result.output.find("DATA_HOME directory = C:\\other\\data\\data\\data\n"),
                   std::string::npos);
     }
+    // D: is C: under another name: D:\ holds APP_HOME too. D:\data makes
+    // DATA_HOME APP_HOME's data folder, whose parent this run makes on C:
+    // and the copy then finds under D:, made by this run.
+    map_drive('D', drive_c);
+    ProgramRun result = run("data\ndata\n\n\nC:\\data\nD:\\\nD:\\data\nY\n\n");
+    EXPECT_EQ(result.exit_status, 0) << result.output;
+    EXPECT_EQ(count_occurrences(result.output,
+                                "\nERROR: DATA_HOME would be D:\\data\\data\\data, "
+                                "which is APP_HOME or holds it"),
+              1u)
+        << result.output;
+    struct stat status;
+    ASSERT_EQ(stat((drive_c + "/data/data/data/data").c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0777u) << "DATA_HOME stays writable for users";
+    ASSERT_EQ(stat((drive_c + "/data/data").c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0755u);
 }
 
 // An existing folder on a home's path that another user owns, or that
@@ -559,18 +575,25 @@ const char* const GIVE_IT_AWAY =
     "Choose another directory, or give the folder to the administrators with the icacls "
     "commands in the README. Please enter a valid path: ";
 
+// A link is judged by its owner too, not by its target alone: C:\shared is
+// sticky, but nobody may remove their link and put a folder of theirs there.
 TEST_F(Dialogue, FolderOwnedByAnotherUserIsRefused) {
     if (geteuid() != 0) GTEST_SKIP() << "only root can give a folder to another user";
     make_folders(drive_c + "/XEPDB1");
     make_folders(drive_c + "/other");
+    make_folders(drive_c + "/shared");
+    chmod((drive_c + "/shared").c_str(), 01777);
+    ASSERT_EQ(symlink((drive_c + "/other").c_str(), (drive_c + "/shared/apps").c_str()), 0);
+    ASSERT_EQ(lchown((drive_c + "/shared/apps").c_str(), 65534, 65534), 0);
     ASSERT_EQ(chown((drive_c + "/XEPDB1").c_str(), 65534, 65534), 0);
-    ProgramRun result = run("\n\n\n\n\nC:\\other\nC:\\other\nN\n");
-    EXPECT_EQ(count_occurrences(result.output,
-                                "\nERROR: C:\\XEPDB1 belongs to nobody, who could change or "
-                                "replace what is installed there. " +
-                                    std::string(GIVE_IT_AWAY)),
-              1u)
-        << result.output;
+    ProgramRun result = run("\n\n\n\n\nC:\\shared\\apps\nC:\\other\nC:\\other\nN\n");
+    for (const char* folder : {"C:\\XEPDB1", "C:\\shared\\apps"})
+        EXPECT_EQ(count_occurrences(result.output, "\nERROR: " + std::string(folder) +
+                                                       " belongs to nobody, who could change or "
+                                                       "replace what is installed there. " +
+                                                       std::string(GIVE_IT_AWAY)),
+                  1u)
+            << result.output;
     EXPECT_NE(result.output.find("APP_HOME directory = C:\\other\\XEPDB1\\QUARNDEL\n"),
               std::string::npos);
 }

@@ -94,6 +94,16 @@ void name_account(PSID sid, char* field, std::size_t capacity) {
     append_shown(field, capacity, sid_text(sid, text, sizeof text) ? text : "an unknown account");
 }
 
+// Names Everyone, whom a missing list gives every right.
+void name_everyone(char* field, std::size_t capacity) {
+    SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+    PSID everyone = nullptr;
+    if (AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone)) {
+        name_account(everyone, field, capacity);
+        FreeSid(everyone);
+    }
+}
+
 enum class Lists { kept, not_kept, unknown };
 
 // Whether the folder's volume says it keeps access control lists (not FAT,
@@ -109,9 +119,10 @@ Lists volume_lists(const char* path) {
 }
 
 // The first allow entry that gives someone untrusted a refused right:
-// stores the account and returns true.
-bool refused_entry(PACL list, FolderRule rule, const char* user, FolderCheck* check) {
-    const DWORD refused = refused_rights(rule);
+// stores the account and returns true. A link's entries for children
+// alone never count: what is below it is its target's.
+bool refused_entry(PACL list, FolderRule rule, DWORD refused, bool link, const char* user,
+                   FolderCheck* check) {
     for (DWORD index = 0; index < list->AceCount; ++index) {
         void* entry = nullptr;
         if (!GetAce(list, index, &entry)) continue;
@@ -126,7 +137,7 @@ bool refused_entry(PACL list, FolderRule rule, const char* user, FolderCheck* ch
         // APP_HOME or script folder, whose files inherit it.
         if (header->AceFlags & INHERIT_ONLY_ACE) {
             const bool reaches = (header->AceFlags & (OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE));
-            if (rule != FolderRule::app_home || !reaches) continue;
+            if (link || rule != FolderRule::app_home || !reaches) continue;
         }
         const ACCESS_ALLOWED_ACE* allowed = static_cast<const ACCESS_ALLOWED_ACE*>(entry);
         PSID sid = const_cast<DWORD*>(&allowed->SidStart);
@@ -137,12 +148,67 @@ bool refused_entry(PACL list, FolderRule rule, const char* user, FolderCheck* ch
     return false;
 }
 
+// Whoever may rewrite a link or junction, or remove it, can point the path
+// anywhere, whatever the rule lets them do to a folder.
+constexpr DWORD LINK_RIGHTS = DELETE | FILE_WRITE_DATA | FILE_WRITE_ATTRIBUTES;
+
+// Judges a link or junction (any reparse point) at the path itself, opened
+// as such, as a folder is judged: by its owner and its list, where also
+// the rights to rewrite or remove it are refused. False, with check left as
+// it is, when the path is no link or a safe one; else true with the
+// verdict (unchecked when it cannot be opened or its list read).
+bool judged_as_link(const char* path, FolderRule rule, bool lists_kept, const char* user,
+                    FolderCheck* check) {
+    HANDLE handle = system_calls().CreateFileA(
+        path, READ_CONTROL | FILE_READ_ATTRIBUTES,
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return true;
+    BY_HANDLE_FILE_INFORMATION info;
+    const bool known = system_calls().GetFileInformationByHandle(handle, &info) != 0;
+    if (!known || (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+        system_calls().CloseHandle(handle);
+        return !known;
+    }
+    PSID owner = nullptr;
+    PACL list = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    const DWORD read = system_calls().GetSecurityInfo(
+        handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
+        nullptr, &list, nullptr, &descriptor);
+    system_calls().CloseHandle(handle);
+    if (read != ERROR_SUCCESS) return true;
+    bool safe = false;
+    if (owner != nullptr && !trusted(owner, user)) {
+        check->verdict = FolderVerdict::unsafe;
+        check->owner_unsafe = true;
+        name_account(owner, check->account, sizeof check->account);
+    } else if (list == nullptr) {
+        if (lists_kept) {
+            check->verdict = FolderVerdict::unsafe;
+            name_everyone(check->account, sizeof check->account);
+        }
+    } else if (refused_entry(list, rule, refused_rights(rule) | LINK_RIGHTS, true, user, check)) {
+        check->verdict = FolderVerdict::unsafe;
+    } else {
+        safe = owner != nullptr;
+    }
+    LocalFree(descriptor);
+    return !safe;
+}
+
 }  // namespace
 
 FolderCheck check_folder(const char* path, FolderRule rule) {
     FolderCheck check = {FolderVerdict::unchecked, false, ""};
     const Lists lists = volume_lists(path);
     if (lists == Lists::not_kept) return check;
+    char user[184];
+    if (!running_user_sid(user, sizeof user)) user[0] = '\0';
+    // A link on the path is judged by who may change it before what it
+    // leads to is judged as a folder. (A drive root or share is none.)
+    if (rule != FolderRule::root && judged_as_link(path, rule, lists == Lists::kept, user, &check))
+        return check;
     PSID owner = nullptr;
     PACL list = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
@@ -150,25 +216,17 @@ FolderCheck check_folder(const char* path, FolderRule rule) {
             path, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
             nullptr, &list, nullptr, &descriptor) != ERROR_SUCCESS)
         return check;
-    char user[184];
-    if (!running_user_sid(user, sizeof user)) user[0] = '\0';
     // No list at all: on a volume that keeps lists, every user may do
     // anything there; elsewhere (a share that gives none) nothing is told.
     if (list == nullptr && lists == Lists::kept) {
         check.verdict = FolderVerdict::unsafe;
-        SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
-        PSID everyone = nullptr;
-        if (AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0,
-                                     &everyone)) {
-            name_account(everyone, check.account, sizeof check.account);
-            FreeSid(everyone);
-        }
+        name_everyone(check.account, sizeof check.account);
     } else if (list != nullptr) {
         if (rule != FolderRule::root && owner != nullptr && !trusted(owner, user)) {
             check.verdict = FolderVerdict::unsafe;
             check.owner_unsafe = true;
             name_account(owner, check.account, sizeof check.account);
-        } else if (refused_entry(list, rule, user, &check)) {
+        } else if (refused_entry(list, rule, refused_rights(rule), false, user, &check)) {
             check.verdict = FolderVerdict::unsafe;
         } else if (owner != nullptr || rule == FolderRule::root) {
             check.verdict = FolderVerdict::safe;

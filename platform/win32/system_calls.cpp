@@ -42,6 +42,7 @@ const SystemCalls real = {
     ::CoInitialize,
     ::CoCreateInstance,
     ::SHGetFolderPathA,
+    ::GetSecurityInfo,
 };
 
 SystemCalls in_use = real;

@@ -42,6 +42,9 @@ struct SystemCalls {
     HRESULT(WINAPI* CoInitialize)(LPVOID);
     HRESULT(WINAPI* CoCreateInstance)(REFCLSID, LPUNKNOWN, DWORD, REFIID, LPVOID*);
     HRESULT(WINAPI* SHGetFolderPathA)(HWND, int, HANDLE, DWORD, LPSTR);
+    DWORD(WINAPI* GetSecurityInfo)
+    (HANDLE, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID*, PSID*, PACL*, PACL*,
+     PSECURITY_DESCRIPTOR*);
 };
 
 // The table in use; it starts with the system's own functions.

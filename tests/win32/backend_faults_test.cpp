@@ -11,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -235,7 +236,8 @@ TEST_F(Win32Faults, FreeSpaceIsAskedOfTheFolder) {
 // each of them (%U: the installing user), as a real machine would.
 struct Descriptor {
     const char* folder;
-    const char* sddl;  // null: the share that gives no list
+    const char* sddl;                 // null: the share that gives no list
+    const char* link_sddl = nullptr;  // the folder is a link or junction with this list
 };
 
 std::vector<Descriptor> descriptors;
@@ -248,25 +250,61 @@ std::string with_user(std::string sddl) {
     return sddl;
 }
 
+DWORD descriptor_from(const char* text, PSID* owner, PACL* list, PSECURITY_DESCRIPTOR* descriptor) {
+    const std::string sddl = text != nullptr ? with_user(text) : "D:NO_ACCESS_CONTROL";
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1,
+                                                              descriptor, nullptr))
+        return ERROR_INVALID_SECURITY_DESCR;
+    BOOL present = FALSE, defaulted = FALSE;
+    *owner = nullptr;
+    *list = nullptr;
+    GetSecurityDescriptorOwner(*descriptor, owner, &defaulted);
+    GetSecurityDescriptorDacl(*descriptor, &present, list, &defaulted);
+    // Wine makes an empty list of NO_ACCESS_CONTROL; Windows none.
+    if (sddl.find("NO_ACCESS_CONTROL") != std::string::npos) *list = nullptr;
+    return ERROR_SUCCESS;
+}
+
+// By name, the list of what a link leads to.
 DWORD WINAPI descriptor_of(LPCSTR path, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID* owner, PSID*,
                            PACL* list, PACL*, PSECURITY_DESCRIPTOR* descriptor) {
-    for (const Descriptor& d : descriptors) {
-        if (std::strcmp(d.folder, path) != 0) continue;
-        const std::string sddl = d.sddl != nullptr ? with_user(d.sddl) : "D:NO_ACCESS_CONTROL";
-        if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1,
-                                                                  descriptor, nullptr))
-            return ERROR_INVALID_SECURITY_DESCR;
-        BOOL present = FALSE, defaulted = FALSE;
-        *owner = nullptr;
-        *list = nullptr;
-        GetSecurityDescriptorOwner(*descriptor, owner, &defaulted);
-        GetSecurityDescriptorDacl(*descriptor, &present, list, &defaulted);
-        // Wine makes an empty list of NO_ACCESS_CONTROL; Windows none.
-        if (sddl.find("NO_ACCESS_CONTROL") != std::string::npos) *list = nullptr;
-        return ERROR_SUCCESS;
-    }
+    for (const Descriptor& d : descriptors)
+        if (std::strcmp(d.folder, path) == 0)
+            return descriptor_from(d.sddl, owner, list, descriptor);
     ADD_FAILURE() << "list asked of " << path;
     return ERROR_FILE_NOT_FOUND;
+}
+
+// A case's link is one only where it is opened as itself, not followed:
+// the handles so opened, with the link's own list.
+std::map<HANDLE, const char*> links_open;
+
+HANDLE WINAPI open_of(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                      DWORD disposition, DWORD flags, HANDLE model) {
+    HANDLE handle = platform::real_system_calls().CreateFileA(path, access, share, security,
+                                                              disposition, flags, model);
+    for (const Descriptor& d : descriptors)
+        if (d.link_sddl != nullptr && std::strcmp(d.folder, path) == 0 &&
+            (flags & FILE_FLAG_OPEN_REPARSE_POINT) != 0)
+            links_open[handle] = d.link_sddl;
+    return handle;
+}
+
+BOOL WINAPI information_of(HANDLE handle, LPBY_HANDLE_FILE_INFORMATION info) {
+    BOOL known = platform::real_system_calls().GetFileInformationByHandle(handle, info);
+    if (links_open.count(handle) != 0) info->dwFileAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+    return known;
+}
+
+DWORD WINAPI link_descriptor_of(HANDLE handle, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID* owner,
+                                PSID*, PACL* list, PACL*, PSECURITY_DESCRIPTOR* descriptor) {
+    EXPECT_EQ(links_open.count(handle), 1u) << "a link's list asked of what is no link";
+    return descriptor_from(links_open[handle], owner, list, descriptor);
+}
+
+BOOL WINAPI close_of(HANDLE handle) {
+    links_open.erase(handle);
+    return platform::real_system_calls().CloseHandle(handle);
 }
 
 BOOL WINAPI volume_of(LPCSTR, LPSTR, DWORD, LPDWORD, LPDWORD, LPDWORD flags, LPSTR, DWORD) {
@@ -385,6 +423,19 @@ const KeysCase KEYS_CASES[] = {
     {"ShareThatGivesNoList", "\\\\server\\share\\XEPDB1\\QUARNDEL", HomeKind::app,
      Volume::cannot_be_asked,
      {{"\\\\server\\share\\", nullptr}}, nullptr, false, ""},
+    // A link or junction is judged as itself (opened so), by its owner and
+    // by who may rewrite or remove it even where users may modify folders,
+    // and what it leads to after it.
+    {"JunctionMadeByAUser", "C:\\apps\\XEPDB1\\QUARNDEL", HomeKind::app, Volume::lists,
+     {{"C:\\", WINDOWS_ROOT}, {"C:\\apps", "O:BA" OURS, "O:S-1-5-21-1-2-3-1001" OURS}},
+     "C:\\apps", true, "PC\\mallory"},
+    {"LinkUsersMayRewrite", "C:\\data\\XEPDB1\\QUARNDEL\\data", HomeKind::data, Volume::lists,
+     {{"C:\\", WINDOWS_ROOT}, {"C:\\data", "O:BA" OURS, "O:BA" INHERITED}},
+     "C:\\data", false, "NT AUTHORITY\\Authenticated Users"},
+    {"JunctionOfAnAdministratorToAUsersFolder", "C:\\apps\\XEPDB1\\QUARNDEL", HomeKind::app,
+     Volume::lists,
+     {{"C:\\", WINDOWS_ROOT}, {"C:\\apps", "O:S-1-5-21-1-2-3-1001" OURS, "O:BA" OURS}},
+     "C:\\apps", true, "PC\\mallory"},
     {"FatVolume", "C:\\XEPDB1\\QUARNDEL", HomeKind::app, Volume::no_lists,
      {{"C:\\", WINDOWS_ROOT}, {"C:\\XEPDB1", "O:S-1-5-21-1-2-3-1001" INHERITED}},
      nullptr, false, ""},
@@ -412,9 +463,15 @@ class ExistingFolders : public ::testing::TestWithParam<KeysCase> {
         platform::system_calls().GetNamedSecurityInfoA = descriptor_of;
         platform::system_calls().GetVolumeInformationA = volume_of;
         platform::system_calls().LookupAccountSidA = account_of;
+        platform::system_calls().CreateFileA = open_of;
+        platform::system_calls().GetFileInformationByHandle = information_of;
+        platform::system_calls().GetSecurityInfo = link_descriptor_of;
+        platform::system_calls().CloseHandle = close_of;
     }
     void TearDown() override {
         platform::system_calls() = saved;
+        EXPECT_TRUE(links_open.empty()) << "a link's handle left open";
+        links_open.clear();
         descriptors.clear();
         volume = Volume::lists;
         for (const char* top : {"C:\\XEPDB1", "C:\\apps", "C:\\data"}) fs::remove_all(top);
