@@ -8,7 +8,7 @@
 namespace platform {
 
 // The backend's own entries (files_posix.cpp).
-unsigned long copy_host_file(const char* source, const char* destination);
+Placement copy_host_file(const char* source, int folder, const char* name);
 int make_host_folders(char* host, std::size_t length, mode_t mode);
 
 namespace {
@@ -17,7 +17,8 @@ constexpr SystemCalls real = {
     ::open,    ::write,   ::close,        ::fstat,           ::lseek,    ::ftruncate,
     ::fcntl,   ::stat,    ::unlink,       ::chmod,           ::readlink, ::statvfs,
     ::opendir, ::readdir, ::closedir,     ::fstatat,         ::fsync,    ::rename,
-    ::fork,    ::waitpid, copy_host_file, make_host_folders,
+    ::fork,    ::waitpid, ::openat,       ::mkdirat,         ::unlinkat, copy_host_file,
+    make_host_folders,
 };
 
 SystemCalls in_use = real;
