@@ -493,13 +493,23 @@ void clear_target(const char* source, const char* path, Placement* placed) {
     placed->link_removed = placed->link != LinkFound::none;
 }
 
-// The copy never opens an existing target: what is there is removed first
-// and the copy made anew, refused when something was put there meanwhile.
+bool copied_anew(const char* source, const char* path, Placement* placed) {
+    if (system_calls().CopyFileA(source, path, TRUE)) return true;
+    DWORD error = GetLastError();
+    placed->code = error == ERROR_ALREADY_EXISTS ? ERROR_CODE_FILE_EXISTS : error;
+    return false;
+}
+
+// The copy never opens an existing target: a new file first, as the usual
+// case is; where one is there, it is removed and the copy made anew,
+// refused when something was put there again meanwhile.
 Placement replace_file(const char* source, const char* path) {
     Placement placed;
+    if (copied_anew(source, path, &placed) || placed.code != ERROR_CODE_FILE_EXISTS)
+        return placed;
+    placed.code = 0;
     clear_target(source, path, &placed);
-    if (placed.code != 0) return placed;
-    if (!system_calls().CopyFileA(source, path, TRUE)) placed.code = GetLastError();
+    if (placed.code == 0) copied_anew(source, path, &placed);
     return placed;
 }
 
