@@ -82,13 +82,13 @@ bool tell_link(const platform::Placement& placed, const char* path, const char* 
 
 // copy_root: the destination of the whole copy where a folder of the source
 // may be it, else null. folder: the destination, held open.
-int copy_level(const char* source, const char* destination, platform::HomeFolder* folder,
-               long row, const char* copy_root);
+int copy_level(const char* source, const char* destination, platform::HomeFolder* folder, long row,
+               const char* copy_root);
 
 // Copies one entry of a level into the open folder. Returns the number of
 // errors.
-int copy_entry(const char* source, const char* destination, platform::HomeFolder* folder,
-               long row, const char* copy_root, const platform::DirectoryEntry& entry, int* copied,
+int copy_entry(const char* source, const char* destination, platform::HomeFolder* folder, long row,
+               const char* copy_root, const platform::DirectoryEntry& entry, int* copied,
                int total) {
     if (!entry.has_exact_name) {
         // The name only describes the entry: a path made from it would name
@@ -158,8 +158,8 @@ int copy_entry(const char* source, const char* destination, platform::HomeFolder
     return 0;
 }
 
-int copy_level(const char* source, const char* destination, platform::HomeFolder* folder,
-               long row, const char* copy_root) {
+int copy_level(const char* source, const char* destination, platform::HomeFolder* folder, long row,
+               const char* copy_root) {
     char pattern[PATH_CAPACITY];
     if (!compose_text(pattern, sizeof pattern, "%s\\*", source)) {
         report(OnConsole::line, "Error: Could not open source directory %s", shown(0, source));

@@ -265,7 +265,7 @@ enum class LinkFound {
 };
 
 struct Placement {
-    unsigned long code = 0;           // 0, or the error code: nothing made or copied
+    unsigned long code = 0;            // 0, or the error code: nothing made or copied
     LinkFound link = LinkFound::none;  // what stood there
     bool link_removed = false;         // that link was removed (a new one was made in its place
                                        // when code is 0); false with a link: it is still there

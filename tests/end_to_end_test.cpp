@@ -200,8 +200,9 @@ TEST_F(Install, RerunNeverWritesThroughLinksPlantedInTheDataHome) {
     ASSERT_EQ(chmod(scratch.path().c_str(), 0755), 0);  // nobody reaches DATA_HOME
     const std::string data = drive_c + "/XEPDB1/QUARNDEL/data";
     const std::string as_nobody = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
-    ASSERT_EQ(std::system((as_nobody + "sh -c 'rm -rf \"$0\"/books.csv \"$0\"/sub && ln -s \"$1\"/"
-                                       "linked.csv \"$0\"/books.csv && ln -s \"$1\"/folder \"$0\"/sub' '" +
+    ASSERT_EQ(std::system((as_nobody +
+                           "sh -c 'rm -rf \"$0\"/books.csv \"$0\"/sub && ln -s \"$1\"/"
+                           "linked.csv \"$0\"/books.csv && ln -s \"$1\"/folder \"$0\"/sub' '" +
                            data + "' '" + scratch / "root" + "'")
                               .c_str()),
               0);

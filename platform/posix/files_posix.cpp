@@ -577,8 +577,8 @@ unsigned long copy_file(const char* source, const char* destination) {
     char* slash = std::strrchr(to_path, '/');
     if (slash == nullptr || slash[1] == '\0') return ERROR_CODE_PATH_NOT_FOUND;
     *slash = '\0';
-    int parent = system_calls().open(slash == to_path ? "/" : to_path,
-                                     O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int parent =
+        system_calls().open(slash == to_path ? "/" : to_path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (parent < 0) return error_code_of(errno);
     HomeFolder folder{parent};
     Placement placed = copy_file_into(source, &folder, slash + 1);

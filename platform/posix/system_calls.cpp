@@ -14,11 +14,10 @@ int make_host_folders(char* host, std::size_t length, mode_t mode);
 namespace {
 
 constexpr SystemCalls real = {
-    ::open,    ::write,   ::close,        ::fstat,           ::lseek,    ::ftruncate,
-    ::fcntl,   ::stat,    ::unlink,       ::chmod,           ::readlink, ::statvfs,
-    ::opendir, ::readdir, ::closedir,     ::fstatat,         ::fsync,    ::rename,
-    ::fork,    ::waitpid, ::openat,       ::mkdirat,         ::unlinkat, copy_host_file,
-    make_host_folders,
+    ::open,     ::write,    ::close,        ::fstat,           ::lseek,   ::ftruncate, ::fcntl,
+    ::stat,     ::unlink,   ::chmod,        ::readlink,        ::statvfs, ::opendir,   ::readdir,
+    ::closedir, ::fstatat,  ::fsync,        ::rename,          ::fork,    ::waitpid,   ::openat,
+    ::mkdirat,  ::unlinkat, copy_host_file, make_host_folders,
 };
 
 SystemCalls in_use = real;

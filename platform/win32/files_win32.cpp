@@ -427,7 +427,7 @@ Placement open_folder_in(HomeFolder* parent, const char* name, HomeFolder** fold
         // link with DeleteFileA: either removes the link, not its target.
         placed.link = LinkFound::link;
         BOOL removed = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? calls.RemoveDirectoryA(path)
-                                                                   : calls.DeleteFileA(path);
+                                                                    : calls.DeleteFileA(path);
         if (!removed) {
             placed.code = GetLastError();
             return placed;
@@ -484,7 +484,7 @@ void clear_target(const char* source, const char* path, Placement* placed) {
         return;
     }
     BOOL removed = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? calls.RemoveDirectoryA(path)
-                                                               : calls.DeleteFileA(path);
+                                                                : calls.DeleteFileA(path);
     if (!removed) {
         error = GetLastError();
         if (error != ERROR_FILE_NOT_FOUND) placed->code = error;
@@ -505,8 +505,7 @@ bool copied_anew(const char* source, const char* path, Placement* placed) {
 // refused when something was put there again meanwhile.
 Placement replace_file(const char* source, const char* path) {
     Placement placed;
-    if (copied_anew(source, path, &placed) || placed.code != ERROR_CODE_FILE_EXISTS)
-        return placed;
+    if (copied_anew(source, path, &placed) || placed.code != ERROR_CODE_FILE_EXISTS) return placed;
     placed.code = 0;
     clear_target(source, path, &placed);
     if (placed.code == 0) copied_anew(source, path, &placed);

@@ -110,8 +110,8 @@ struct Opened {
 std::vector<Opened> opens;
 std::vector<std::pair<HANDLE, std::string>> open_handles;
 std::vector<std::string> removed_folders;
-std::string pretend_link;   // this path is shown as a reparse point, once
-bool link_stays = false;    // and RemoveDirectoryA cannot remove it
+std::string pretend_link;  // this path is shown as a reparse point, once
+bool link_stays = false;   // and RemoveDirectoryA cannot remove it
 decltype(platform::SystemCalls::CreateFileA) next_create_file;
 
 HANDLE WINAPI record_open(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
@@ -178,7 +178,8 @@ TEST_F(Win32Faults, LinksBelowTheDestinationAreNeverFollowed) {
     fs::remove(scratch / "install.log");
     pretend_link = (target / "sub").string();
     link_stays = true;
-    EXPECT_EQ(copy_directory((scratch / "source").string().c_str(), target.string().c_str(), -1), 1);
+    EXPECT_EQ(copy_directory((scratch / "source").string().c_str(), target.string().c_str(), -1),
+              1);
     link_stays = false;
     EXPECT_NE(log().find("Error: Nothing copied to " + (target / "sub").string() +
                          ": a link planted there could not be removed (Error Code: 5); nothing "
