@@ -51,13 +51,45 @@ int count_files(platform::DirectoryScan* scan, platform::DirectoryEntry* entry) 
     return total;
 }
 
-// copy_root: the destination of the whole copy where a folder of the source
-// may be it, else null.
-int copy_level(const char* source, const char* destination, long row, const char* copy_root);
+void folder_not_made(const char* destination, unsigned long code) {
+    write_format("Error: Could not create directory %s (Error Code: %lu)\n", shown(0, destination),
+                 code);
+    log_event("Error: Could not create directory %s", shown(0, destination));
+    note_copy_failure(destination);
+}
 
-// Copies one entry of a level. Returns the number of errors.
-int copy_entry(const char* source, const char* destination, long row, const char* copy_root,
-               const platform::DirectoryEntry& entry, int* copied, int total) {
+// Says what became of a link met where a folder or file of the copy goes
+// (what): the link replaced, or removed and nothing made in its place. True
+// when a link is still there (it was not followed): the entry is refused.
+bool tell_link(const platform::Placement& placed, const char* path, const char* what) {
+    if (placed.link == platform::LinkFound::none) return false;
+    const char* kind = placed.link == platform::LinkFound::hard_link ? "hard link" : "link";
+    if (!placed.link_removed) {
+        report(OnConsole::after_line_break,
+               "Error: Nothing copied to %s: a %s planted there could not be removed (Error "
+               "Code: %lu); nothing is written through it.",
+               shown(0, path), kind, placed.code);
+        note_copy_failure(path);
+        return true;
+    }
+    if (placed.code == 0)
+        report(OnConsole::after_line_break, "Replaced a %s planted at %s by a real %s.", kind,
+               shown(0, path), what);
+    else
+        report(OnConsole::after_line_break, "Removed a %s planted at %s.", kind, shown(0, path));
+    return false;
+}
+
+// copy_root: the destination of the whole copy where a folder of the source
+// may be it, else null. folder: the destination, held open.
+int copy_level(const char* source, const char* destination, platform::HomeFolder* folder, long row,
+               const char* copy_root);
+
+// Copies one entry of a level into the open folder. Returns the number of
+// errors.
+int copy_entry(const char* source, const char* destination, platform::HomeFolder* folder, long row,
+               const char* copy_root, const platform::DirectoryEntry& entry, int* copied,
+               int total) {
     if (!entry.has_exact_name) {
         // The name only describes the entry: a path made from it would name
         // another file (or none), so it is neither read nor written.
@@ -94,11 +126,26 @@ int copy_entry(const char* source, const char* destination, long row, const char
                    "Skipped folder %s: it is the destination of this copy.", shown(0, source_path));
             return 0;
         }
-        return copy_level(source_path, destination_path, row, copy_root);
+        platform::HomeFolder* inner = nullptr;
+        platform::Placement placed = platform::open_folder_in(folder, entry.name, &inner);
+        if (tell_link(placed, destination_path, "folder")) return 1;
+        if (placed.code != 0) {
+            folder_not_made(destination_path, placed.code);
+            return 1;
+        }
+        int errors = copy_level(source_path, destination_path, inner, row, copy_root);
+        platform::close_home_folder(inner);
+        return errors;
     }
-    if (platform::copy_file(source_path, destination_path) != 0) {
-        report(OnConsole::after_line_break, "Error copying file: %s -> %s", shown(0, source_path),
-               shown(1, destination_path));
+    platform::Placement placed = platform::copy_file_into(source_path, folder, entry.name);
+    if (tell_link(placed, destination_path, "file")) return 1;
+    if (placed.code != 0) {
+        report(OnConsole::after_line_break,
+               placed.code == platform::ERROR_CODE_FILE_EXISTS
+                   ? "Error copying file: %s -> %s: another file was put there while the old one "
+                     "was replaced; it is left as it is."
+                   : "Error copying file: %s -> %s",
+               shown(0, source_path), shown(1, destination_path));
         note_copy_failure(destination_path);
         return 1;
     }
@@ -111,16 +158,8 @@ int copy_entry(const char* source, const char* destination, long row, const char
     return 0;
 }
 
-int copy_level(const char* source, const char* destination, long row, const char* copy_root) {
-    unsigned long created = platform::create_directories(destination);
-    if (created != 0 && created != platform::ERROR_CODE_ALREADY_EXISTS) {
-        write_format("Error: Could not create directory %s (Error Code: %lu)\n",
-                     shown(0, destination), created);
-        log_event("Error: Could not create directory %s", shown(0, destination));
-        note_copy_failure(destination);
-        return 1;
-    }
-
+int copy_level(const char* source, const char* destination, platform::HomeFolder* folder, long row,
+               const char* copy_root) {
     char pattern[PATH_CAPACITY];
     if (!compose_text(pattern, sizeof pattern, "%s\\*", source)) {
         report(OnConsole::line, "Error: Could not open source directory %s", shown(0, source));
@@ -148,7 +187,7 @@ int copy_level(const char* source, const char* destination, long row, const char
     int copied = 0;
     do {
         if (is_dot_entry(entry.name)) continue;
-        errors += copy_entry(source, destination, row, copy_root, entry, &copied, total);
+        errors += copy_entry(source, destination, folder, row, copy_root, entry, &copied, total);
     } while (platform::find_next_entry(scan, &entry));
     platform::find_close(scan);
     write_text("\n");
@@ -159,5 +198,13 @@ int copy_level(const char* source, const char* destination, long row, const char
 
 int copy_directory(const char* source, const char* destination, long row) {
     const char* copy_root = destination_may_lie_in(source, destination) ? destination : nullptr;
-    return copy_level(source, destination, row, copy_root);
+    platform::HomeFolder* folder = nullptr;
+    unsigned long code = platform::open_home_folder(destination, &folder);
+    if (code != 0) {
+        folder_not_made(destination, code);
+        return 1;
+    }
+    int errors = copy_level(source, destination, folder, row, copy_root);
+    platform::close_home_folder(folder);
+    return errors;
 }

@@ -3,6 +3,8 @@
 
 // Copies every file and folder below source into destination, creating the
 // destination and its parents, replacing existing files, logging every file,
+// never writing through a link met below the destination (it is replaced by
+// a real folder or file and that is reported, or the entry is refused),
 // and drawing the progress bar of the folder being copied on the row (below
 // 0: no bar). A folder met during the copy that is the destination itself
 // (a destination inside the source) is skipped and logged. Returns the

@@ -240,8 +240,57 @@ FolderCheck check_folder(const char* path, FolderRule rule);
 
 // Copies one file, replacing an existing target unless it is read-only.
 // The copy takes over the source's read-only state. A file is never copied
-// onto itself. Returns 0 or the error code.
+// onto itself. The target is replaced as copy_file_into replaces it (the
+// destination's folder is opened by its path). Returns 0 or the error code.
 unsigned long copy_file(const char* source, const char* destination);
+
+// ---- Writing into a home's tree without following links ------------------
+//
+// Other users may create, remove and rename entries below a home (every
+// user may change DATA_HOME's tree). The copy therefore works from folders
+// it holds open, and never follows a link it meets where a folder or file
+// of the copy goes (a symbolic link, a junction or other mount point; for a
+// file, also one with another name, a hard link): the link itself is
+// removed, never what it points to, and a real folder or file made in its
+// place. While a folder is held open nobody can rename, remove or replace
+// it (POSIX: every call is made relative to the open folder instead).
+
+struct HomeFolder;  // a folder of a home's tree, held open
+
+// What stood where a folder or file of the copy goes.
+enum class LinkFound {
+    none,       // nothing, or a real folder or file
+    link,       // a symbolic link, junction or other mount point
+    hard_link,  // a file with more than one name
+};
+
+struct Placement {
+    unsigned long code = 0;            // 0, or the error code: nothing made or copied
+    LinkFound link = LinkFound::none;  // what stood there
+    bool link_removed = false;         // that link was removed (a new one was made in its place
+                                       // when code is 0); false with a link: it is still there
+};
+
+// Opens the home folder, creating it and its missing parents first as
+// create_directories does. The folders of its path are taken as they are:
+// they are the folder checks' business. 0 (*folder set) or the error code.
+unsigned long open_home_folder(const char* path, HomeFolder** folder);
+
+// Opens the folder of that name in the open folder, creating it when
+// missing (with the mode or list the folder's own would give it). A link
+// of that name is replaced by a real folder; a file of that name is left
+// and refused (ERROR_CODE_FILE_EXISTS). *folder is set when code is 0.
+Placement open_folder_in(HomeFolder* parent, const char* name, HomeFolder** folder);
+
+// Copies the source file (a path, followed as given) to the name in the
+// open folder. The target is never opened when it exists: a read-only one,
+// something that is no file, or the source itself is refused, as copy_file
+// refuses them; else it (a link: the link itself, a hard link: this name)
+// is removed and the copy made anew. Made anew there by someone else in the
+// meantime: refused with ERROR_CODE_FILE_EXISTS.
+Placement copy_file_into(const char* source, HomeFolder* folder, const char* name);
+
+void close_home_folder(HomeFolder* folder);
 
 // ---- Text of names -------------------------------------------------------
 

@@ -3,6 +3,7 @@
 // lnkinfo, and the stages' failures reported as failures.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -181,6 +182,55 @@ TEST_F(Install, CommandLineAtItsLengthLimitArrivesWhole) {
     EXPECT_NE(run.output.find("Executing: " + command + "\n"), std::string::npos) << run.output;
     EXPECT_EQ(read_file(scratch / "arguments"),
               "/|as|sysdba|@" + app_home + "\\install\\auto_install.sql|");
+}
+
+// Every user may change DATA_HOME: links another user plants there are
+// replaced by the rerun, never written through.
+TEST_F(Install, RerunNeverWritesThroughLinksPlantedInTheDataHome) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root, to plant the links as the user nobody";
+    std::string fake = make_fake_sqlplus("exit 0");
+    make_folders(dist + "/data/sub");
+    write_file(dist + "/data/sub/x.csv", "distribution's x");
+    ASSERT_EQ(install("\n\n\n\n\n\nY\n\n", fake).exit_status, 0);
+    // Root's files and folder outside, each the target of a planted link.
+    make_folders(scratch / "root/folder");
+    write_file(scratch / "root/linked.csv", "root's linked");
+    write_file(scratch / "root/hard.csv", "root's hard");
+    write_file(scratch / "root/folder/x.csv", "root's x");
+    ASSERT_EQ(chmod(scratch.path().c_str(), 0755), 0);  // nobody reaches DATA_HOME
+    const std::string data = drive_c + "/XEPDB1/QUARNDEL/data";
+    const std::string as_nobody = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+    ASSERT_EQ(std::system((as_nobody +
+                           "sh -c 'rm -rf \"$0\"/books.csv \"$0\"/sub && ln -s \"$1\"/"
+                           "linked.csv \"$0\"/books.csv && ln -s \"$1\"/folder \"$0\"/sub' '" +
+                           data + "' '" + scratch / "root" + "'")
+                              .c_str()),
+              0);
+    // The kernel stops nobody hard-linking root's file: root plants it.
+    ASSERT_EQ(unlink((data + "/members.csv").c_str()), 0);
+    ASSERT_EQ(link((scratch / "root/hard.csv").c_str(), (data + "/members.csv").c_str()), 0);
+
+    ProgramRun rerun = install("\n\n\n\n\n\nY\n\n", fake);
+    EXPECT_EQ(rerun.exit_status, 0) << rerun.output;
+    EXPECT_EQ(read_file(scratch / "root/linked.csv"), "root's linked");
+    EXPECT_EQ(read_file(scratch / "root/hard.csv"), "root's hard");
+    EXPECT_EQ(read_file(scratch / "root/folder/x.csv"), "root's x");
+    EXPECT_EQ(list_files_recursively(scratch / "root"),
+              (std::vector<std::string>{"folder/x.csv", "hard.csv", "linked.csv"}));
+    for (const char* name : {"books.csv", "members.csv", "sub/x.csv"}) {
+        struct stat status;
+        ASSERT_EQ(lstat((data + "/" + name).c_str(), &status), 0) << name;
+        EXPECT_TRUE(S_ISREG(status.st_mode) && status.st_nlink == 1) << name;
+        EXPECT_EQ(read_file(data + "/" + name), read_file(dist + "/data/" + name)) << name;
+    }
+    for (const std::string line :
+         {"Replaced a link planted at C:\\XEPDB1\\QUARNDEL\\data\\books.csv by a real file.",
+          "Replaced a hard link planted at C:\\XEPDB1\\QUARNDEL\\data\\members.csv by a real "
+          "file.",
+          "Replaced a link planted at C:\\XEPDB1\\QUARNDEL\\data\\sub by a real folder."}) {
+        EXPECT_EQ(count_occurrences(rerun.output, "\n" + line + "\n"), 1u) << line;
+        EXPECT_EQ(count_occurrences(log(), "\n" + line + "\r\n"), 1u) << line;
+    }
 }
 
 // The demo distribution as it ships: Windows text in every file.

@@ -80,15 +80,22 @@ int close_stand_in(int file) {
     return real_system_calls().close(file);
 }
 
-unsigned long copy_stand_in(const char* source, const char* destination) {
-    unsigned long code = 0;
-    if (take_fault(Operation::copy_file, &code)) return code;
-    return real_system_calls().copy_file(source, destination);
+Placement copy_stand_in(const char* source, int folder, const char* name) {
+    Placement placed;
+    if (take_fault(Operation::copy_file, &placed.code)) return placed;
+    return real_system_calls().copy_file(source, folder, name);
 }
 
+// A home's folder is made with its parents, each folder below it on its own:
+// either is one call of the operation.
 int make_folders_stand_in(char* host, std::size_t length, mode_t mode) {
     if (failing(Operation::create_directories)) return errno;
     return real_system_calls().make_folders(host, length, mode);
+}
+
+int mkdirat_stand_in(int folder, const char* name, mode_t mode) {
+    if (failing(Operation::create_directories)) return -1;
+    return real_system_calls().mkdirat(folder, name, mode);
 }
 
 DIR* opendir_stand_in(const char* path) {
@@ -138,6 +145,7 @@ struct StandIns {
         calls.close = close_stand_in;
         calls.copy_file = copy_stand_in;
         calls.make_folders = make_folders_stand_in;
+        calls.mkdirat = mkdirat_stand_in;
         calls.opendir = opendir_stand_in;
         calls.readlink = readlink_stand_in;
         calls.statvfs = statvfs_stand_in;

@@ -478,48 +478,182 @@ unsigned long create_protected_folder(const char* path, bool writable_for_users)
     return error == EEXIST ? ERROR_CODE_ALREADY_EXISTS : error_code_of(error);
 }
 
-unsigned long copy_file(const char* source, const char* destination) {
-    char from_path[HOST_CAPACITY];
-    char to_path[HOST_CAPACITY];
-    if (!host_path::to_host(source, from_path, sizeof from_path) ||
-        !host_path::to_host(destination, to_path, sizeof to_path)) {
-        return ERROR_CODE_PATH_NOT_FOUND;
-    }
-    return system_calls().copy_file(from_path, to_path);
+struct HomeFolder {
+    int descriptor;
+};
+
+unsigned long open_home_folder(const char* path, HomeFolder** folder) {
+    unsigned long code = create_directories(path);
+    if (code != 0 && code != ERROR_CODE_ALREADY_EXISTS) return code;
+    char host[HOST_CAPACITY];
+    if (!host_path::to_host(path, host, sizeof host)) return ERROR_CODE_PATH_NOT_FOUND;
+    int descriptor = system_calls().open(host, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (descriptor < 0) return error_code_of(errno);
+    *folder = new HomeFolder{descriptor};
+    return 0;
 }
 
-unsigned long copy_host_file(const char* from_path, const char* to_path) {
+void close_home_folder(HomeFolder* folder) {
+    system_calls().close(folder->descriptor);
+    delete folder;
+}
+
+namespace {
+
+// Opens the folder of that name in the open folder, never through a link.
+int open_folder_at(int parent, const char* name) {
+    return system_calls().openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+}
+
+// Makes the folder of that name and opens it; its mode is set on what was
+// opened, so a link put there in between is never changed. -1 with errno.
+int make_folder_at(int parent, const char* name, mode_t mode) {
+    if (system_calls().mkdirat(parent, name, mode) != 0) return -1;
+    int folder = open_folder_at(parent, name);
+    if (folder >= 0 && fchmod(folder, mode) != 0) {
+        int error = errno;
+        system_calls().close(folder);
+        errno = error;
+        return -1;
+    }
+    return folder;
+}
+
+}  // namespace
+
+Placement open_folder_in(HomeFolder* parent, const char* name, HomeFolder** folder) {
+    const SystemCalls& calls = system_calls();
+    // A new folder is 0777 inside a folder every user may change (DATA_HOME's
+    // tree), else 0755, as a Windows folder takes the list of its parent.
+    struct stat status;
+    mode_t mode = calls.fstat(parent->descriptor, &status) == 0 && (status.st_mode & 07777) == 0777
+                      ? 0777
+                      : 0755;
+    Placement placed;
+    int made = make_folder_at(parent->descriptor, name, mode);
+    if (made < 0 && errno == EEXIST) {
+        made = open_folder_at(parent->descriptor, name);
+        if (made < 0 && (errno == ELOOP || errno == ENOTDIR) &&
+            calls.fstatat(parent->descriptor, name, &status, AT_SYMLINK_NOFOLLOW) == 0) {
+            if (!S_ISLNK(status.st_mode)) {
+                placed.code = ERROR_CODE_FILE_EXISTS;  // a file of that name
+                return placed;
+            }
+            placed.link = LinkFound::link;
+            if (calls.unlinkat(parent->descriptor, name, 0) != 0) {
+                placed.code = error_code_of(errno);
+                return placed;
+            }
+            placed.link_removed = true;
+            made = make_folder_at(parent->descriptor, name, mode);
+            // Put there again meanwhile: refused, never followed.
+            if (made < 0 && errno == EEXIST) {
+                placed.code = ERROR_CODE_FILE_EXISTS;
+                return placed;
+            }
+        }
+    }
+    if (made < 0) {
+        placed.code = error_code_of(errno);
+        return placed;
+    }
+    *folder = new HomeFolder{made};
+    return placed;
+}
+
+Placement copy_file_into(const char* source, HomeFolder* folder, const char* name) {
+    char from_path[HOST_CAPACITY];
+    if (!host_path::to_host(source, from_path, sizeof from_path)) {
+        Placement placed;
+        placed.code = ERROR_CODE_PATH_NOT_FOUND;
+        return placed;
+    }
+    return system_calls().copy_file(from_path, folder->descriptor, name);
+}
+
+unsigned long copy_file(const char* source, const char* destination) {
+    char to_path[HOST_CAPACITY];
+    if (!host_path::to_host(destination, to_path, sizeof to_path)) return ERROR_CODE_PATH_NOT_FOUND;
+    char* slash = std::strrchr(to_path, '/');
+    if (slash == nullptr || slash[1] == '\0') return ERROR_CODE_PATH_NOT_FOUND;
+    *slash = '\0';
+    int parent =
+        system_calls().open(slash == to_path ? "/" : to_path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (parent < 0) return error_code_of(errno);
+    HomeFolder folder{parent};
+    Placement placed = copy_file_into(source, &folder, slash + 1);
+    system_calls().close(parent);
+    return placed.code;
+}
+
+namespace {
+
+// Looks at what stands at the name before a copy replaces it, and removes
+// it. Refused (code set, nothing removed): the source itself, a read-only
+// file or something that is no file. A link or a hard-linked file is
+// always removed: the copy never writes through it.
+void clear_target(int folder, const char* name, const struct stat& source, Placement* placed) {
+    const SystemCalls& calls = system_calls();
+    struct stat target;
+    if (calls.fstatat(folder, name, &target, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (errno != ENOENT) placed->code = error_code_of(errno);
+        return;  // gone meanwhile: made anew below
+    }
+    if (S_ISLNK(target.st_mode)) {
+        placed->link = LinkFound::link;
+    } else if (target.st_dev == source.st_dev && target.st_ino == source.st_ino) {
+        // Never copy a file onto itself: the source would be lost.
+        placed->code = ERROR_CODE_SHARING_VIOLATION;
+        return;
+    } else if (!S_ISREG(target.st_mode)) {
+        placed->code = ERROR_CODE_ACCESS_DENIED;
+        return;
+    } else if (target.st_nlink > 1) {
+        placed->link = LinkFound::hard_link;
+    } else if (!writable(target)) {
+        placed->code = ERROR_CODE_ACCESS_DENIED;  // read-only, even for root
+        return;
+    }
+    if (calls.unlinkat(folder, name, 0) != 0) {
+        if (errno != ENOENT) placed->code = error_code_of(errno);
+        return;
+    }
+    placed->link_removed = placed->link != LinkFound::none;
+}
+
+}  // namespace
+
+Placement copy_host_file(const char* from_path, int folder, const char* name) {
+    const SystemCalls& calls = system_calls();
+    Placement placed;
     int from = open(from_path, O_RDONLY | O_CLOEXEC);
-    if (from < 0) return errno == ENOENT ? ERROR_CODE_FILE_NOT_FOUND : error_code_of(errno);
+    if (from < 0) {
+        placed.code = errno == ENOENT ? ERROR_CODE_FILE_NOT_FOUND : error_code_of(errno);
+        return placed;
+    }
     struct stat source_status;
     if (fstat(from, &source_status) != 0 || S_ISDIR(source_status.st_mode)) {
         close(from);
-        return ERROR_CODE_ACCESS_DENIED;
+        placed.code = ERROR_CODE_ACCESS_DENIED;
+        return placed;
     }
-    // A new file first: it can be neither the source nor read-only, so the
-    // usual case needs no look at the target. Only where one is there
-    // already is it looked at, and then replaced.
-    int to = open(to_path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    struct stat target_status;
-    if (to < 0 && errno == EEXIST && stat(to_path, &target_status) == 0) {
-        // Never copy a file onto itself: truncating the target would
-        // destroy the source.
-        if (target_status.st_dev == source_status.st_dev &&
-            target_status.st_ino == source_status.st_ino) {
+    // A new file first: the usual case needs no look at the target. An
+    // existing one is never opened: it is looked at, removed, and the copy
+    // made anew; one put there again in between is refused.
+    constexpr int CREATE = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+    int to = calls.openat(folder, name, CREATE, 0666);
+    if (to < 0 && errno == EEXIST) {
+        clear_target(folder, name, source_status, &placed);
+        if (placed.code != 0) {
             close(from);
-            return ERROR_CODE_SHARING_VIOLATION;
+            return placed;
         }
-        // A read-only or non-file target is refused, even for root.
-        if (!S_ISREG(target_status.st_mode) || !writable(target_status)) {
-            close(from);
-            return ERROR_CODE_ACCESS_DENIED;
-        }
+        to = calls.openat(folder, name, CREATE, 0666);
     }
-    if (to < 0) to = open(to_path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (to < 0) {
-        unsigned long code = error_code_of(errno);
+        placed.code = errno == EEXIST ? ERROR_CODE_FILE_EXISTS : error_code_of(errno);
         close(from);
-        return code;
+        return placed;
     }
     bool copied = copy_contents(from, to, source_status.st_size);
     int error = errno;
@@ -529,16 +663,16 @@ unsigned long copy_host_file(const char* from_path, const char* to_path) {
         copied = false;
         error = errno;
     }
-    if (close(to) != 0 && copied) {
+    if (calls.close(to) != 0 && copied) {
         copied = false;
         error = errno;
     }
     close(from);
     if (!copied) {
-        unlink(to_path);  // never leave a partial copy that looks whole
-        return error_code_of(error);
+        calls.unlinkat(folder, name, 0);  // never leave a partial copy that looks whole
+        placed.code = error_code_of(error);
     }
-    return 0;
+    return placed;
 }
 
 }  // namespace platform

@@ -8,16 +8,16 @@
 namespace platform {
 
 // The backend's own entries (files_posix.cpp).
-unsigned long copy_host_file(const char* source, const char* destination);
+Placement copy_host_file(const char* source, int folder, const char* name);
 int make_host_folders(char* host, std::size_t length, mode_t mode);
 
 namespace {
 
 constexpr SystemCalls real = {
-    ::open,    ::write,   ::close,        ::fstat,           ::lseek,    ::ftruncate,
-    ::fcntl,   ::stat,    ::unlink,       ::chmod,           ::readlink, ::statvfs,
-    ::opendir, ::readdir, ::closedir,     ::fstatat,         ::fsync,    ::rename,
-    ::fork,    ::waitpid, copy_host_file, make_host_folders,
+    ::open,     ::write,    ::close,        ::fstat,           ::lseek,   ::ftruncate, ::fcntl,
+    ::stat,     ::unlink,   ::chmod,        ::readlink,        ::statvfs, ::opendir,   ::readdir,
+    ::closedir, ::fstatat,  ::fsync,        ::rename,          ::fork,    ::waitpid,   ::openat,
+    ::mkdirat,  ::unlinkat, copy_host_file, make_host_folders,
 };
 
 SystemCalls in_use = real;

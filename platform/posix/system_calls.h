@@ -15,6 +15,8 @@
 
 #include <cstddef>
 
+#include "platform/platform.h"
+
 namespace platform {
 
 struct SystemCalls {
@@ -38,9 +40,12 @@ struct SystemCalls {
     int (*rename)(const char*, const char*);
     pid_t (*fork)();
     pid_t (*waitpid)(pid_t, int*, int);
-    // Copies one host file onto another (replacing it, never a read-only
-    // one, never the file onto itself); 0 or a Windows error code.
-    unsigned long (*copy_file)(const char* source, const char* destination);
+    int (*openat)(int, const char*, int, ...);
+    int (*mkdirat)(int, const char*, mode_t);
+    int (*unlinkat)(int, const char*, int);
+    // Copies one host file to the name in the open folder, as
+    // copy_file_into promises (the target never opened, never followed).
+    Placement (*copy_file)(const char* source, int folder, const char* name);
     // Creates the host folder, its missing parents first; 0 or an errno.
     // The path is the caller's, changed during the call and restored. The
     // folder gets the mode (0: as its parent's tree has it, 0755 or 0777),

@@ -333,9 +333,199 @@ bool convert_utf8_to_ansi(const char* utf8, char* ansi, std::size_t capacity) {
            spell_exactly(wide, units - 1, ansi, static_cast<int>(capacity));
 }
 
+struct HomeFolder {
+    HANDLE handle;
+    char path[MAX_PATH];
+};
+
+namespace {
+
+// A folder held open so that nobody can rename, remove or replace it while
+// the copy writes into it (no delete sharing); with links, the link itself
+// is opened rather than what it points to.
+HANDLE open_folder(const char* path, bool link_itself) {
+    return system_calls().CreateFileA(
+        path, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+        nullptr, OPEN_EXISTING,
+        FILE_FLAG_BACKUP_SEMANTICS | (link_itself ? FILE_FLAG_OPEN_REPARSE_POINT : 0), nullptr);
+}
+
+// The attributes of what the handle names; 0 with the error when unknown.
+DWORD attributes_of(HANDLE handle, BY_HANDLE_FILE_INFORMATION* info, DWORD* error) {
+    if (system_calls().GetFileInformationByHandle(handle, info)) return info->dwFileAttributes;
+    *error = GetLastError();
+    return 0;
+}
+
+bool compose_path(const char* folder, const char* name, char* path) {
+    int written = std::snprintf(path, MAX_PATH, "%s\\%s", folder, name);
+    return written > 0 && written < MAX_PATH;
+}
+
+HomeFolder* hold(HANDLE handle, const char* path) {
+    HomeFolder* folder = new HomeFolder{handle, {}};
+    std::snprintf(folder->path, sizeof folder->path, "%s", path);
+    return folder;
+}
+
+}  // namespace
+
+unsigned long open_home_folder(const char* path, HomeFolder** folder) {
+    if (std::strlen(path) >= MAX_PATH) return ERROR_CODE_FILENAME_TOO_LONG;
+    unsigned long code = create_directories(path);
+    if (code != 0 && code != ERROR_CODE_ALREADY_EXISTS) return code;
+    HANDLE handle = open_folder(path, false);
+    if (handle == INVALID_HANDLE_VALUE) return GetLastError();
+    *folder = hold(handle, path);
+    return 0;
+}
+
+void close_home_folder(HomeFolder* folder) {
+    system_calls().CloseHandle(folder->handle);
+    delete folder;
+}
+
+Placement open_folder_in(HomeFolder* parent, const char* name, HomeFolder** folder) {
+    const SystemCalls& calls = system_calls();
+    Placement placed;
+    char path[MAX_PATH];
+    if (!compose_path(parent->path, name, path)) {
+        placed.code = ERROR_CODE_FILENAME_TOO_LONG;
+        return placed;
+    }
+    // Made with the list its parent gives it, or there already.
+    if (!calls.CreateDirectoryA(path, nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+        placed.code = GetLastError();
+        return placed;
+    }
+    for (int attempt = 0;; ++attempt) {
+        HANDLE handle = open_folder(path, true);
+        if (handle == INVALID_HANDLE_VALUE) {
+            placed.code = GetLastError();
+            return placed;
+        }
+        BY_HANDLE_FILE_INFORMATION info;
+        DWORD error = 0;
+        DWORD attributes = attributes_of(handle, &info, &error);
+        if (error == 0 && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 &&
+            (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            *folder = hold(handle, path);
+            return placed;
+        }
+        calls.CloseHandle(handle);
+        if (error != 0) {
+            placed.code = error;
+            return placed;
+        }
+        // A file of that name; or a link put there again while it was
+        // being replaced: refused, never followed.
+        if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 || attempt > 0) {
+            placed.code = ERROR_CODE_FILE_EXISTS;
+            return placed;
+        }
+        // A junction or directory link goes with RemoveDirectoryA, a file
+        // link with DeleteFileA: either removes the link, not its target.
+        placed.link = LinkFound::link;
+        BOOL removed = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? calls.RemoveDirectoryA(path)
+                                                                    : calls.DeleteFileA(path);
+        if (!removed) {
+            placed.code = GetLastError();
+            return placed;
+        }
+        placed.link_removed = true;
+        if (!calls.CreateDirectoryA(path, nullptr)) {
+            placed.code = GetLastError();
+            return placed;
+        }
+    }
+}
+
+namespace {
+
+// Looks at what stands at the path before a copy replaces it, and removes
+// it, as replacing it would: what CopyFileA refuses to replace (a
+// read-only or hidden file, a folder) and the source itself are refused
+// and stay. A link or a hard-linked file is always removed: the copy never
+// writes through it.
+void clear_target(const char* source, const char* path, Placement* placed) {
+    const SystemCalls& calls = system_calls();
+    HANDLE handle = calls.CreateFileA(
+        path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        DWORD error = GetLastError();
+        if (error != ERROR_FILE_NOT_FOUND) placed->code = error;
+        return;  // nothing there: the copy makes it
+    }
+    BY_HANDLE_FILE_INFORMATION target;
+    DWORD error = 0;
+    DWORD attributes = attributes_of(handle, &target, &error);
+    calls.CloseHandle(handle);
+    BY_HANDLE_FILE_INFORMATION from;
+    if (error != 0) {
+        placed->code = error;
+        return;
+    }
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        placed->link = LinkFound::link;
+    } else if (file_identity(source, &from) &&
+               from.dwVolumeSerialNumber == target.dwVolumeSerialNumber &&
+               from.nFileIndexHigh == target.nFileIndexHigh &&
+               from.nFileIndexLow == target.nFileIndexLow) {
+        placed->code = ERROR_CODE_SHARING_VIOLATION;  // never a file onto itself
+        return;
+    } else if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        placed->code = ERROR_CODE_ACCESS_DENIED;
+        return;
+    } else if (target.nNumberOfLinks > 1) {
+        placed->link = LinkFound::hard_link;
+    } else if ((attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN)) != 0) {
+        placed->code = ERROR_CODE_ACCESS_DENIED;
+        return;
+    }
+    BOOL removed = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? calls.RemoveDirectoryA(path)
+                                                                : calls.DeleteFileA(path);
+    if (!removed) {
+        error = GetLastError();
+        if (error != ERROR_FILE_NOT_FOUND) placed->code = error;
+        return;
+    }
+    placed->link_removed = placed->link != LinkFound::none;
+}
+
+bool copied_anew(const char* source, const char* path, Placement* placed) {
+    if (system_calls().CopyFileA(source, path, TRUE)) return true;
+    DWORD error = GetLastError();
+    placed->code = error == ERROR_ALREADY_EXISTS ? ERROR_CODE_FILE_EXISTS : error;
+    return false;
+}
+
+// The copy never opens an existing target: a new file first, as the usual
+// case is; where one is there, it is removed and the copy made anew,
+// refused when something was put there again meanwhile.
+Placement replace_file(const char* source, const char* path) {
+    Placement placed;
+    if (copied_anew(source, path, &placed) || placed.code != ERROR_CODE_FILE_EXISTS) return placed;
+    placed.code = 0;
+    clear_target(source, path, &placed);
+    if (placed.code == 0) copied_anew(source, path, &placed);
+    return placed;
+}
+
+}  // namespace
+
+Placement copy_file_into(const char* source, HomeFolder* folder, const char* name) {
+    char path[MAX_PATH];
+    if (!compose_path(folder->path, name, path)) {
+        Placement placed;
+        placed.code = ERROR_CODE_FILENAME_TOO_LONG;
+        return placed;
+    }
+    return replace_file(source, path);
+}
+
 unsigned long copy_file(const char* source, const char* destination) {
-    if (system_calls().CopyFileA(source, destination, FALSE)) return 0;
-    return GetLastError();
+    return replace_file(source, destination).code;
 }
 
 }  // namespace platform

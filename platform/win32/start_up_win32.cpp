@@ -1,10 +1,40 @@
 // What the Windows program does before anything else: DLLs are loaded
-// from System32 alone. The shell and COM load DLLs late (for the desktop
+// from System32 alone, and junctions made by non-administrators are not
+// followed where the system can refuse them. The shell and COM load DLLs late (for the desktop
 // shortcut), and by default Windows looks for them first in the folder of
 // the exe and in the current folder: a download folder, where anybody may
 // have left a DLL of the same name, which would then run with the
 // operator's rights.
 #include <windows.h>
+
+#include "platform/win32/start_up.h"
+#include "platform/win32/system_calls.h"
+
+namespace platform {
+
+// A junction that a standard user planted in a folder every user may change
+// (DATA_HOME's tree) would send this process's writes where only
+// administrators may write; the copy never follows one it meets, and here
+// the system refuses the rest. SetProcessMitigationPolicy came with
+// Windows 8, the policy with Windows 11: looked up, never imported, and a
+// system without it simply says no.
+bool request_redirection_trust() {
+    constexpr int PROCESS_REDIRECTION_TRUST_POLICY = 16;
+    constexpr DWORD ENFORCE_REDIRECTION_TRUST = 0x1;
+    using SetPolicy = BOOL(WINAPI*)(int, PVOID, SIZE_T);
+    HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
+    FARPROC found = kernel32 != nullptr
+                        ? system_calls().GetProcAddress(kernel32, "SetProcessMitigationPolicy")
+                        : nullptr;
+    SetPolicy set_policy = nullptr;
+    static_assert(sizeof found == sizeof set_policy, "a function pointer is a function pointer");
+    __builtin_memcpy(&set_policy, &found, sizeof found);
+    DWORD flags = ENFORCE_REDIRECTION_TRUST;  // PROCESS_MITIGATION_REDIRECTION_TRUST_POLICY
+    return set_policy != nullptr &&
+           set_policy(PROCESS_REDIRECTION_TRUST_POLICY, &flags, sizeof flags) != 0;
+}
+
+}  // namespace platform
 
 namespace {
 
@@ -13,7 +43,7 @@ constexpr DWORD SEARCH_SYSTEM32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
 // SetDefaultDllDirectories came with Windows 8 (and an update of Windows 7):
 // looked up rather than imported, so the exe starts where it is missing,
 // and there at least the current folder leaves the search.
-__attribute__((constructor(101))) void load_dlls_from_system32_only() {
+__attribute__((constructor(101))) void before_anything_else() {
     using SetDefault = BOOL(WINAPI*)(DWORD);
     HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
     FARPROC found =
@@ -21,8 +51,8 @@ __attribute__((constructor(101))) void load_dlls_from_system32_only() {
     SetDefault set_default = nullptr;
     static_assert(sizeof found == sizeof set_default, "a function pointer is a function pointer");
     __builtin_memcpy(&set_default, &found, sizeof found);
-    if (set_default != nullptr && set_default(SEARCH_SYSTEM32)) return;
-    SetDllDirectoryW(L"");
+    if (set_default == nullptr || !set_default(SEARCH_SYSTEM32)) SetDllDirectoryW(L"");
+    platform::request_redirection_trust();
 }
 
 }  // namespace

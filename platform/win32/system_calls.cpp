@@ -15,46 +15,46 @@ int runtime_stat(const char* path, struct _stat* status) {
     return _stat(path, status);
 }
 
-const SystemCalls real = {
-    ::CreateFileA,
-    ::WriteFile,
-    ::CloseHandle,
-    ::CopyFileA,
-    ::SHCreateDirectoryExA,
-    ::FindFirstFileW,
-    ::FindNextFileW,
-    ::GetModuleFileNameW,
-    ::GetDiskFreeSpaceExA,
-    ::ConvertStringSecurityDescriptorToSecurityDescriptorA,
-    ::SetNamedSecurityInfoA,
-    ::GetFileAttributesExA,
-    ::GetFileInformationByHandle,
-    ::DeleteFileA,
-    ::FindClose,
-    runtime_stat,
-    ::GetVolumePathNameA,
-    ::GetDiskFreeSpaceA,
-    ::GetVolumeInformationA,
-    ::GetNamedSecurityInfoA,
-    ::LookupAccountSidA,
-    ::CreateDirectoryA,
-    ::system,
-    ::CoInitialize,
-    ::CoCreateInstance,
-    ::SHGetFolderPathA,
-    ::GetSecurityInfo,
-};
-
-SystemCalls in_use = real;
-
 }  // namespace
 
-SystemCalls& system_calls() {
-    return in_use;
+const SystemCalls& real_system_calls() {
+    static const SystemCalls real = {
+        ::CreateFileA,
+        ::WriteFile,
+        ::CloseHandle,
+        ::CopyFileA,
+        ::SHCreateDirectoryExA,
+        ::FindFirstFileW,
+        ::FindNextFileW,
+        ::GetModuleFileNameW,
+        ::GetDiskFreeSpaceExA,
+        ::ConvertStringSecurityDescriptorToSecurityDescriptorA,
+        ::SetNamedSecurityInfoA,
+        ::GetFileAttributesExA,
+        ::GetFileInformationByHandle,
+        ::DeleteFileA,
+        ::FindClose,
+        runtime_stat,
+        ::GetVolumePathNameA,
+        ::GetDiskFreeSpaceA,
+        ::GetVolumeInformationA,
+        ::GetNamedSecurityInfoA,
+        ::LookupAccountSidA,
+        ::CreateDirectoryA,
+        ::system,
+        ::CoInitialize,
+        ::CoCreateInstance,
+        ::SHGetFolderPathA,
+        ::GetSecurityInfo,
+        ::RemoveDirectoryA,
+        ::GetProcAddress,
+    };
+    return real;
 }
 
-const SystemCalls& real_system_calls() {
-    return real;
+SystemCalls& system_calls() {
+    static SystemCalls in_use = real_system_calls();
+    return in_use;
 }
 
 }  // namespace platform

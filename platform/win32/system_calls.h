@@ -45,9 +45,13 @@ struct SystemCalls {
     DWORD(WINAPI* GetSecurityInfo)
     (HANDLE, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID*, PSID*, PACL*, PACL*,
      PSECURITY_DESCRIPTOR*);
+    BOOL(WINAPI* RemoveDirectoryA)(LPCSTR);
+    FARPROC(WINAPI* GetProcAddress)(HMODULE, LPCSTR);
 };
 
-// The table in use; it starts with the system's own functions.
+// The table in use; it starts with the system's own functions. Both are
+// made at their first use, so the start-up's own steps, which run before
+// the program's other static data is made, may use them.
 SystemCalls& system_calls();
 
 // The system's own functions, for a stand-in that lets a call through.

@@ -30,4 +30,7 @@ echo "$functions" | grep -qx 'kernel32.dll:SetDllDirectoryW' || fail "$exe does 
 if echo "$functions" | grep -q ':SetDefaultDllDirectories$'; then
     fail "$exe imports SetDefaultDllDirectories and would not start on a Windows without it"
 fi
-pass "the exe is a self-contained $format, SetDefaultDllDirectories looked up at run time"
+if echo "$functions" | grep -q ':SetProcessMitigationPolicy$'; then
+    fail "$exe imports SetProcessMitigationPolicy and would not start on a Windows without it"
+fi
+pass "the exe is a self-contained $format, SetDefaultDllDirectories and SetProcessMitigationPolicy looked up at run time"

@@ -20,6 +20,7 @@
 #include "deploy/copy_directory.h"
 #include "deploy/copy_stage.h"
 #include "platform/platform.h"
+#include "platform/win32/start_up.h"
 #include "platform/win32/system_calls.h"
 #include "setup/home_folders.h"
 #include "setup/log_event.h"
@@ -99,6 +100,127 @@ TEST_F(Win32Faults, FolderCreationCountsEachCallOnce) {
               platform::ERROR_CODE_ALREADY_EXISTS);
     EXPECT_EQ(platform::create_directories((target / "sub").string().c_str()), 0u);
     EXPECT_TRUE(fs::is_directory(target / "sub"));
+}
+
+// The copy's opens (path, share, flags), and the handles of the opened
+// folders and files, by path.
+struct Opened {
+    std::string path;
+    DWORD share, flags;
+};
+std::vector<Opened> opens;
+std::vector<std::pair<HANDLE, std::string>> open_handles;
+std::vector<std::string> removed_folders;
+std::string pretend_link;  // this path is shown as a reparse point, once
+bool link_stays = false;   // and RemoveDirectoryA cannot remove it
+decltype(platform::SystemCalls::CreateFileA) next_create_file;
+
+HANDLE WINAPI record_open(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                          DWORD disposition, DWORD flags, HANDLE model) {
+    HANDLE handle = next_create_file(path, access, share, security, disposition, flags, model);
+    opens.push_back({path, share, flags});
+    open_handles.push_back({handle, path});
+    return handle;
+}
+
+BOOL WINAPI pretend_reparse_point(HANDLE handle, LPBY_HANDLE_FILE_INFORMATION info) {
+    BOOL known = platform::real_system_calls().GetFileInformationByHandle(handle, info);
+    for (const auto& [opened, path] : open_handles)
+        if (opened == handle && path == pretend_link) {
+            info->dwFileAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+            pretend_link.clear();
+        }
+    return known;
+}
+
+BOOL WINAPI record_remove_folder(LPCSTR path) {
+    removed_folders.push_back(path);
+    if (link_stays) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    return platform::real_system_calls().RemoveDirectoryA(path);
+}
+
+// Every folder below the destination, and every file target there, is
+// opened as itself (a junction or link, not what it points to) and held
+// so that nobody may delete or rename it; a reparse point met there is
+// removed and a real folder made, or, where it stays, the entry refused.
+TEST_F(Win32Faults, LinksBelowTheDestinationAreNeverFollowed) {
+    platform::SystemCalls& calls = platform::system_calls();
+    next_create_file = calls.CreateFileA;
+    calls.CreateFileA = record_open;
+    calls.GetFileInformationByHandle = pretend_reparse_point;
+    calls.RemoveDirectoryA = record_remove_folder;
+    const fs::path target = scratch / "target";
+    fs::create_directories(target / "sub");
+    std::ofstream(scratch / "outside.txt") << "outside";
+    fs::create_hard_link(scratch / "outside.txt", target / "a.txt");
+    pretend_link = (target / "sub").string();
+    EXPECT_EQ(copy_directory((scratch / "source").string().c_str(), target.string().c_str(), -1), 0)
+        << log();
+    for (const Opened& o : opens) {
+        if (o.path.rfind(target.string() + "\\", 0) != 0) continue;
+        EXPECT_NE(o.flags & FILE_FLAG_OPEN_REPARSE_POINT, 0u) << o.path;
+        if (fs::is_directory(o.path)) {
+            EXPECT_EQ(o.share & FILE_SHARE_DELETE, 0u) << o.path;
+        }
+    }
+    EXPECT_EQ(count_occurrences(log(), "\\sub by a real folder.\r\n"), 1u) << log();
+    EXPECT_EQ(removed_folders, std::vector<std::string>{(target / "sub").string()});
+    EXPECT_EQ(read_all(target / "sub\\d.txt"), "sub/d.txt");
+    EXPECT_EQ(read_all(scratch / "outside.txt"), "outside");
+    EXPECT_NE(log().find("Replaced a hard link planted at " + (target / "a.txt").string() +
+                         " by a real file.\r\n"),
+              std::string::npos)
+        << log();
+
+    fs::remove_all(target);
+    fs::remove(scratch / "install.log");
+    pretend_link = (target / "sub").string();
+    link_stays = true;
+    EXPECT_EQ(copy_directory((scratch / "source").string().c_str(), target.string().c_str(), -1),
+              1);
+    link_stays = false;
+    EXPECT_NE(log().find("Error: Nothing copied to " + (target / "sub").string() +
+                         ": a link planted there could not be removed (Error Code: 5); nothing "
+                         "is written through it.\r\n"),
+              std::string::npos)
+        << log();
+    EXPECT_FALSE(fs::exists(target / "sub\\d.txt"));
+}
+
+// RedirectionGuard is asked for at start, through the table.
+std::vector<std::string> looked_up;
+int policy_asked = -1;
+DWORD policy_flags = 0;
+SIZE_T policy_size = 0;
+
+BOOL WINAPI record_policy(int policy, PVOID buffer, SIZE_T size) {
+    policy_asked = policy;
+    policy_size = size;
+    std::memcpy(&policy_flags, buffer, sizeof policy_flags);
+    return TRUE;
+}
+
+FARPROC WINAPI offer_policy(HMODULE module, LPCSTR name) {
+    looked_up.push_back(name);
+    if (std::strcmp(name, "SetProcessMitigationPolicy") != 0)
+        return platform::real_system_calls().GetProcAddress(module, name);
+    FARPROC recorder;
+    auto function = record_policy;
+    std::memcpy(&recorder, &function, sizeof recorder);
+    return recorder;
+}
+
+TEST(SystemCallTable, RedirectionTrustIsRequested) {
+    RestoredSystemCalls restored;
+    platform::system_calls().GetProcAddress = offer_policy;
+    EXPECT_TRUE(platform::request_redirection_trust());
+    EXPECT_EQ(looked_up, std::vector<std::string>{"SetProcessMitigationPolicy"});
+    EXPECT_EQ(policy_asked, 16);  // ProcessRedirectionTrustPolicy
+    EXPECT_EQ(policy_flags, 1u);  // EnforceRedirectionTrust
+    EXPECT_EQ(policy_size, 4u);
 }
 
 // A write cut short by a full disk: the append-only handle cannot take the
