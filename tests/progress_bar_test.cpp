@@ -174,6 +174,22 @@ TEST(ProgressBar, DrawsCellsColoursAndLeavesLongerTailsBehind) {
     EXPECT_EQ(screen.cursor_column(), 56);
 }
 
+// One cell per whole 2 %: 1 % fills none, 99 % forty-nine, and nothing
+// beyond 100 % fills more than the fifty.
+TEST(ProgressBar, CellsPerPercent) {
+    const struct {
+        int percent;
+        int green;
+    } cases[] = {{0, 0}, {1, 0}, {2, 1}, {99, 49}, {100, 50}, {150, 50}};
+    for (const auto& c : cases) {
+        Screen screen(24);
+        screen.play(on_terminal([&] { show_progress_bar(c.percent, bar_row_here()); }));
+        std::string tail = "] " + std::to_string(c.percent) + "%";
+        EXPECT_EQ(screen.text(2), bar(c.green, tail)) << c.percent << " %";
+        EXPECT_EQ(screen.colours(2), bar_colours(c.green, tail.size())) << c.percent << " %";
+    }
+}
+
 TEST(ProgressBar, ARedrawIsAHandfulOfCallsAndAnUnchangedOneIsSkipped) {
     Screen screen(24);
     std::string bytes = on_terminal([] {
