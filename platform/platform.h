@@ -98,7 +98,6 @@ enum class AppendOutcome {
 
 struct AppendResult {
     AppendOutcome outcome;
-    unsigned long code;  // the error code when not appended, else 0
     bool fragment_left;  // not_written with a part of the bytes left at the end
     // Another run appending to the file kept its turn for the whole time-out
     // during this append: from now on this run appends without turns.

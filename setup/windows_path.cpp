@@ -49,10 +49,6 @@ std::size_t root_length(const char* path) {
     return static_cast<std::size_t>(share_end - path) + 1;
 }
 
-bool is_full_path(const char* path) {
-    return root_length(path) != 0;
-}
-
 bool path_root(const char* path, char* root, std::size_t capacity) {
     std::size_t length = root_length(path);
     if (length == 0) return false;

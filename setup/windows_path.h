@@ -19,9 +19,6 @@ bool is_dot_entry(const char* name);
 // interpreter cannot change into.
 std::size_t root_length(const char* path);
 
-// True when the path is full: root_length is not 0.
-bool is_full_path(const char* path);
-
 // Stores the root of a full path, always ending in a backslash ("C:\",
 // "\\server\share\"). False when the path is not full or the root won't fit.
 bool path_root(const char* path, char* root, std::size_t capacity);

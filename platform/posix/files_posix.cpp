@@ -183,10 +183,10 @@ AppendResult append_to_file(const char* path, const char* bytes, std::size_t len
     if (is_bare_name(path) && std::strlen(path) < sizeof host)
         std::memcpy(host, path, std::strlen(path) + 1);
     else if (!host_path::to_host(path, host, sizeof host))
-        return {AppendOutcome::not_opened, ERROR_CODE_PATH_NOT_FOUND, false};
+        return {AppendOutcome::not_opened, false};
     const SystemCalls& calls = system_calls();
     int file = calls.open(host, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-    if (file < 0) return {AppendOutcome::not_opened, error_code_of(errno), false};
+    if (file < 0) return {AppendOutcome::not_opened, false};
     // Every append of this program holds the file's write lock, so while it
     // is held no other run of it can append after a part taken back below.
     // Where the lock cannot be had, the append goes on without it and a part
@@ -196,10 +196,10 @@ AppendResult append_to_file(const char* path, const char* bytes, std::size_t len
     ssize_t written;
     while ((written = calls.write(file, bytes, length)) < 0 && errno == EINTR) {
     }
-    AppendResult result = {AppendOutcome::appended, 0, false};
+    AppendResult result = {AppendOutcome::appended, false};
     if (written != static_cast<ssize_t>(length)) {
         // A short write means the disk filled up.
-        result = {AppendOutcome::not_written, error_code_of(written < 0 ? errno : ENOSPC), false};
+        result = {AppendOutcome::not_written, false};
         if (written > 0) {
             off_t end = calls.lseek(file, 0, SEEK_CUR);
             struct stat status;
@@ -209,7 +209,7 @@ AppendResult append_to_file(const char* path, const char* bytes, std::size_t len
         }
     }
     if (calls.close(file) != 0 && result.outcome == AppendOutcome::appended)
-        result = {AppendOutcome::not_written, error_code_of(errno), false};
+        result = {AppendOutcome::not_written, false};
     result.stopped_taking_turns = gave_up;
     return result;
 }

@@ -112,18 +112,18 @@ AppendResult append_with_access(const char* path, const char* bytes, std::size_t
     HANDLE file =
         system_calls().CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return {AppendOutcome::not_opened, GetLastError(), false};
-    AppendResult result = {AppendOutcome::appended, 0, false};
+    if (file == INVALID_HANDLE_VALUE) return {AppendOutcome::not_opened, false};
+    AppendResult result = {AppendOutcome::appended, false};
     DWORD written = 0;
     if (!system_calls().WriteFile(file, bytes, static_cast<DWORD>(length), &written, nullptr)) {
-        result = {AppendOutcome::not_written, GetLastError(), written > 0};
+        result = {AppendOutcome::not_written, written > 0};
     } else if (written != length) {
         // A handle with append access alone cannot cut the file back, and
         // another run may have appended after the part by now: it stays.
-        result = {AppendOutcome::not_written, ERROR_CODE_DISK_FULL, written > 0};
+        result = {AppendOutcome::not_written, written > 0};
     }
     if (!system_calls().CloseHandle(file) && result.outcome == AppendOutcome::appended)
-        result = {AppendOutcome::not_written, GetLastError(), false};
+        result = {AppendOutcome::not_written, false};
     return result;
 }
 
