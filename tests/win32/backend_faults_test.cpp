@@ -236,7 +236,6 @@ TEST_F(Win32Faults, APartOfAnEntryStays) {
     const std::string path = (scratch / "install.log").string();
     platform::AppendResult result = platform::append_to_file(path.c_str(), "0123456789", 10);
     EXPECT_EQ(result.outcome, platform::AppendOutcome::not_written);
-    EXPECT_EQ(result.code, platform::ERROR_CODE_DISK_FULL);
     EXPECT_TRUE(result.fragment_left);
     EXPECT_EQ(read_all(path), "01234");
 }
