@@ -42,3 +42,9 @@ void spell_control_characters(char* field, std::size_t capacity, const char* tex
     }
     if (capacity > 0) field[used] = '\0';
 }
+
+bool add_to_list(char* list, std::size_t capacity, const char* name) {
+    std::size_t used = std::strlen(list);
+    if (used + 1 >= capacity) return false;
+    return compose_text(list + used, capacity - used, "%s%s", used != 0 ? ", " : "", name);
+}

@@ -13,6 +13,10 @@ bool compose_text(char* field, std::size_t capacity, const char* format, ...)
 // Copies text into the field, bounded and terminated. True when it fit.
 bool copy_text(char* field, std::size_t capacity, const char* text);
 
+// Adds the name to a list of names separated by ", ", bounded and
+// terminated. True when it fit.
+bool add_to_list(char* list, std::size_t capacity, const char* name);
+
 // True when the text holds any of the characters.
 bool contains_any_of(const char* text, const char* characters);
 

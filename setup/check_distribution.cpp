@@ -13,12 +13,6 @@ const char* const DISTRIBUTION_FOLDERS[] = {"config", "install", "com", "data"};
 
 constexpr std::size_t LIST_CAPACITY = 256;
 
-void add_to_list(char* list, const char* name) {
-    char before[LIST_CAPACITY];
-    copy_text(before, sizeof before, list);
-    compose_text(list, LIST_CAPACITY, "%s%s%s", before, before[0] != '\0' ? ", " : "", name);
-}
-
 // Lists the folders, or else the files the later stages run (the install
 // scripts, the shortcut's batch file), that the setup folder lacks.
 void find_missing(const char* source_dir, char* missing, const char** kind) {
@@ -27,7 +21,7 @@ void find_missing(const char* source_dir, char* missing, const char** kind) {
         char path[PATH_CAPACITY];
         if (!compose_text(path, sizeof path, "%s\\%s", source_dir, name) ||
             !platform::is_directory(path))
-            add_to_list(missing, name);
+            add_to_list(missing, LIST_CAPACITY, name);
     }
     if (missing[0] != '\0') return;
     *kind = "files";
@@ -40,7 +34,7 @@ void find_missing(const char* source_dir, char* missing, const char** kind) {
         unsigned long long size = 0;
         if (!compose_text(path, sizeof path, "%s\\%s", source_dir, name) ||
             !platform::get_file_size(path, &size))
-            add_to_list(missing, name);
+            add_to_list(missing, LIST_CAPACITY, name);
     }
 }
 

@@ -74,12 +74,6 @@ void echo_parameters(const SetupParameters& p) {
 }
 
 // Appends the name to a comma-separated list, bounded.
-void add_to_list(char* list, std::size_t capacity, const char* name) {
-    char before[512];
-    copy_text(before, sizeof before, list);
-    compose_text(list, capacity, "%s%s%s", before, before[0] != '\0' ? ", " : "", name);
-}
-
 int abandon() {
     report(OnConsole::line, "Installation abandoned.");
     log_on_interrupt(nullptr);

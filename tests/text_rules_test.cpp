@@ -242,6 +242,11 @@ TEST(BoundedText, NeverOverflowsAndAlwaysTerminates) {
     EXPECT_TRUE(copy_text(field, sizeof field, "1234567"));
     EXPECT_FALSE(copy_text(field, sizeof field, "12345678"));
     EXPECT_STREQ(field, "1234567");
+    char list[8] = "";
+    EXPECT_TRUE(add_to_list(list, sizeof list, "ab") && add_to_list(list, sizeof list, "c"));
+    EXPECT_STREQ(list, "ab, c");
+    EXPECT_FALSE(add_to_list(list, sizeof list, "de"));
+    EXPECT_STREQ(list, "ab, c, ");
 }
 
 }  // namespace
