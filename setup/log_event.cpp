@@ -3,7 +3,9 @@
 #include <cstdarg>
 #include <cstddef>
 #include <cstdio>
+#include <cstring>
 
+#include "platform/line_ends.h"
 #include "platform/platform.h"
 #include "setup/console_output.h"
 
@@ -22,13 +24,8 @@ bool first_entry_of_the_run = true;
 // Copies the text with every line break stored as CR LF. False when it
 // does not fit.
 bool with_crlf(const char* text, char* out, std::size_t capacity, std::size_t* used) {
-    for (const char* p = text; *p != '\0'; ++p) {
-        std::size_t needed = *p == '\n' ? 2 : 1;
-        if (*used + needed > capacity) return false;
-        if (*p == '\n') out[(*used)++] = '\r';
-        out[(*used)++] = *p;
-    }
-    return true;
+    std::size_t length = std::strlen(text);
+    return platform::copy_with_crlf(text, length, out, capacity, used) == length;
 }
 
 }  // namespace

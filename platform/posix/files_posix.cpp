@@ -10,6 +10,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "platform/line_ends.h"
 #include "platform/platform.h"
 #include "platform/posix/host_path.h"
 #include "platform/posix/system_calls.h"
@@ -150,15 +151,12 @@ WriteOutcome write_text_file(const char* path, const char* text) {
     bool whole = true;
     char buffer[4096];
     std::size_t used = 0;
-    for (const char* p = text; *p != '\0' && whole; ++p) {
-        if (used + 2 > sizeof buffer) {
-            whole = write_all(file, buffer, used);
-            used = 0;
-        }
-        if (*p == '\n') buffer[used++] = '\r';
-        buffer[used++] = *p;
+    for (std::size_t left = std::strlen(text); left > 0 && whole; used = 0) {
+        std::size_t taken = copy_with_crlf(text, left, buffer, sizeof buffer, &used);
+        text += taken;
+        left -= taken;
+        whole = write_all(file, buffer, used);
     }
-    if (whole) whole = write_all(file, buffer, used);
     if (system_calls().close(file) != 0) whole = false;
     return whole ? WriteOutcome::written : WriteOutcome::not_written;
 }

@@ -12,6 +12,7 @@
 #include <windows.h>
 
 #include "platform/console_model.h"
+#include "platform/line_ends.h"
 #include "platform/platform.h"
 #include "platform/win32/console_code_page.h"
 
@@ -133,16 +134,13 @@ void write_output(const char* text, std::size_t length) {
     if (to_console && console.write_text(text, length)) return;
     // Redirected: CR LF line breaks, in as few writes as the buffer allows.
     char buffer[4096];
-    DWORD used = 0;
-    for (std::size_t i = 0; i < length; ++i) {
-        if (used + 2 > sizeof buffer) {
-            write_all(output, buffer, used);
-            used = 0;
-        }
-        if (text[i] == '\n') buffer[used++] = '\r';
-        buffer[used++] = text[i];
+    while (length > 0) {
+        std::size_t used = 0;
+        std::size_t taken = copy_with_crlf(text, length, buffer, sizeof buffer, &used);
+        write_all(output, buffer, static_cast<DWORD>(used));
+        text += taken;
+        length -= taken;
     }
-    write_all(output, buffer, used);
 }
 
 }  // namespace platform

@@ -9,6 +9,7 @@
 #include <cwchar>
 
 #include "platform/platform.h"
+#include "platform/line_ends.h"
 #include "platform/win32/append_gate.h"
 #include "platform/win32/append_turn.h"
 #include "platform/win32/system_calls.h"
@@ -94,12 +95,13 @@ WriteOutcome write_text_file(const char* path, const char* text) {
             whole = false;
         used = 0;
     };
-    for (const char* p = text; *p != '\0' && whole; ++p) {
-        if (used + 2 > sizeof buffer) flush();
-        if (*p == '\n') buffer[used++] = '\r';
-        buffer[used++] = *p;
+    for (std::size_t left = std::strlen(text); left > 0 && whole; flush()) {
+        std::size_t stored = used;
+        std::size_t taken = copy_with_crlf(text, left, buffer, sizeof buffer, &stored);
+        used = static_cast<DWORD>(stored);
+        text += taken;
+        left -= taken;
     }
-    if (whole) flush();
     if (!system_calls().CloseHandle(file)) whole = false;
     return whole ? WriteOutcome::written : WriteOutcome::not_written;
 }
