@@ -9,6 +9,7 @@
 #include "setup/log_event.h"
 #include "setup/run_record.h"
 #include "setup/setup_parameters.h"
+#include "setup/walk_folders.h"
 #include "setup/windows_path.h"
 
 namespace {
@@ -43,14 +44,6 @@ bool destination_may_lie_in(const char* source, const char* destination) {
     }
 }
 
-int count_files(platform::DirectoryScan* scan, platform::DirectoryEntry* entry) {
-    int total = 0;
-    do {
-        if (!entry->is_directory) ++total;
-    } while (platform::find_next_entry(scan, entry));
-    return total;
-}
-
 void folder_not_made(const char* destination, unsigned long code) {
     write_format("Error: Could not create directory %s (Error Code: %lu)\n", shown(0, destination),
                  code);
@@ -80,131 +73,121 @@ bool tell_link(const platform::Placement& placed, const char* path, const char* 
     return false;
 }
 
-// copy_root: the destination of the whole copy where a folder of the source
-// may be it, else null. folder: the destination, held open.
-int copy_level(const char* source, const char* destination, platform::HomeFolder* folder, long row,
-               const char* copy_root);
-
-// Copies one entry of a level into the open folder. Returns the number of
-// errors.
-int copy_entry(const char* source, const char* destination, platform::HomeFolder* folder, long row,
-               const char* copy_root, const platform::DirectoryEntry& entry, int* copied,
-               int total) {
-    if (!entry.has_exact_name) {
-        // The name only describes the entry: a path made from it would name
-        // another file (or none), so it is neither read nor written.
+// Opens (making it) the folder the entry names in the level's destination
+// folder, to be entered. Skips the destination itself (a destination inside
+// the source) and a folder that could not be made.
+WalkOn enter_folder(const TreeVisit& seen, const char* copy_root, int* errors) {
+    if (copy_root != nullptr && platform::same_file(seen.path, copy_root)) {
         report(OnConsole::after_line_break,
-               "Error: Not copied, its name cannot be spelled in this system's code page: %s\\%s",
-               shown(0, source), shown(1, entry.name));
-        char described[PATH_CAPACITY];
-        if (!compose_text(described, sizeof described, "%s\\%s", destination, entry.name))
-            note_copy_failure(destination);
-        else
-            note_copy_failure(described);
-        return 1;
+               "Skipped folder %s: it is the destination of this copy.", shown(0, seen.path));
+        return WalkOn::skip;
     }
-    char source_path[PATH_CAPACITY];
-    char destination_path[PATH_CAPACITY];
-    if (!compose_text(source_path, sizeof source_path, "%s\\%s", source, entry.name) ||
-        !compose_text(destination_path, sizeof destination_path, "%s\\%s", destination,
-                      entry.name)) {
-        // Name both paths whole: either may be the one over the limit.
-        static char source_shown[8 * PATH_CAPACITY + 1];
-        static char destination_shown[8 * PATH_CAPACITY + 1];
-        compose_text(source_shown, sizeof source_shown, "%s\\%s", shown(0, source),
-                     shown(1, entry.name));
-        compose_text(destination_shown, sizeof destination_shown, "%s\\%s", shown(0, destination),
-                     shown(1, entry.name));
-        report(OnConsole::after_line_break, "Error: Path too long, not copied: %s -> %s",
-               source_shown, destination_shown);
-        note_copy_failure(destination);
-        return 1;
+    platform::Placement placed =
+        platform::open_folder_in(seen.level->held, seen.entry->name, &seen.inner->held);
+    if (tell_link(placed, seen.mirror, "folder")) {
+        ++*errors;
+        return WalkOn::skip;
     }
-    if (entry.is_directory) {
-        if (copy_root != nullptr && platform::same_file(source_path, copy_root)) {
-            report(OnConsole::after_line_break,
-                   "Skipped folder %s: it is the destination of this copy.", shown(0, source_path));
-            return 0;
-        }
-        platform::HomeFolder* inner = nullptr;
-        platform::Placement placed = platform::open_folder_in(folder, entry.name, &inner);
-        if (tell_link(placed, destination_path, "folder")) return 1;
-        if (placed.code != 0) {
-            folder_not_made(destination_path, placed.code);
-            return 1;
-        }
-        int errors = copy_level(source_path, destination_path, inner, row, copy_root);
-        platform::close_home_folder(inner);
-        return errors;
+    if (placed.code == 0) return WalkOn::go_on;
+    folder_not_made(seen.mirror, placed.code);
+    ++*errors;
+    return WalkOn::skip;
+}
+
+void copy_file(const TreeVisit& seen, long row, int* errors) {
+    TreeLevel* level = seen.level;
+    platform::Placement placed = platform::copy_file_into(seen.path, level->held, seen.entry->name);
+    if (tell_link(placed, seen.mirror, "file")) {
+        ++*errors;
+        return;
     }
-    platform::Placement placed = platform::copy_file_into(source_path, folder, entry.name);
-    if (tell_link(placed, destination_path, "file")) return 1;
     if (placed.code != 0) {
         report(OnConsole::after_line_break,
                placed.code == platform::ERROR_CODE_FILE_EXISTS
                    ? "Error copying file: %s -> %s: another file was put there while the old one "
                      "was replaced; it is left as it is."
                    : "Error copying file: %s -> %s",
-               shown(0, source_path), shown(1, destination_path));
-        note_copy_failure(destination_path);
-        return 1;
+               shown(0, seen.path), shown(1, seen.mirror));
+        note_copy_failure(seen.mirror);
+        ++*errors;
+        return;
     }
-    note_file_copied(destination_path);
-    ++*copied;
+    note_file_copied(seen.mirror);
+    ++level->done;
     // The total was counted before copying; never divide by a zero count.
-    int percent = total > 0 ? *copied * 100 / total : 100;
+    int percent = level->files > 0 ? level->done * 100 / level->files : 100;
     show_progress_bar(percent, row);
-    log_event("Copied file: %s -> %s", shown(0, source_path), shown(1, destination_path));
-    return 0;
+    log_event("Copied file: %s -> %s", shown(0, seen.path), shown(1, seen.mirror));
 }
 
-int copy_level(const char* source, const char* destination, platform::HomeFolder* folder, long row,
-               const char* copy_root) {
-    char pattern[PATH_CAPACITY];
-    if (!compose_text(pattern, sizeof pattern, "%s\\*", source)) {
-        report(OnConsole::line, "Error: Could not open source directory %s", shown(0, source));
-        note_copy_failure(destination);
-        return 1;
+// An entry whose paths cannot be made: its name cannot be spelled, or a
+// path would be too long.
+void refuse_entry(const TreeVisit& seen) {
+    const TreeLevel* level = seen.level;
+    const char* name = seen.entry->name;
+    if (seen.step == TreeStep::not_exact) {
+        // The name only describes the entry: a path made from it would name
+        // another file (or none), so it is neither read nor written.
+        report(OnConsole::after_line_break,
+               "Error: Not copied, its name cannot be spelled in this system's code page: %s\\%s",
+               shown(0, level->folder), shown(1, name));
+        char described[PATH_CAPACITY];
+        if (!compose_text(described, sizeof described, "%s\\%s", level->mirror, name))
+            note_copy_failure(level->mirror);
+        else
+            note_copy_failure(described);
+        return;
     }
-    platform::DirectoryEntry entry;
-    platform::DirectoryScan* scan =
-        platform::find_first_entry(pattern, &entry, platform::EntrySizes::not_needed);
-    if (scan == nullptr) {
-        report(OnConsole::line, "Error: Could not open source directory %s", shown(0, source));
-        note_copy_failure(destination);
-        return 1;
-    }
-    int total = count_files(scan, &entry);
-    platform::find_close(scan);
+    // Name both paths whole: either may be the one over the limit.
+    static char source_shown[8 * PATH_CAPACITY + 1];
+    static char destination_shown[8 * PATH_CAPACITY + 1];
+    compose_text(source_shown, sizeof source_shown, "%s\\%s", shown(0, level->folder),
+                 shown(1, name));
+    compose_text(destination_shown, sizeof destination_shown, "%s\\%s", shown(0, level->mirror),
+                 shown(1, name));
+    report(OnConsole::after_line_break, "Error: Path too long, not copied: %s -> %s", source_shown,
+           destination_shown);
+    note_copy_failure(level->mirror);
+}
 
-    scan = platform::find_first_entry(pattern, &entry, platform::EntrySizes::not_needed);
-    if (scan == nullptr) {
-        report(OnConsole::line, "Error: Could not open source directory %s", shown(0, source));
-        note_copy_failure(destination);
-        return 1;
+// Each folder of the destination is held open while its level is copied,
+// and closed when the level ends.
+WalkOn copy_entry(const TreeVisit& seen, long row, const char* copy_root, int* errors) {
+    switch (seen.step) {
+        case TreeStep::folder: return enter_folder(seen, copy_root, errors);
+        case TreeStep::file: copy_file(seen, row, errors); break;
+        case TreeStep::not_exact:
+        case TreeStep::too_long:
+            refuse_entry(seen);
+            ++*errors;
+            break;
+        case TreeStep::unreadable:
+            report(OnConsole::line, "Error: Could not open source directory %s",
+                   shown(0, seen.level->folder));
+            note_copy_failure(seen.level->mirror);
+            ++*errors;
+            platform::close_home_folder(seen.level->held);
+            break;
+        case TreeStep::left:
+            write_text("\n");
+            platform::close_home_folder(seen.level->held);
+            break;
     }
-    int errors = 0;
-    int copied = 0;
-    do {
-        if (is_dot_entry(entry.name)) continue;
-        errors += copy_entry(source, destination, folder, row, copy_root, entry, &copied, total);
-    } while (platform::find_next_entry(scan, &entry));
-    platform::find_close(scan);
-    write_text("\n");
-    return errors;
+    return WalkOn::go_on;
 }
 
 }  // namespace
 
 int copy_directory(const char* source, const char* destination, long row) {
     const char* copy_root = destination_may_lie_in(source, destination) ? destination : nullptr;
-    platform::HomeFolder* folder = nullptr;
-    unsigned long code = platform::open_home_folder(destination, &folder);
+    TreeLevel root{source, destination};
+    unsigned long code = platform::open_home_folder(destination, &root.held);
     if (code != 0) {
         folder_not_made(destination, code);
         return 1;
     }
-    int errors = copy_level(source, destination, folder, row, copy_root);
-    platform::close_home_folder(folder);
+    int errors = 0;
+    walk_tree(&root, platform::EntrySizes::not_needed, true,
+              [&](const TreeVisit& seen) { return copy_entry(seen, row, copy_root, &errors); });
     return errors;
 }

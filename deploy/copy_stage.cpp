@@ -8,9 +8,8 @@
 #include "setup/log_event.h"
 #include "setup/setup_parameters.h"
 #include "setup/run_record.h"
+#include "setup/walk_folders.h"
 #include "setup/windows_path.h"
-
-#include <cstring>
 
 namespace {
 
@@ -21,16 +20,10 @@ constexpr std::size_t FOLDER_CAPACITY = PATH_CAPACITY;
 // or a share never counts.
 void first_missing_folder(const char* path, char* field) {
     field[0] = '\0';
-    std::size_t length = std::strlen(path);
-    std::size_t start = root_length(path);
-    if (length >= FOLDER_CAPACITY || start == 0) return;
-    for (std::size_t end = start; end <= length; ++end) {
-        if (end < length && path[end] != '\\') continue;
-        std::memcpy(field, path, end);
-        field[end] = '\0';
-        if (end > start && !platform::is_directory(field)) return;
-    }
-    field[0] = '\0';
+    walk_path(path, [&](const char* folder, bool exists, PathPlace place) {
+        if (!exists && place != PathPlace::root) copy_text(field, FOLDER_CAPACITY, folder);
+        return true;
+    });
 }
 
 // The home's existing folders, checked again now that the copy starts:

@@ -3,13 +3,13 @@
 #include <cstring>
 
 #include "input/answer_checks.h"
-#include "deploy/drive_room.h"
 #include "input/prompt_string.h"
 #include "input/read_answer.h"
 #include "platform/platform.h"
 #include "setup/bounded_text.h"
 #include "setup/console_output.h"
 #include "setup/derive_paths.h"
+#include "setup/measure_tree.h"
 #include "setup/setup_parameters.h"
 #include "setup/windows_path.h"
 
@@ -51,7 +51,7 @@ unsigned long long room_needed(const char* source, const TreeSize& size, const c
 // nearest existing folder.
 bool volume_space(const char* home, platform::FreeSpace* space) {
     char existing[PATH_CAPACITY];
-    return nearest_existing_folder(home, existing, sizeof existing) &&
+    return nearest_existing_folder(home, existing, sizeof existing) != nullptr &&
            platform::get_free_space(existing, space);
 }
 

@@ -3,8 +3,8 @@
 
 #include <cstddef>
 
-#include "deploy/measure_tree.h"
 #include "setup/home_folders.h"
+#include "setup/measure_tree.h"
 
 // The rules of one directory question, each set by name.
 struct DirectoryRules {

@@ -3,7 +3,7 @@
 
 #include <cstddef>
 
-#include "deploy/measure_tree.h"
+#include "setup/measure_tree.h"
 #include "setup/setup_parameters.h"
 
 // The longest paths the two copies will create below their destinations,

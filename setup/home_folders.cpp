@@ -1,9 +1,11 @@
 #include "setup/home_folders.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "setup/bounded_text.h"
 #include "setup/log_event.h"
+#include "setup/walk_folders.h"
 #include "setup/windows_path.h"
 
 namespace {
@@ -38,34 +40,30 @@ bool existing_folder_safe(const char* home, const char* name, UnsafeFolder* unsa
            folder_safe(folder, platform::FolderRule::app_home, unsafe);
 }
 
-// Stores the nearest existing folder of the resolved path (the path
-// itself, or the closest folder above it) and returns what follows it in
-// the path: the names still to be made, "" when the path exists. Null when
-// not even its root exists, or it won't fit.
-const char* nearest_existing(const char* path, char* folder, std::size_t capacity) {
-    if (!copy_text(folder, capacity, path)) return nullptr;
-    char parent[PATH_CAPACITY];
-    while (!platform::is_directory(folder)) {
-        if (!parent_folder(folder, parent, sizeof parent)) return nullptr;
-        copy_text(folder, capacity, parent);
-    }
-    const char* rest = path + std::strlen(folder);
+}  // namespace
+
+const char* nearest_existing_folder(const char* path, char* folder, std::size_t capacity) {
+    bool found = false;
+    walk_path(path, [&](const char* existing, bool exists, PathPlace) {
+        if (exists) found = copy_text(folder, capacity, existing);
+        return exists && found;
+    });
+    if (!found) return nullptr;
+    const char* rest = path + std::min(std::strlen(folder), std::strlen(path));
     while (*rest == '\\') ++rest;
     return rest;
 }
 
-}  // namespace
-
 bool home_is_within(const char* path, const char* folder) {
     if (path_is_within(path, folder)) return true;
     char folder_found[PATH_CAPACITY];
-    const char* folder_rest = nearest_existing(folder, folder_found, sizeof folder_found);
+    const char* folder_rest = nearest_existing_folder(folder, folder_found, sizeof folder_found);
     char above[PATH_CAPACITY];
     if (folder_rest == nullptr || !copy_text(above, sizeof above, path)) return false;
     // The path itself, then each folder above it.
     for (;;) {
         char found[PATH_CAPACITY];
-        const char* rest = nearest_existing(above, found, sizeof found);
+        const char* rest = nearest_existing_folder(above, found, sizeof found);
         if (rest != nullptr && same_path(rest, folder_rest) &&
             platform::same_file(found, folder_found))
             return true;
@@ -76,31 +74,27 @@ bool home_is_within(const char* path, const char* folder) {
 }
 
 bool home_folders_safe(const char* home, HomeKind kind, UnsafeFolder* unsafe) {
-    char folder[PATH_CAPACITY];
-    if (!path_root(home, folder, sizeof folder)) return true;
-    if (!folder_safe(folder, platform::FolderRule::root, unsafe)) return false;
     const platform::FolderRule above =
         kind == HomeKind::app ? platform::FolderRule::above : platform::FolderRule::data_above;
-    const std::size_t length = std::strlen(home);
-    // Each folder below the root, down to the first that does not exist.
-    for (std::size_t end = root_length(home); end <= length; ++end) {
-        if (end < length && home[end] != '\\') continue;
-        if (end == 0 || home[end - 1] == '\\' || end >= sizeof folder) continue;
-        std::memcpy(folder, home, end);
-        folder[end] = '\0';
-        if (!platform::is_directory(folder)) return true;
-        if (end < length) {
-            if (!folder_safe(folder, above, unsafe)) return false;
-        } else if (kind == HomeKind::data) {
-            return folder_safe(folder, platform::FolderRule::data_home, unsafe);
-        } else {
-            return folder_safe(folder, platform::FolderRule::app_home, unsafe) &&
+    bool safe = true;
+    // The root, then each folder below it down to the first that does not exist.
+    walk_path(home, [&](const char* folder, bool exists, PathPlace place) {
+        if (place == PathPlace::root)
+            safe = folder_safe(folder, platform::FolderRule::root, unsafe);
+        else if (!exists)
+            return false;
+        else if (place == PathPlace::above)
+            safe = folder_safe(folder, above, unsafe);
+        else if (kind == HomeKind::data)
+            safe = folder_safe(folder, platform::FolderRule::data_home, unsafe);
+        else
+            safe = folder_safe(folder, platform::FolderRule::app_home, unsafe) &&
                    existing_folder_safe(folder, "config", unsafe) &&
                    existing_folder_safe(folder, "install", unsafe) &&
                    existing_folder_safe(folder, "com", unsafe);
-        }
-    }
-    return true;
+        return safe;
+    });
+    return safe;
 }
 
 void describe_unsafe_folder(const UnsafeFolder& unsafe, char* field, std::size_t capacity) {

@@ -31,6 +31,12 @@ bool home_folders_safe(const char* home, HomeKind kind, UnsafeFolder* unsafe);
 // are resolved full paths, existing or not.
 bool home_is_within(const char* path, const char* folder);
 
+// Stores the nearest existing folder of the resolved path (the path
+// itself, or the closest folder above it) and returns what follows it in
+// the path: the names still to be made, "" when the path exists. Null when
+// not even its root exists, or it won't fit.
+const char* nearest_existing_folder(const char* path, char* folder, std::size_t capacity);
+
 // Room for describe_unsafe_folder's text.
 constexpr std::size_t UNSAFE_FOLDER_TEXT_CAPACITY = 768;
 

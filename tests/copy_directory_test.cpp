@@ -9,7 +9,7 @@
 
 #include "deploy/copy_directory.h"
 #include "deploy/copy_stage.h"
-#include "deploy/measure_tree.h"
+#include "setup/measure_tree.h"
 #include "setup/setup_parameters.h"
 #include "tests/test_support.h"
 

@@ -37,3 +37,10 @@ bool measure_tree(const char* folder, std::size_t* longest, TreeSize* size);
 // walk when inner lies in the tree, so its entries are read once.
 bool measure_tree(const char* folder, std::size_t* longest, TreeSize* size, const char* inner,
                   std::size_t* inner_longest, TreeSize* inner_size);
+
+// The bytes that copying the source tree into home replaces: for each file
+// of the tree, the room the file already at the same place below home (an
+// earlier install's) takes, rounded up to the allocation unit. 0 when home
+// does not exist.
+unsigned long long measure_replaced(const char* source, const char* home,
+                                    unsigned long long allocation_unit);
