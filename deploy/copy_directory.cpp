@@ -1,7 +1,5 @@
 #include "deploy/copy_directory.h"
 
-#include <cstring>
-
 #include "deploy/show_progress_bar.h"
 #include "platform/platform.h"
 #include "setup/bounded_text.h"
@@ -14,14 +12,11 @@
 
 namespace {
 
-// A path as the console and the log show it, in one of two slots (kept
+// A path as the console and the log show it, in one of three slots (kept
 // out of the recursion's frames). Names read from the disk may hold
 // control characters, which must not reach either raw.
 const char* shown(int slot, const char* path) {
-    static char spelled[2][8 * PATH_CAPACITY + 1];
-    const char* c = path;
-    while (*c != '\0' && static_cast<unsigned char>(*c) >= 0x20 && *c != 0x7F) ++c;
-    if (*c == '\0') return path;
+    static char spelled[3][SPELLED_PATH_CAPACITY];
     spell_control_characters(spelled[slot], sizeof spelled[slot], path);
     return spelled[slot];
 }
@@ -34,14 +29,12 @@ const char* shown(int slot, const char* path) {
 // volume queries a folder; otherwise the paths decide it once.
 bool destination_may_lie_in(const char* source, const char* destination) {
     if (path_is_within(destination, source)) return true;
-    char above[PATH_CAPACITY];
-    if (!copy_text(above, sizeof above, destination)) return true;
-    char parent[PATH_CAPACITY];
-    for (;;) {
-        if (platform::same_file(above, source)) return true;
-        if (!parent_folder(above, parent, sizeof parent)) return false;
-        copy_text(above, sizeof above, parent);
-    }
+    bool within = false;
+    const bool walked = walk_path(destination, [&](const char* folder, bool exists, PathPlace) {
+        within = exists && platform::same_file(folder, source);
+        return !within;
+    });
+    return within || !walked;  // a destination too long to walk may lie anywhere
 }
 
 void folder_not_made(const char* destination, unsigned long code) {
@@ -73,106 +66,95 @@ bool tell_link(const platform::Placement& placed, const char* path, const char* 
     return false;
 }
 
-// Opens (making it) the folder the entry names in the level's destination
-// folder, to be entered. Skips the destination itself (a destination inside
-// the source) and a folder that could not be made.
+// Opens (making it) the folder in the destination to enter it. Skips the
+// destination itself (a destination inside the source) and a folder that
+// could not be made.
 WalkOn enter_folder(const TreeVisit& seen, const char* copy_root, int* errors) {
-    if (copy_root != nullptr && platform::same_file(seen.path, copy_root)) {
+    if (copy_root != nullptr && platform::same_file(seen.at->path, copy_root)) {
         report(OnConsole::after_line_break,
-               "Skipped folder %s: it is the destination of this copy.", shown(0, seen.path));
+               "Skipped folder %s: it is the destination of this copy.", shown(0, seen.at->path));
         return WalkOn::skip;
     }
     platform::Placement placed =
-        platform::open_folder_in(seen.level->held, seen.entry->name, &seen.inner->held);
-    if (tell_link(placed, seen.mirror, "folder")) {
+        platform::open_folder_in(seen.level->held, seen.entry->name, &seen.at->held);
+    if (tell_link(placed, seen.at->mirror, "folder")) {
         ++*errors;
         return WalkOn::skip;
     }
     if (placed.code == 0) return WalkOn::go_on;
-    folder_not_made(seen.mirror, placed.code);
+    folder_not_made(seen.at->mirror, placed.code);
     ++*errors;
     return WalkOn::skip;
 }
 
-void copy_file(const TreeVisit& seen, long row, int* errors) {
-    TreeLevel* level = seen.level;
-    platform::Placement placed = platform::copy_file_into(seen.path, level->held, seen.entry->name);
-    if (tell_link(placed, seen.mirror, "file")) {
-        ++*errors;
-        return;
-    }
+// Returns the number of errors.
+int copy_file(const TreeVisit& seen, long row) {
+    const char* source = seen.at->path;
+    const char* destination = seen.at->mirror;
+    platform::Placement placed =
+        platform::copy_file_into(source, seen.level->held, seen.entry->name);
+    if (tell_link(placed, destination, "file")) return 1;
     if (placed.code != 0) {
         report(OnConsole::after_line_break,
                placed.code == platform::ERROR_CODE_FILE_EXISTS
                    ? "Error copying file: %s -> %s: another file was put there while the old one "
                      "was replaced; it is left as it is."
                    : "Error copying file: %s -> %s",
-               shown(0, seen.path), shown(1, seen.mirror));
-        note_copy_failure(seen.mirror);
-        ++*errors;
-        return;
+               shown(0, source), shown(1, destination));
+        note_copy_failure(destination);
+        return 1;
     }
-    note_file_copied(seen.mirror);
+    note_file_copied(destination);
+    TreeLevel* level = seen.level;
     ++level->done;
     // The total was counted before copying; never divide by a zero count.
-    int percent = level->files > 0 ? level->done * 100 / level->files : 100;
-    show_progress_bar(percent, row);
-    log_event("Copied file: %s -> %s", shown(0, seen.path), shown(1, seen.mirror));
+    show_progress_bar(level->files > 0 ? level->done * 100 / level->files : 100, row);
+    log_event("Copied file: %s -> %s", shown(0, source), shown(1, destination));
+    return 0;
 }
 
-// An entry whose paths cannot be made: its name cannot be spelled, or a
-// path would be too long.
+// An entry no path can be made for: its name cannot be spelled, or a path
+// would be too long.
 void refuse_entry(const TreeVisit& seen) {
     const TreeLevel* level = seen.level;
     const char* name = seen.entry->name;
-    if (seen.step == TreeStep::not_exact) {
-        // The name only describes the entry: a path made from it would name
-        // another file (or none), so it is neither read nor written.
-        report(OnConsole::after_line_break,
-               "Error: Not copied, its name cannot be spelled in this system's code page: %s\\%s",
-               shown(0, level->folder), shown(1, name));
-        char described[PATH_CAPACITY];
-        if (!compose_text(described, sizeof described, "%s\\%s", level->mirror, name))
-            note_copy_failure(level->mirror);
-        else
-            note_copy_failure(described);
+    if (seen.step == TreeStep::too_long) {
+        // Name both paths whole: either may be the one over the limit.
+        report(OnConsole::after_line_break, "Error: Path too long, not copied: %s\\%s -> %s\\%s",
+               shown(0, level->path), shown(1, name), shown(2, level->mirror), shown(1, name));
+        note_copy_failure(level->mirror);
         return;
     }
-    // Name both paths whole: either may be the one over the limit.
-    static char source_shown[8 * PATH_CAPACITY + 1];
-    static char destination_shown[8 * PATH_CAPACITY + 1];
-    compose_text(source_shown, sizeof source_shown, "%s\\%s", shown(0, level->folder),
-                 shown(1, name));
-    compose_text(destination_shown, sizeof destination_shown, "%s\\%s", shown(0, level->mirror),
-                 shown(1, name));
-    report(OnConsole::after_line_break, "Error: Path too long, not copied: %s -> %s", source_shown,
-           destination_shown);
-    note_copy_failure(level->mirror);
+    // The name only describes the entry: a path made from it would name
+    // another file (or none), so it is neither read nor written.
+    report(OnConsole::after_line_break,
+           "Error: Not copied, its name cannot be spelled in this system's code page: %s\\%s",
+           shown(0, level->path), shown(1, name));
+    char described[PATH_CAPACITY];
+    if (!compose_text(described, sizeof described, "%s\\%s", level->mirror, name))
+        note_copy_failure(level->mirror);
+    else
+        note_copy_failure(described);
 }
 
 // Each folder of the destination is held open while its level is copied,
 // and closed when the level ends.
 WalkOn copy_entry(const TreeVisit& seen, long row, const char* copy_root, int* errors) {
-    switch (seen.step) {
-        case TreeStep::folder: return enter_folder(seen, copy_root, errors);
-        case TreeStep::file: copy_file(seen, row, errors); break;
-        case TreeStep::not_exact:
-        case TreeStep::too_long:
-            refuse_entry(seen);
-            ++*errors;
-            break;
-        case TreeStep::unreadable:
-            report(OnConsole::line, "Error: Could not open source directory %s",
-                   shown(0, seen.level->folder));
-            note_copy_failure(seen.level->mirror);
-            ++*errors;
-            platform::close_home_folder(seen.level->held);
-            break;
-        case TreeStep::left:
-            write_text("\n");
-            platform::close_home_folder(seen.level->held);
-            break;
+    if (seen.step == TreeStep::folder) return enter_folder(seen, copy_root, errors);
+    if (seen.step == TreeStep::file) {
+        *errors += copy_file(seen, row);
+    } else if (seen.step == TreeStep::left) {
+        write_text("\n");
+    } else if (seen.step == TreeStep::unreadable) {
+        report(OnConsole::line, "Error: Could not open source directory %s",
+               shown(0, seen.level->path));
+        note_copy_failure(seen.level->mirror);
+        ++*errors;
+    } else {
+        refuse_entry(seen);
+        ++*errors;
     }
+    if (seen.entry == nullptr) platform::close_home_folder(seen.level->held);
     return WalkOn::go_on;
 }
 

@@ -151,15 +151,10 @@ bool accept_directory(char* answer, char* result, std::size_t result_capacity, c
     copy_text(trimmed, sizeof trimmed, answer);
     trim_whitespace(trimmed);
     char root[PATH_CAPACITY];
-    if (!make_app_path(trimmed, root, sizeof root, service, owner) ||
-        (rules.root_fits != nullptr && !rules.root_fits(root))) {
-        write_text(
-            "\nERROR: The directory path is too long for the installation paths built from it. "
-            "Please enter a shorter path: ");
-        return false;
-    }
     char home[PATH_CAPACITY];
-    if (!compose_text(home, sizeof home, "%s%s", root, rules.home_suffix)) {
+    if (!make_app_path(trimmed, root, sizeof root, service, owner) ||
+        (rules.root_fits != nullptr && !rules.root_fits(root)) ||
+        !compose_text(home, sizeof home, "%s%s", root, rules.home_suffix)) {
         write_text(
             "\nERROR: The directory path is too long for the installation paths built from it. "
             "Please enter a shorter path: ");

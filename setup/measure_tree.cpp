@@ -4,20 +4,76 @@
 
 #include "platform/platform.h"
 #include "setup/bounded_text.h"
-#include "setup/console_output.h"
 #include "setup/log_event.h"
 #include "setup/setup_parameters.h"
 #include "setup/walk_folders.h"
 #include "setup/windows_path.h"
 
-void add_file_size(TreeSize* size, unsigned long long bytes) {
-    size->bytes += bytes;
-    ++size->files;
-    for (int i = 0; i < ROUNDED_UNITS; ++i) {
-        const unsigned long long unit = 512ULL << i;
-        size->rounded[i] += (bytes + unit - 1) / unit * unit;
-    }
+namespace {
+
+unsigned long long rounded(unsigned long long bytes, unsigned long long unit) {
+    return unit <= 1 ? bytes : (bytes + unit - 1) / unit * unit;
 }
+
+// The trees the walk measures: the root's, and the inner folder's once met.
+struct Measure {
+    std::size_t* longest[2];
+    TreeSize* size[2];
+    std::size_t skip[2];  // what of an entry's path lies above each tree's entries
+    int count = 1;
+    const char* inner = nullptr;
+    bool inner_met = false;
+    const TreeLevel* inner_level = nullptr;  // while the walk is in it
+};
+
+WalkOn measure_entry(const TreeVisit& seen, Measure* measure) {
+    char folder[SPELLED_PATH_CAPACITY];  // names from the disk, spelled
+    char name[SPELLED_PATH_CAPACITY];
+    if (seen.step == TreeStep::unreadable || seen.step == TreeStep::too_long) {
+        spell_control_characters(folder, sizeof folder, seen.level->path);
+        spell_control_characters(name, sizeof name, seen.entry != nullptr ? seen.entry->name : "");
+        if (seen.step == TreeStep::unreadable)
+            report(OnConsole::line,
+                   "Error: Could not read the folder %s, so the paths of the distribution cannot "
+                   "be measured.",
+                   folder);
+        else
+            report(OnConsole::line,
+                   "Error: The path %s\\%s is longer than %u characters, so the paths of the "
+                   "distribution cannot be measured.",
+                   folder, name, static_cast<unsigned>(PATH_CAPACITY - 1));
+        return WalkOn::stop;
+    }
+    if (seen.step == TreeStep::left && seen.level == measure->inner_level) {
+        measure->inner_level = nullptr;
+        measure->count = 1;
+    }
+    // A name the system cannot spell is never copied (the copy reports it),
+    // so it does not count, and its folder cannot be opened.
+    if (seen.at == nullptr) return WalkOn::go_on;
+    const std::size_t length = std::strlen(seen.at->path);
+    for (int i = 0; i < measure->count; ++i) {
+        if (length - measure->skip[i] > *measure->longest[i])
+            *measure->longest[i] = length - measure->skip[i];
+        if (seen.step == TreeStep::file) {
+            TreeSize* size = measure->size[i];
+            size->bytes += seen.entry->size;
+            ++size->files;
+            for (int unit = 0; unit < ROUNDED_UNITS; ++unit)
+                size->rounded[unit] += rounded(seen.entry->size, 512ULL << unit);
+        }
+    }
+    if (seen.step == TreeStep::folder && !measure->inner_met && measure->inner != nullptr &&
+        same_path(seen.at->path, measure->inner)) {
+        measure->inner_met = true;
+        measure->inner_level = seen.at;
+        measure->skip[1] = length + 1;  // the folder and its backslash
+        measure->count = 2;
+    }
+    return WalkOn::go_on;
+}
+
+}  // namespace
 
 unsigned long long room_on_volume(const TreeSize& size, unsigned long long allocation_unit) {
     if (allocation_unit <= 1) return size.bytes;
@@ -28,100 +84,16 @@ unsigned long long room_on_volume(const TreeSize& size, unsigned long long alloc
     return size.bytes + size.files * (allocation_unit - 1);
 }
 
-namespace {
-
-// Names read from the disk, as the console and the log show them: with
-// their control characters spelled out.
-constexpr std::size_t SHOWN_CAPACITY = 8 * PATH_CAPACITY + 1;
-
-// A tree the walk measures: the root's, or a folder's on the way.
-struct Target {
-    std::size_t skip;  // what of a path below the walk's root lies above this tree's entries
-    std::size_t* longest;
-    TreeSize* size;
-};
-
-struct Measure {
-    std::size_t root_length;  // of the walk's root folder
-    Target targets[2];
-    int count = 1;
-    const char* inner = nullptr;  // measured on its own too, once met
-    bool inner_met = false;
-    const TreeLevel* inner_level = nullptr;  // while the walk is in it
-};
-
-WalkOn measure_entry(const TreeVisit& seen, Measure* measure) {
-    char shown_folder[SHOWN_CAPACITY];
-    char shown_name[SHOWN_CAPACITY];
-    switch (seen.step) {
-        case TreeStep::unreadable:
-            spell_control_characters(shown_folder, sizeof shown_folder, seen.level->folder);
-            report(
-                OnConsole::line,
-                "Error: Could not read the folder %s, so the paths of the distribution cannot be "
-                "measured.",
-                shown_folder);
-            return WalkOn::stop;
-        case TreeStep::too_long:
-            spell_control_characters(shown_folder, sizeof shown_folder, seen.level->folder);
-            spell_control_characters(shown_name, sizeof shown_name, seen.entry->name);
-            report(OnConsole::line,
-                   "Error: The path %s\\%s is longer than %u characters, so the paths of the "
-                   "distribution cannot be measured.",
-                   shown_folder, shown_name, static_cast<unsigned>(PATH_CAPACITY - 1));
-            return WalkOn::stop;
-        case TreeStep::left:
-            if (seen.level == measure->inner_level) {
-                measure->inner_level = nullptr;
-                measure->count = 1;
-            }
-            return WalkOn::go_on;
-        case TreeStep::not_exact:
-            // A name the system cannot spell is never copied (the copy reports
-            // it), so it does not count, and its folder cannot be opened.
-            return WalkOn::go_on;
-        case TreeStep::file:
-        case TreeStep::folder: break;
-    }
-    const std::size_t length = std::strlen(seen.path) - measure->root_length - 1;
-    for (int i = 0; i < measure->count; ++i) {
-        const Target& target = measure->targets[i];
-        std::size_t below = length - target.skip;
-        if (below > *target.longest) *target.longest = below;
-        if (seen.step == TreeStep::file) add_file_size(target.size, seen.entry->size);
-    }
-    if (seen.step == TreeStep::folder && !measure->inner_met && measure->inner != nullptr &&
-        same_path(seen.path, measure->inner)) {
-        measure->inner_met = true;
-        measure->inner_level = seen.inner;
-        measure->targets[1].skip = length + 1;  // the folder and its backslash
-        measure->count = 2;
-    }
-    return WalkOn::go_on;
-}
-
-unsigned long long rounded(unsigned long long bytes, unsigned long long unit) {
-    return unit <= 1 ? bytes : (bytes + unit - 1) / unit * unit;
-}
-
-}  // namespace
-
-bool measure_tree(const char* folder, std::size_t* longest, TreeSize* size) {
-    return measure_tree(folder, longest, size, nullptr, nullptr, nullptr);
-}
-
 bool measure_tree(const char* folder, std::size_t* longest, TreeSize* size, const char* inner,
                   std::size_t* inner_longest, TreeSize* inner_size) {
     *longest = 0;
     *size = TreeSize();
-    Measure measure;
-    measure.root_length = std::strlen(folder);
-    measure.targets[0] = Target{0, longest, size};
+    // An entry's path below the root: past the root and its backslash.
+    Measure measure{{longest, inner_longest}, {size, inner_size}, {std::strlen(folder) + 1, 0}};
     if (inner != nullptr) {
         *inner_longest = 0;
         *inner_size = TreeSize();
         measure.inner = inner;
-        measure.targets[1] = Target{0, inner_longest, inner_size};
     }
     TreeLevel root{folder, nullptr};
     if (!walk_tree(&root, platform::EntrySizes::wanted, false,
@@ -137,10 +109,10 @@ unsigned long long measure_replaced(const char* source, const char* home,
     TreeLevel root{source, home};
     walk_tree(&root, platform::EntrySizes::not_needed, false, [&](const TreeVisit& seen) {
         unsigned long long size = 0;
-        if (seen.step == TreeStep::file && platform::get_file_size(seen.mirror, &size))
+        if (seen.step == TreeStep::file && platform::get_file_size(seen.at->mirror, &size))
             bytes += rounded(size, allocation_unit);
         // Only a folder already there holds files the copy replaces.
-        if (seen.step == TreeStep::folder && !platform::is_directory(seen.mirror))
+        if (seen.step == TreeStep::folder && !platform::is_directory(seen.at->mirror))
             return WalkOn::skip;
         return WalkOn::go_on;
     });

@@ -16,9 +16,6 @@ struct TreeSize {
     unsigned long long rounded[ROUNDED_UNITS] = {};
 };
 
-// Adds one file of the size.
-void add_file_size(TreeSize* size, unsigned long long bytes);
-
 // The bytes the files take on a volume with this allocation unit (1 when it
 // is not known): each file rounded up to a whole unit.
 unsigned long long room_on_volume(const TreeSize& size, unsigned long long allocation_unit);
@@ -29,14 +26,12 @@ unsigned long long room_on_volume(const TreeSize& size, unsigned long long alloc
 // files. False when some folder of the tree
 // cannot be enumerated, or some path in it cannot be named within the path
 // limit (259 characters): the tree cannot be measured then, and the reason
-// is printed and logged.
-bool measure_tree(const char* folder, std::size_t* longest, TreeSize* size);
-
-// The same, and the folder inner (a full path) on its own into
-// *inner_longest and *inner_size, as measure_tree(inner) would: on the same
-// walk when inner lies in the tree, so its entries are read once.
-bool measure_tree(const char* folder, std::size_t* longest, TreeSize* size, const char* inner,
-                  std::size_t* inner_longest, TreeSize* inner_size);
+// is printed and logged. Given inner (a full path), measures that folder
+// too into *inner_longest and *inner_size, as on its own: on the same walk
+// when inner lies in the tree, so its entries are read once.
+bool measure_tree(const char* folder, std::size_t* longest, TreeSize* size,
+                  const char* inner = nullptr, std::size_t* inner_longest = nullptr,
+                  TreeSize* inner_size = nullptr);
 
 // The bytes that copying the source tree into home replaces: for each file
 // of the tree, the room the file already at the same place below home (an
