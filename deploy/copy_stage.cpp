@@ -13,15 +13,13 @@
 
 namespace {
 
-constexpr std::size_t FOLDER_CAPACITY = PATH_CAPACITY;
-
 // Stores the first folder of the path (the path itself included) that does
 // not exist now; empty when all do or it will not fit. The root of a drive
 // or a share never counts.
 void first_missing_folder(const char* path, char* field) {
     field[0] = '\0';
     walk_path(path, [&](const char* folder, bool exists, PathPlace place) {
-        if (!exists && place != PathPlace::root) copy_text(field, FOLDER_CAPACITY, folder);
+        if (!exists && place != PathPlace::root) copy_text(field, PATH_CAPACITY, folder);
         return true;
     });
 }
@@ -124,8 +122,8 @@ bool copy_home(const char* label, const char* source, const char* destination) {
 // change; a new DATA_HOME stays writable for every user (the database
 // service among them). A folder that existed before the run keeps its list.
 bool run_copy_stage(const SetupParameters& p) {
-    char new_app[FOLDER_CAPACITY];
-    char new_data[FOLDER_CAPACITY];
+    char new_app[PATH_CAPACITY];
+    char new_data[PATH_CAPACITY];
     first_missing_folder(p.APP_HOME, new_app);
     first_missing_folder(p.DATA_HOME, new_data);
     // Folders are compared by what they are, not by their names: D:\x may

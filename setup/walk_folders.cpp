@@ -8,7 +8,7 @@
 namespace {
 
 // Counts the entries that are no folders; false when they cannot be read.
-bool count_files(const char* pattern, platform::EntrySizes sizes, int* files) {
+bool count_level_files(const char* pattern, platform::EntrySizes sizes, int* files) {
     platform::DirectoryEntry entry;
     platform::DirectoryScan* scan = platform::find_first_entry(pattern, &entry, sizes);
     if (scan == nullptr) return false;
@@ -19,14 +19,15 @@ bool count_files(const char* pattern, platform::EntrySizes sizes, int* files) {
     return true;
 }
 
-// False when the visit stopped the walk.
-bool walk_level(TreeLevel* level, platform::EntrySizes sizes, bool count,
-                const TreeVisitor& visit) {
+}  // namespace
+
+bool walk_tree(TreeLevel* level, platform::EntrySizes sizes, bool count_files,
+               const TreeVisitor& visit) {
     char pattern[PATH_CAPACITY];
     platform::DirectoryEntry entry;
     platform::DirectoryScan* scan = nullptr;
     if (compose_text(pattern, sizeof pattern, "%s\\*", level->path) &&
-        (!count || count_files(pattern, sizes, &level->files)))
+        (!count_files || count_level_files(pattern, sizes, &level->files)))
         scan = platform::find_first_entry(pattern, &entry, sizes);
     if (scan == nullptr)
         return visit({TreeStep::unreadable, level, nullptr, nullptr}) != WalkOn::stop;
@@ -44,20 +45,14 @@ bool walk_level(TreeLevel* level, platform::EntrySizes sizes, bool count,
             on = visit({TreeStep::too_long, level, &entry, nullptr});
         } else if (!entry.is_directory) {
             on = visit({TreeStep::file, level, &entry, &at});
-        } else if ((on = visit({TreeStep::folder, level, &entry, &at})) == WalkOn::go_on &&
-                   !walk_level(&at, sizes, count, visit)) {
-            on = WalkOn::stop;
+        } else {
+            on = visit({TreeStep::folder, level, &entry, &at});
+            if (on == WalkOn::go_on && !walk_tree(&at, sizes, count_files, visit))
+                on = WalkOn::stop;
         }
     } while (on != WalkOn::stop && platform::find_next_entry(scan, &entry));
     platform::find_close(scan);
     return visit({TreeStep::left, level, nullptr, nullptr}) != WalkOn::stop && on != WalkOn::stop;
-}
-
-}  // namespace
-
-bool walk_tree(TreeLevel* root, platform::EntrySizes sizes, bool count_files,
-               const TreeVisitor& visit) {
-    return walk_level(root, sizes, count_files, visit);
 }
 
 bool walk_path(const char* path,

@@ -34,11 +34,11 @@ struct TreeVisit {
 
 using TreeVisitor = std::function<WalkOn(const TreeVisit&)>;
 
-// Walks the tree below root->path depth first, each folder's entries in
+// Walks the tree below level->path depth first, each folder's entries in
 // the order of enumeration, "." and ".." left out. With count_files each
 // folder is enumerated twice: its files are counted before its first entry
 // is visited. False when the visit stopped the walk.
-bool walk_tree(TreeLevel* root, platform::EntrySizes sizes, bool count_files,
+bool walk_tree(TreeLevel* level, platform::EntrySizes sizes, bool count_files,
                const TreeVisitor& visit);
 
 // Where a folder of a path stands.

@@ -9,8 +9,10 @@
 
 #include "deploy/copy_directory.h"
 #include "deploy/copy_stage.h"
+#include "setup/home_folders.h"
 #include "setup/measure_tree.h"
 #include "setup/setup_parameters.h"
+#include "setup/walk_folders.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -264,6 +266,24 @@ TEST_F(TreeCopy, MeasureFindsTheLongestPathBelowTheRoot) {
     EXPECT_EQ(log(),
               "Error: Could not read the folder C:\\missing<U+001B>[2J, so the paths of the "
               "distribution cannot be measured.\r\n");
+}
+
+// The path walk: the root, then each folder down to the path itself or the
+// first one missing; a trailing backslash makes no folder of its own.
+TEST_F(TreeCopy, PathWalkGoesDownToTheFirstMissingFolder) {
+    std::string seen;
+    auto note = [&](const char* folder, bool exists, PathPlace place) {
+        seen += std::string(folder) + (exists ? "+" : "-") + "RAP"[static_cast<int>(place)] + " ";
+        return true;
+    };
+    EXPECT_TRUE(walk_path("C:\\src\\s\\new\\deeper", note));
+    EXPECT_TRUE(walk_path("C:\\src\\", note));
+    EXPECT_FALSE(walk_path("src\\s", note));
+    EXPECT_EQ(seen, "C:\\+R C:\\src+A C:\\src\\s+A C:\\src\\s\\new-A C:\\+R C:\\src+P ");
+    char folder[PATH_CAPACITY];
+    EXPECT_STREQ(nearest_existing_folder("C:\\src\\s\\new\\deeper", folder, sizeof folder),
+                 "new\\deeper");
+    EXPECT_STREQ(folder, "C:\\src\\s");
 }
 
 }  // namespace
