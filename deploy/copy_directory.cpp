@@ -154,7 +154,8 @@ WalkOn copy_entry(const TreeVisit& seen, long row, const char* copy_root, int* e
         refuse_entry(seen);
         ++*errors;
     }
-    if (seen.entry == nullptr) platform::close_home_folder(seen.level->held);
+    if (seen.step == TreeStep::left || seen.step == TreeStep::unreadable)
+        platform::close_home_folder(seen.level->held);
     return WalkOn::go_on;
 }
 
