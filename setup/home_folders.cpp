@@ -98,17 +98,12 @@ bool home_folders_safe(const char* home, HomeKind kind, UnsafeFolder* unsafe) {
 }
 
 void describe_unsafe_folder(const UnsafeFolder& unsafe, char* field, std::size_t capacity) {
-    if (unsafe.check.owner_unsafe)
-        compose_text(field, capacity,
-                     "%s belongs to %s, who could change or replace what is installed there. ",
-                     unsafe.folder, unsafe.check.account);
-    else
-        compose_text(field, capacity,
-                     "%s gives %s the right to change, rename or replace what is installed "
-                     "there. ",
-                     unsafe.folder, unsafe.check.account);
-    const std::size_t used = std::strlen(field);
-    compose_text(field + used, capacity - used, "%s",
+    compose_text(field, capacity,
+                 unsafe.check.owner_unsafe
+                     ? "%s belongs to %s, who could change or replace what is installed there. %s"
+                     : "%s gives %s the right to change, rename or replace what is installed "
+                       "there. %s",
+                 unsafe.folder, unsafe.check.account,
                  "Choose another directory, or give the folder to the administrators with the "
                  "icacls commands in the README.");
 }
