@@ -3,19 +3,21 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <cstring>
 
 namespace platform {
 namespace fault_injection {
 namespace {
 
 struct Fault {
-    unsigned long calls = 0;  // calls of the operation so far
-    unsigned long first = 0;  // 0: no fault
+    char row[40];             // empty: unused
+    unsigned long calls = 0;  // calls of the row since the fault was set
+    unsigned long first = 0;
     unsigned long count = 0;
     unsigned long code = 0;
 };
 
-Fault faults[static_cast<std::size_t>(Operation::count)];
+Fault faults[8];
 char module_path[260];
 
 struct FreeSpace {
@@ -36,14 +38,20 @@ bool starts_with(const char* path, const char* root, bool whole) {
     }
 }
 
+Fault* fault_of(const char* row) {
+    for (Fault& fault : faults)
+        if (std::strcmp(fault.row, row) == 0) return &fault;
+    return nullptr;
+}
+
 }  // namespace
 
-void inject_fault(Operation operation, unsigned long first, unsigned long count,
-                  unsigned long code) {
-    Fault& fault = faults[static_cast<std::size_t>(operation)];
-    fault.first = first;
-    fault.count = count;
-    fault.code = code;
+void inject_fault(const char* row, unsigned long first, unsigned long count, unsigned long code) {
+    Fault* fault = fault_of(row);
+    if (fault == nullptr) fault = fault_of("");
+    if (fault == nullptr || std::strlen(row) >= sizeof fault->row) return;
+    *fault = Fault{{}, 0, first, count, code};
+    std::memcpy(fault->row, row, std::strlen(row) + 1);
 }
 
 void reset_faults() {
@@ -78,12 +86,13 @@ void set_module_path(const char* windows_path) {
     std::snprintf(module_path, sizeof module_path, "%s", windows_path);
 }
 
-bool take_fault(Operation operation, unsigned long* code) {
-    Fault& fault = faults[static_cast<std::size_t>(operation)];
-    unsigned long call = ++fault.calls;
-    if (fault.first == 0 || call < fault.first) return false;
-    if (fault.count != 0 && call - fault.first >= fault.count) return false;
-    *code = fault.code;
+bool take_fault(const char* row, unsigned long* code) {
+    Fault* fault = row[0] != '\0' ? fault_of(row) : nullptr;
+    if (fault == nullptr) return false;
+    unsigned long call = ++fault->calls;
+    if (call < fault->first) return false;
+    if (fault->count != 0 && call - fault->first >= fault->count) return false;
+    *code = fault->code;
     return true;
 }
 

@@ -11,49 +11,22 @@ namespace platform {
 
 namespace {
 
-int runtime_stat(const char* path, struct _stat* status) {
+int WINAPI runtime_stat(const char* path, struct _stat* status) {
     return _stat(path, status);
+}
+
+int WINAPI run_system(const char* command) {
+    return std::system(command);
 }
 
 }  // namespace
 
-const SystemCalls& real_system_calls() {
-    static const SystemCalls real = {
-        ::CreateFileA,
-        ::WriteFile,
-        ::CloseHandle,
-        ::CopyFileA,
-        ::SHCreateDirectoryExA,
-        ::FindFirstFileW,
-        ::FindNextFileW,
-        ::GetModuleFileNameW,
-        ::GetDiskFreeSpaceExA,
-        ::ConvertStringSecurityDescriptorToSecurityDescriptorA,
-        ::SetNamedSecurityInfoA,
-        ::GetFileAttributesExA,
-        ::GetFileInformationByHandle,
-        ::DeleteFileA,
-        ::FindClose,
-        runtime_stat,
-        ::GetVolumePathNameA,
-        ::GetDiskFreeSpaceA,
-        ::GetVolumeInformationA,
-        ::GetNamedSecurityInfoA,
-        ::LookupAccountSidA,
-        ::CreateDirectoryA,
-        ::system,
-        ::CoInitialize,
-        ::CoCreateInstance,
-        ::SHGetFolderPathA,
-        ::GetSecurityInfo,
-        ::RemoveDirectoryA,
-        ::GetProcAddress,
-    };
-    return real;
-}
-
 SystemCalls& system_calls() {
-    static SystemCalls in_use = real_system_calls();
+    static SystemCalls in_use = [] {
+        SystemCalls calls;
+        SETUP_WIN32_SYSTEM_CALLS(SETUP_SYSTEM_CALL_REAL)
+        return calls;
+    }();
     return in_use;
 }
 
