@@ -7,6 +7,13 @@
 
 namespace platform {
 
+// A function's pointer type without noexcept or attributes, so that a
+// stand-in may take its place (declared only, for decltype).
+template <typename Result, typename... Arguments>
+auto plain(Result (*)(Arguments...)) -> Result (*)(Arguments...);
+template <typename Result, typename... Arguments>
+auto plain(Result (*)(Arguments...) noexcept) -> Result (*)(Arguments...);
+
 template <typename Function>
 struct SystemCall {
     const char* name;
@@ -19,9 +26,9 @@ struct SystemCall {
     }
 };
 
-// The table of rows a backend's list names: ROW(name, function type, the
-// system's function, what a failed call returns).
-#define SETUP_SYSTEM_CALL_MEMBER(name, type, real, failure) SystemCall<type> name;
-#define SETUP_SYSTEM_CALL_REAL(name, type, real, failure) calls.name = {#name, real, real};
+// The table of rows a backend's list names: ROW(name, the system's
+// function, what a failed call returns with the error set).
+#define SETUP_SYSTEM_CALL_MEMBER(name, real, failure) SystemCall<decltype(plain(&real))> name;
+#define SETUP_SYSTEM_CALL_REAL(name, real, failure) calls.name = {#name, real, real};
 
 }  // namespace platform

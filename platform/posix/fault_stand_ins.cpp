@@ -16,14 +16,9 @@ namespace {
 
 // The host error that the backend reads back as the Windows code.
 int errno_of(unsigned long code) {
-    switch (code) {
-        case ERROR_CODE_FILE_NOT_FOUND:
-        case ERROR_CODE_PATH_NOT_FOUND: return ENOENT;
-        case ERROR_CODE_ACCESS_DENIED: return EACCES;
-        case ERROR_CODE_DISK_FULL: return ENOSPC;
-        case ERROR_CODE_SHARING_VIOLATION: return ETXTBSY;
-        default: return EIO;
-    }
+    for (int error : {ENOENT, EACCES, ENOSPC, ETXTBSY})
+        if (error_code_of(error) == code) return error;
+    return EIO;
 }
 
 template <typename Row, typename Function>
@@ -41,14 +36,14 @@ struct StandIn<Row, Result (*)(Arguments...)> {
     }
 };
 
-#define SETUP_STAND_IN(row, type, real, failure_value) \
-    struct row##_row {                                 \
-        static constexpr const char* name = #row;      \
-        static auto failure() {                        \
-            return failure_value;                      \
-        }                                              \
-    };                                                 \
-    using row##_stand_in = StandIn<row##_row, type>;
+#define SETUP_STAND_IN(row, real, failure_value)  \
+    struct row##_row {                            \
+        static constexpr const char* name = #row; \
+        static auto failure() {                   \
+            return failure_value;                 \
+        }                                         \
+    };                                            \
+    using row##_stand_in = StandIn<row##_row, decltype(system_calls().row.current)>;
 SETUP_POSIX_SYSTEM_CALLS(SETUP_STAND_IN)
 
 // The running executable as a test named it: its host path.
@@ -87,8 +82,8 @@ int free_space(const char* path, struct statvfs* system) {
 struct StandIns {
     StandIns() {
         SystemCalls& calls = system_calls();
-#define SETUP_PUT_STAND_IN(row, type, real, failure) \
-    row##_stand_in::through = calls.row.current;     \
+#define SETUP_PUT_STAND_IN(row, real, failure)   \
+    row##_stand_in::through = calls.row.current; \
     calls.row.current = row##_stand_in::call;
         SETUP_POSIX_SYSTEM_CALLS(SETUP_PUT_STAND_IN)
         readlink_stand_in::through = module_path;

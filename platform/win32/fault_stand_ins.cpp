@@ -3,7 +3,6 @@
 // row, and otherwise lets it through. They are put into the table when the
 // test exe starts.
 #include <windows.h>
-#include <objbase.h>
 
 #include "platform/fault_injection.h"
 #include "platform/win32/system_calls.h"
@@ -28,14 +27,14 @@ struct StandIn<Row, Result(WINAPI*)(Arguments...)> {
     }
 };
 
-#define SETUP_STAND_IN(row, type, real, failure_value) \
-    struct row##_row {                                 \
-        static constexpr const char* name = #row;      \
-        static auto failure() {                        \
-            return failure_value;                      \
-        }                                              \
-    };                                                 \
-    using row##_stand_in = StandIn<row##_row, type>;
+#define SETUP_STAND_IN(row, real, failure_value)  \
+    struct row##_row {                            \
+        static constexpr const char* name = #row; \
+        static auto failure() {                   \
+            return failure_value;                 \
+        }                                         \
+    };                                            \
+    using row##_stand_in = StandIn<row##_row, decltype(system_calls().row.current)>;
 SETUP_WIN32_SYSTEM_CALLS(SETUP_STAND_IN)
 
 DWORD WINAPI module_path(HMODULE module, LPWSTR path, DWORD capacity) {
@@ -59,8 +58,8 @@ BOOL WINAPI free_space(LPCSTR folder, PULARGE_INTEGER available, PULARGE_INTEGER
 struct StandIns {
     StandIns() {
         SystemCalls& calls = system_calls();
-#define SETUP_PUT_STAND_IN(row, type, real, failure) \
-    row##_stand_in::through = calls.row.current;     \
+#define SETUP_PUT_STAND_IN(row, real, failure)   \
+    row##_stand_in::through = calls.row.current; \
     calls.row.current = row##_stand_in::call;
         SETUP_WIN32_SYSTEM_CALLS(SETUP_PUT_STAND_IN)
         GetModuleFileNameW_stand_in::through = module_path;
