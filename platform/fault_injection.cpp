@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace platform {
@@ -10,7 +11,7 @@ namespace fault_injection {
 namespace {
 
 struct Fault {
-    char row[40];             // empty: unused
+    char row[64];             // empty: unused
     unsigned long calls = 0;  // calls of the row since the fault was set
     unsigned long first = 0;
     unsigned long count = 0;
@@ -49,7 +50,11 @@ Fault* fault_of(const char* row) {
 void inject_fault(const char* row, unsigned long first, unsigned long count, unsigned long code) {
     Fault* fault = fault_of(row);
     if (fault == nullptr) fault = fault_of("");
-    if (fault == nullptr || std::strlen(row) >= sizeof fault->row) return;
+    // A fault that could never fire would let its test pass unseen.
+    if (!is_row(row) || fault == nullptr || std::strlen(row) >= sizeof fault->row) {
+        std::fprintf(stderr, "cannot fail the system call row \"%s\"\n", row);
+        std::abort();
+    }
     *fault = Fault{{}, 0, first, count, code};
     std::memcpy(fault->row, row, std::strlen(row) + 1);
 }

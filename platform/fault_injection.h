@@ -14,7 +14,8 @@ namespace fault_injection {
 // fault was set), count calls fail with the code, setting the error as the
 // system would (errno or the last error) and returning the row's failure
 // value; count 0 means every call from the first-th on. One fault per row: a
-// later one replaces it. A few rows may fail at once.
+// later one replaces it. A few rows may fail at once. A row the backend
+// lacks, or too many faults, end the test binary.
 void inject_fault(const char* row, unsigned long first, unsigned long count, unsigned long code);
 
 // Makes get_free_space report this many bytes free on the drive or share
@@ -39,6 +40,10 @@ void set_module_path(const char* windows_path);
 // For the stand-ins: counts this call of the row and tells whether it must
 // fail, storing the code.
 bool take_fault(const char* row, unsigned long* code);
+
+// For the library: whether the backend's table has a row of that name
+// (defined with the stand-ins).
+bool is_row(const char* row);
 
 // For the stand-ins: the module path a test set, or null.
 const char* module_path_override();

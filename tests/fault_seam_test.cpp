@@ -219,6 +219,11 @@ unsigned long folders_in(const std::string& folder) {
     return count;
 }
 
+// A fault that could never fire is refused, not left to pass unseen.
+TEST(FaultSeam, ARowTheBackendLacksIsRefused) {
+    EXPECT_DEATH(inject_fault("CreateFileA", 1, 0, 5), "cannot fail the system call row");
+}
+
 TEST_F(FaultRun, AFolderNamedInstallLogIsLeftAlone) {
     // No seam: the log's own name is taken by a folder in the working folder.
     make_folders(scratch / "work/install.log");

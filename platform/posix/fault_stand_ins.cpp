@@ -79,6 +79,17 @@ int free_space(const char* path, struct statvfs* system) {
     return real(path, system);
 }
 
+}  // namespace
+
+bool is_row(const char* row) {
+#define SETUP_IS_ROW(name, real, failure) \
+    if (strcmp(row, #name) == 0) return true;
+    SETUP_POSIX_SYSTEM_CALLS(SETUP_IS_ROW)
+    return false;
+}
+
+namespace {
+
 struct StandIns {
     StandIns() {
         SystemCalls& calls = system_calls();

@@ -4,6 +4,8 @@
 // test exe starts.
 #include <windows.h>
 
+#include <cstring>
+
 #include "platform/fault_injection.h"
 #include "platform/win32/system_calls.h"
 
@@ -54,6 +56,17 @@ BOOL WINAPI free_space(LPCSTR folder, PULARGE_INTEGER available, PULARGE_INTEGER
     if (total_free != nullptr) total_free->QuadPart = bytes;
     return TRUE;
 }
+
+}  // namespace
+
+bool is_row(const char* row) {
+#define SETUP_IS_ROW(name, real, failure) \
+    if (std::strcmp(row, #name) == 0) return true;
+    SETUP_WIN32_SYSTEM_CALLS(SETUP_IS_ROW)
+    return false;
+}
+
+namespace {
 
 struct StandIns {
     StandIns() {
