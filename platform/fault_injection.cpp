@@ -11,7 +11,7 @@ namespace fault_injection {
 namespace {
 
 struct Fault {
-    char row[64];             // empty: unused
+    const char* row = "";     // the caller's name of the row; empty: unused
     unsigned long calls = 0;  // calls of the row since the fault was set
     unsigned long first = 0;
     unsigned long count = 0;
@@ -21,20 +21,17 @@ struct Fault {
 Fault faults[8];
 char module_path[260];
 
-struct FreeSpace {
-    char root[260];  // empty: unused
-    unsigned long long bytes;
-};
-FreeSpace free_spaces[4];
+char free_space_root[260];  // empty: none set
+unsigned long long free_space_bytes;
 
 char upper(char c) {
     return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
-// True when the path starts with the root (whole, when whole is set).
-bool starts_with(const char* path, const char* root, bool whole) {
+// True when the path starts with the root, letter case aside.
+bool starts_with(const char* path, const char* root) {
     for (;; ++path, ++root) {
-        if (*root == '\0') return !whole || *path == '\0';
+        if (*root == '\0') return true;
         if (upper(*path) != upper(*root)) return false;
     }
 }
@@ -51,40 +48,28 @@ void inject_fault(const char* row, unsigned long first, unsigned long count, uns
     Fault* fault = fault_of(row);
     if (fault == nullptr) fault = fault_of("");
     // A fault that could never fire would let its test pass unseen.
-    if (!is_row(row) || fault == nullptr || std::strlen(row) >= sizeof fault->row) {
+    if (!is_row(row) || fault == nullptr) {
         std::fprintf(stderr, "cannot fail the system call row \"%s\"\n", row);
         std::abort();
     }
-    *fault = Fault{{}, 0, first, count, code};
-    std::memcpy(fault->row, row, std::strlen(row) + 1);
+    *fault = Fault{row, 0, first, count, code};
 }
 
 void reset_faults() {
     for (Fault& fault : faults) fault = Fault();
     module_path[0] = '\0';
-    for (FreeSpace& space : free_spaces) space = FreeSpace();
+    free_space_root[0] = '\0';
 }
 
 void set_free_space(const char* root, unsigned long long bytes) {
-    for (FreeSpace& space : free_spaces) {
-        if (space.root[0] == '\0' || starts_with(space.root, root, true)) {
-            std::snprintf(space.root, sizeof space.root, "%s", root);
-            space.bytes = bytes;
-            return;
-        }
-    }
+    std::snprintf(free_space_root, sizeof free_space_root, "%s", root);
+    free_space_bytes = bytes;
 }
 
-bool free_space_override(const char* folder, unsigned long long* bytes, unsigned* drive) {
-    for (unsigned i = 0; i < sizeof free_spaces / sizeof free_spaces[0]; ++i) {
-        const FreeSpace& space = free_spaces[i];
-        if (space.root[0] != '\0' && starts_with(folder, space.root, false)) {
-            *bytes = space.bytes;
-            if (drive != nullptr) *drive = i;
-            return true;
-        }
-    }
-    return false;
+bool free_space_override(const char* folder, unsigned long long* bytes) {
+    if (free_space_root[0] == '\0' || !starts_with(folder, free_space_root)) return false;
+    *bytes = free_space_bytes;
+    return true;
 }
 
 void set_module_path(const char* windows_path) {

@@ -14,20 +14,20 @@ namespace fault_injection {
 // fault was set), count calls fail with the code, setting the error as the
 // system would (errno or the last error) and returning the row's failure
 // value; count 0 means every call from the first-th on. One fault per row: a
-// later one replaces it. A few rows may fail at once. A row the backend
-// lacks, or too many faults, end the test binary.
+// later one replaces it. A few rows may fail at once. The name is kept (a
+// literal will do); a row the backend lacks, or too many faults, end the
+// test binary.
 void inject_fault(const char* row, unsigned long first, unsigned long count, unsigned long code);
 
 // Makes get_free_space report this many bytes free on the drive or share
 // whose root is given (C:\ or \\server\share\, any case), as a volume of
-// its own; other drives report their real free space. A few drives can be
-// set at once.
+// its own; other drives report their real free space. A later call
+// replaces the drive.
 void set_free_space(const char* root, unsigned long long bytes);
 
 // For the stand-ins: the free space a test set for the root of the folder
-// asked, if any, and which of the drives set it is (each is a volume of its
-// own).
-bool free_space_override(const char* folder, unsigned long long* bytes, unsigned* drive = nullptr);
+// asked, if any.
+bool free_space_override(const char* folder, unsigned long long* bytes);
 
 // Removes every fault, restarts the counts, forgets the module path and
 // the free space set for drives.

@@ -67,13 +67,12 @@ ssize_t module_path(const char* path, char* buffer, std::size_t capacity) {
 int free_space(const char* path, struct statvfs* system) {
     char windows[4096];
     unsigned long long bytes = 0;
-    unsigned drive = 0;
     const auto real = system_calls().statvfs.real;
     if (host_path::to_windows(path, windows, sizeof windows) &&
-        free_space_override(windows, &bytes, &drive) && real(path, system) == 0) {
+        free_space_override(windows, &bytes) && real(path, system) == 0) {
         const unsigned long long unit = system->f_frsize != 0 ? system->f_frsize : 1;
         system->f_bavail = static_cast<fsblkcnt_t>(bytes / unit);
-        system->f_fsid = 0xF0000000UL + drive;
+        system->f_fsid = 0xF0000000UL;
         return 0;
     }
     return real(path, system);
