@@ -7,10 +7,17 @@
 
 namespace platform {
 
+// The calling convention of the backend's system functions (and of the
+// stand-ins that take their place).
+#ifndef SETUP_SYSTEM_CALL_CONVENTION
+#define SETUP_SYSTEM_CALL_CONVENTION
+#endif
+
 // A function's pointer type without noexcept or attributes, so that a
 // stand-in may take its place (declared only, for decltype).
 template <typename Result, typename... Arguments>
-auto plain(Result (*)(Arguments...)) -> Result (*)(Arguments...);
+auto plain(Result(SETUP_SYSTEM_CALL_CONVENTION*)(Arguments...))
+    -> Result(SETUP_SYSTEM_CALL_CONVENTION*)(Arguments...);
 template <typename Result, typename... Arguments>
 auto plain(Result (*)(Arguments...) noexcept) -> Result (*)(Arguments...);
 

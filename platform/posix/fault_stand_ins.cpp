@@ -5,45 +5,16 @@
 #include <errno.h>
 #include <string.h>
 
-#include "platform/fault_injection.h"
+#include "platform/posix/system_calls.h"  // first: its calling convention
+
+#include "platform/fault_stand_ins.h"
 #include "platform/platform.h"
 #include "platform/posix/host_path.h"
-#include "platform/posix/system_calls.h"
 
 namespace platform {
 namespace fault_injection {
 namespace {
 
-// The host error that the backend reads back as the Windows code.
-int errno_of(unsigned long code) {
-    for (int error : {ENOENT, EACCES, ENOSPC, ETXTBSY})
-        if (error_code_of(error) == code) return error;
-    return EIO;
-}
-
-template <typename Row, typename Function>
-struct StandIn;
-
-// Fails the row's call with its failure value and errno, or lets it through.
-template <typename Row, typename Result, typename... Arguments>
-struct StandIn<Row, Result (*)(Arguments...)> {
-    static inline Result (*through)(Arguments...) = nullptr;
-    static Result call(Arguments... arguments) {
-        unsigned long code = 0;
-        if (!take_fault(Row::name, &code)) return through(arguments...);
-        errno = errno_of(code);
-        return Row::failure();
-    }
-};
-
-#define SETUP_STAND_IN(row, real, failure_value)  \
-    struct row##_row {                            \
-        static constexpr const char* name = #row; \
-        static auto failure() {                   \
-            return failure_value;                 \
-        }                                         \
-    };                                            \
-    using row##_stand_in = StandIn<row##_row, decltype(system_calls().row.current)>;
 SETUP_POSIX_SYSTEM_CALLS(SETUP_STAND_IN)
 
 // The running executable as a test named it: its host path.
@@ -80,9 +51,15 @@ int free_space(const char* path, struct statvfs* system) {
 
 }  // namespace
 
+// The host error that the backend reads back as the Windows code.
+void set_error(unsigned long code) {
+    if (code == ERROR_CODE_FILE_NOT_FOUND) code = ERROR_CODE_PATH_NOT_FOUND;
+    errno = EIO;
+    for (int error : {ENOENT, EACCES, ENOSPC, ETXTBSY})
+        if (error_code_of(error) == code) errno = error;
+}
+
 bool is_row(const char* row) {
-#define SETUP_IS_ROW(name, real, failure) \
-    if (strcmp(row, #name) == 0) return true;
     SETUP_POSIX_SYSTEM_CALLS(SETUP_IS_ROW)
     return false;
 }
@@ -91,10 +68,6 @@ namespace {
 
 struct StandIns {
     StandIns() {
-        SystemCalls& calls = system_calls();
-#define SETUP_PUT_STAND_IN(row, real, failure)   \
-    row##_stand_in::through = calls.row.current; \
-    calls.row.current = row##_stand_in::call;
         SETUP_POSIX_SYSTEM_CALLS(SETUP_PUT_STAND_IN)
         readlink_stand_in::through = module_path;
         statvfs_stand_in::through = free_space;

@@ -4,39 +4,14 @@
 // test exe starts.
 #include <windows.h>
 
-#include <cstring>
+#include "platform/win32/system_calls.h"  // first: its calling convention
 
-#include "platform/fault_injection.h"
-#include "platform/win32/system_calls.h"
+#include "platform/fault_stand_ins.h"
 
 namespace platform {
 namespace fault_injection {
 namespace {
 
-template <typename Row, typename Function>
-struct StandIn;
-
-// Fails the row's call with its failure value and last error, or lets it
-// through.
-template <typename Row, typename Result, typename... Arguments>
-struct StandIn<Row, Result(WINAPI*)(Arguments...)> {
-    static inline Result(WINAPI* through)(Arguments...) = nullptr;
-    static Result WINAPI call(Arguments... arguments) {
-        unsigned long code = 0;
-        if (!take_fault(Row::name, &code)) return through(arguments...);
-        SetLastError(code);
-        return Row::failure();
-    }
-};
-
-#define SETUP_STAND_IN(row, real, failure_value)  \
-    struct row##_row {                            \
-        static constexpr const char* name = #row; \
-        static auto failure() {                   \
-            return failure_value;                 \
-        }                                         \
-    };                                            \
-    using row##_stand_in = StandIn<row##_row, decltype(system_calls().row.current)>;
 SETUP_WIN32_SYSTEM_CALLS(SETUP_STAND_IN)
 
 DWORD WINAPI module_path(HMODULE module, LPWSTR path, DWORD capacity) {
@@ -59,9 +34,11 @@ BOOL WINAPI free_space(LPCSTR folder, PULARGE_INTEGER available, PULARGE_INTEGER
 
 }  // namespace
 
+void set_error(unsigned long code) {
+    SetLastError(code);
+}
+
 bool is_row(const char* row) {
-#define SETUP_IS_ROW(name, real, failure) \
-    if (std::strcmp(row, #name) == 0) return true;
     SETUP_WIN32_SYSTEM_CALLS(SETUP_IS_ROW)
     return false;
 }
@@ -70,10 +47,6 @@ namespace {
 
 struct StandIns {
     StandIns() {
-        SystemCalls& calls = system_calls();
-#define SETUP_PUT_STAND_IN(row, real, failure)   \
-    row##_stand_in::through = calls.row.current; \
-    calls.row.current = row##_stand_in::call;
         SETUP_WIN32_SYSTEM_CALLS(SETUP_PUT_STAND_IN)
         GetModuleFileNameW_stand_in::through = module_path;
         GetDiskFreeSpaceExA_stand_in::through = free_space;

@@ -15,13 +15,10 @@
 
 #include <cstdlib>
 
+#define SETUP_SYSTEM_CALL_CONVENTION WINAPI
 #include "../system_call.h"  // the backends' own, not public
 
 namespace platform {
-
-// The system's functions are of its own calling convention.
-template <typename Result, typename... Arguments>
-auto plain(Result(WINAPI*)(Arguments...)) -> Result(WINAPI*)(Arguments...);
 
 // The C runtime's calls, in the system's calling convention as every row.
 inline int WINAPI runtime_stat(const char* path, struct _stat* status) {
