@@ -318,7 +318,7 @@ void check_whole_run(const WholeRunFault& fault, int exit_status, const std::str
     // before the DATA_HOME copy failed over it), and its console line is
     // its log entry.
     bool script_failed = false;
-    int refusals = 0;                        // of SQL*Plus: one each install script not copied
+    int refusals = 0;  // of SQL*Plus: one each install script not copied
     bool folder_failed[2] = {false, false};  // and one each of the two folders
     for (const std::string& entry : entries) {
         if (entry.rfind("Error copying file: ", 0) != 0) continue;
@@ -337,8 +337,8 @@ void check_whole_run(const WholeRunFault& fault, int exit_status, const std::str
         for (int i = 0; i < 2; ++i)
             if (destination.rfind(places.app + folders[i], 0) == 0)
                 script_failed = folder_failed[i] = true;
-        for (const char* script :
-             {"install_schema", "seed_data", "compile_packages", "lock_schema"})
+        for (const char* script : {"install_schema", "seed_data", "compile_packages",
+                                   "lock_schema"})
             if (destination == places.app + "\\install\\" + script + ".sql") ++refusals;
     }
     refusals += (folder_failed[0] ? 1 : 0) + (folder_failed[1] ? 1 : 0);

@@ -27,9 +27,7 @@ struct Place {
     bool usable = false;
     bool given_up = false;
 
-    ~Place() {
-        leave();
-    }
+    ~Place() { leave(); }
 
     void leave() {
         if (shared != nullptr) {
