@@ -3,87 +3,86 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 namespace platform {
 namespace fault_injection {
 namespace {
 
 struct Fault {
-    unsigned long calls = 0;  // calls of the operation so far
-    unsigned long first = 0;  // 0: no fault
+    const char* row = "";     // the caller's name of the row; empty: unused
+    unsigned long calls = 0;  // calls of the row since the fault was set
+    unsigned long first = 0;
     unsigned long count = 0;
     unsigned long code = 0;
 };
 
-Fault faults[static_cast<std::size_t>(Operation::count)];
+Fault faults[8];
 char module_path[260];
 
-struct FreeSpace {
-    char root[260];  // empty: unused
-    unsigned long long bytes;
-};
-FreeSpace free_spaces[4];
+char free_space_root[260];  // empty: none set
+unsigned long long free_space_bytes;
 
 char upper(char c) {
     return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
-// True when the path starts with the root (whole, when whole is set).
-bool starts_with(const char* path, const char* root, bool whole) {
+// True when the path starts with the root, letter case aside.
+bool starts_with(const char* path, const char* root) {
     for (;; ++path, ++root) {
-        if (*root == '\0') return !whole || *path == '\0';
+        if (*root == '\0') return true;
         if (upper(*path) != upper(*root)) return false;
     }
 }
 
+Fault* fault_of(const char* row) {
+    for (Fault& fault : faults)
+        if (std::strcmp(fault.row, row) == 0) return &fault;
+    return nullptr;
+}
+
 }  // namespace
 
-void inject_fault(Operation operation, unsigned long first, unsigned long count,
-                  unsigned long code) {
-    Fault& fault = faults[static_cast<std::size_t>(operation)];
-    fault.first = first;
-    fault.count = count;
-    fault.code = code;
+void inject_fault(const char* row, unsigned long first, unsigned long count, unsigned long code) {
+    Fault* fault = fault_of(row);
+    if (fault == nullptr) fault = fault_of("");
+    // A fault that could never fire would let its test pass unseen.
+    if (!is_row(row) || fault == nullptr) {
+        std::fprintf(stderr, "cannot fail the system call row \"%s\"\n", row);
+        std::abort();
+    }
+    *fault = Fault{row, 0, first, count, code};
 }
 
 void reset_faults() {
     for (Fault& fault : faults) fault = Fault();
     module_path[0] = '\0';
-    for (FreeSpace& space : free_spaces) space = FreeSpace();
+    free_space_root[0] = '\0';
 }
 
 void set_free_space(const char* root, unsigned long long bytes) {
-    for (FreeSpace& space : free_spaces) {
-        if (space.root[0] == '\0' || starts_with(space.root, root, true)) {
-            std::snprintf(space.root, sizeof space.root, "%s", root);
-            space.bytes = bytes;
-            return;
-        }
-    }
+    std::snprintf(free_space_root, sizeof free_space_root, "%s", root);
+    free_space_bytes = bytes;
 }
 
-bool free_space_override(const char* folder, unsigned long long* bytes, unsigned* drive) {
-    for (unsigned i = 0; i < sizeof free_spaces / sizeof free_spaces[0]; ++i) {
-        const FreeSpace& space = free_spaces[i];
-        if (space.root[0] != '\0' && starts_with(folder, space.root, false)) {
-            *bytes = space.bytes;
-            if (drive != nullptr) *drive = i;
-            return true;
-        }
-    }
-    return false;
+bool free_space_override(const char* folder, unsigned long long* bytes) {
+    if (free_space_root[0] == '\0' || !starts_with(folder, free_space_root)) return false;
+    *bytes = free_space_bytes;
+    return true;
 }
 
 void set_module_path(const char* windows_path) {
     std::snprintf(module_path, sizeof module_path, "%s", windows_path);
 }
 
-bool take_fault(Operation operation, unsigned long* code) {
-    Fault& fault = faults[static_cast<std::size_t>(operation)];
-    unsigned long call = ++fault.calls;
-    if (fault.first == 0 || call < fault.first) return false;
-    if (fault.count != 0 && call - fault.first >= fault.count) return false;
-    *code = fault.code;
+bool take_fault(const char* row, unsigned long* code) {
+    Fault* fault = row[0] != '\0' ? fault_of(row) : nullptr;
+    if (fault == nullptr) return false;
+    unsigned long call = ++fault->calls;
+    if (call < fault->first) return false;
+    if (fault->count != 0 && call - fault->first >= fault->count) return false;
+    *code = fault->code;
     return true;
 }
 

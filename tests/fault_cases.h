@@ -13,8 +13,10 @@
 
 #include "fault_injection.h"
 
+// The rows that fail: the POSIX backend's and the Win32 backend's.
 struct InjectedFault {
-    platform::fault_injection::Operation operation;
+    const char* posix_row;
+    const char* win32_row;
     unsigned long first;  // after the start-up measure's calls when after_measure
     unsigned long count;
     unsigned long code;
@@ -72,7 +74,6 @@ inline void PrintTo(const WholeRunFault& fault, std::ostream* out) {
 }
 
 inline const std::vector<WholeRunFault>& whole_run_faults() {
-    using platform::fault_injection::Operation;
     static const std::string LOG_NOT_WRITTEN =
         " See the messages above for details: install.log could not be written.";
     static const std::string ALL_STAGES =
@@ -84,7 +85,8 @@ inline const std::vector<WholeRunFault>& whole_run_faults() {
         // copy and every script written after it: each script is reported
         // and no half-written file is left.
         {"DiskFullDuringTheCopy",
-         {{Operation::copy_file, 4, 0, 112, false}, {Operation::write_file, 1, 0, 112, false}},
+         {{"copy_file", "CopyFileA", 4, 0, 112, false},
+          {"write_text", "WriteFile_text", 1, 0, 112, false}},
          1,
          {{"APP_HOME created.", 0},
           {"^Error copying file: ", COPIES - 3},
@@ -112,7 +114,8 @@ inline const std::vector<WholeRunFault>& whole_run_faults() {
           "{APP}\\install\\auto_install.sql"}},
         // Nothing can be created on drive C:, so no script can be written either.
         {"ReadOnlyTarget",
-         {{Operation::create_directories, 1, 0, 5, false}},
+         {{"make_folders", "CreateDirectoryA", 1, 0, 5, false},
+          {"mkdirat", "SHCreateDirectoryExA", 1, 0, 5, false}},
          1,
          {{"=Error: Could not create directory {APP} (Error Code: 5)", 1},
           {"=Error: Could not create directory {APP}\\data (Error Code: 5)", 1},
@@ -139,7 +142,7 @@ inline const std::vector<WholeRunFault>& whole_run_faults() {
         // violation, takes the same path with the same messages.) Only that
         // file fails, its line the same on the console and in the log.
         {"ReadOnlyFileInTheTarget",
-         {{Operation::copy_file, 2, 1, 5, false}},
+         {{"copy_file", "CopyFileA", 2, 1, 5, false}},
          1,
          {{"^Error copying file: ", 1},
           {"=Error: APP_HOME was not completely created: 1 errors. See install.log for details.",
@@ -158,7 +161,7 @@ inline const std::vector<WholeRunFault>& whole_run_faults() {
         // enumeration fails, so neither copy takes a file, and without the
         // config folder no script can be written.
         {"VanishedSourceFolder",
-         {{Operation::find_first_entry, 2, 0, 3, true}},
+         {{"opendir", "FindFirstFileW", 2, 0, 3, true}},
          1,
          {{"=Error: Could not open source directory {DIST}", 1},
           {"=Error: Could not open source directory {DIST}\\data", 1},
@@ -179,7 +182,7 @@ inline const std::vector<WholeRunFault>& whole_run_faults() {
         // prompt whose answer came from a file) and counted in the summary,
         // which cannot send the operator to the log.
         {"UnwritableLog",
-         {{Operation::append_open, 1, 0, 5, false}},
+         {{"open_append", "CreateFileA_append", 1, 0, 5, false}},
          1,
          {{"Error: Could not open install.log for writing.", COPIES + UNWRITABLE_LOG_EXTRA},
           {"*Error: Could not open install.log for writing.", COPIES + UNWRITABLE_LOG_EXTRA},
@@ -202,7 +205,8 @@ inline const std::vector<WholeRunFault>& whole_run_faults() {
         // SQL*Plus may run, depends on the order of the enumeration). The log
         // keeps no part of a lost entry.
         {"LogEntriesLostDuringTheCopy",
-         {{Operation::append_write, 15, 3, 112, false}, {Operation::copy_file, 6, 1, 32, false}},
+         {{"write_append", "WriteFile_append", 15, 3, 112, false},
+          {"copy_file", "CopyFileA", 6, 1, 32, false}},
          1,
          {{"=Error: Could not write to install.log.", 3},
           {"=Error: APP_HOME was not completely created: 1 errors." + LOG_NOT_WRITTEN, 1},

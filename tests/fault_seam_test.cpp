@@ -25,7 +25,6 @@
 namespace {
 
 using platform::fault_injection::inject_fault;
-using platform::fault_injection::Operation;
 using platform::fault_injection::set_free_space;
 
 const std::string APP = "C:\\XEPDB1\\QUARNDEL";
@@ -77,7 +76,7 @@ class FaultRun : public ScratchInstall {
 TEST_F(FaultRun, UpgradeThatCannotRewriteSetEnvSqlRunsNoSqlplus) {
     ASSERT_EQ(install([] {}).exit_status, 0);
     // set_env.sql is the first file opened for writing; the old one stays.
-    ProgramRun run = install([] { inject_fault(Operation::open_file, 1, 1, 5); });
+    ProgramRun run = install([] { inject_fault("open_text", 1, 1, 5); });
     EXPECT_EQ(run.exit_status, 1) << run.output;
     const std::string refusal = "Error: SQL*Plus was not started because " + APP +
                                 "\\config\\set_env.sql was not written by this run: it is "
@@ -203,7 +202,7 @@ TEST_F(FaultRun, EarlierInstallMakesRoomAndUnknownFreeSpaceRefusesNothing) {
         << refused.output;
     ProgramRun unknown = install([] {
         set_free_space("C:\\", 0);
-        inject_fault(Operation::free_space, 1, 0, 5);
+        inject_fault("statvfs", 1, 0, 5);
     });
     EXPECT_EQ(unknown.exit_status, 0) << unknown.output;
     ProgramRun upgrade = install(two_mb);
@@ -218,6 +217,11 @@ unsigned long folders_in(const std::string& folder) {
         if (entry.is_directory()) ++count;
     }
     return count;
+}
+
+// A fault that could never fire is refused, not left to pass unseen.
+TEST(FaultSeam, ARowTheBackendLacksIsRefused) {
+    EXPECT_DEATH(inject_fault("CreateFileA", 1, 0, 5), "cannot fail the system call row");
 }
 
 TEST_F(FaultRun, AFolderNamedInstallLogIsLeftAlone) {
@@ -267,7 +271,7 @@ TEST_P(WholeRunFaults, OnThePosixBackend) {
     const unsigned long measured = folders_in(dist);  // the start-up measure reads each folder once
     ProgramRun run = install([&fault, measured] {
         for (const InjectedFault& f : fault.faults)
-            inject_fault(f.operation, f.first + (f.after_measure ? measured : 0), f.count, f.code);
+            inject_fault(f.posix_row, f.first + (f.after_measure ? measured : 0), f.count, f.code);
     });
     const bool has_log = file_exists(scratch / "work/install.log");
     const std::string text = has_log ? log() : "";

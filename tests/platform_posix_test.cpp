@@ -181,7 +181,7 @@ TEST_F(PosixBackend, CommandLinesSplitLikeWindowsWithoutAShell) {
     EXPECT_FALSE(platform::run_command("   ").started);
     // The start goes through the system-call table: a refused one is no run.
     const platform::SystemCalls saved = platform::system_calls();
-    platform::system_calls().fork = []() -> pid_t {
+    platform::system_calls().fork.current = []() -> pid_t {
         errno = EAGAIN;
         return -1;
     };

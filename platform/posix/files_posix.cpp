@@ -49,10 +49,10 @@ bool writable(const struct stat& status) {
     return (status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
 }
 
-// Writes all the bytes, as long as the file takes them.
+// Writes all the bytes of a whole-file write, as long as the file takes them.
 bool write_all(int file, const char* bytes, std::size_t length) {
     while (length > 0) {
-        ssize_t written = system_calls().write(file, bytes, length);
+        ssize_t written = system_calls().write_text(file, bytes, length);
         if (written < 0 && errno == EINTR) continue;
         if (written <= 0) return false;
         bytes += written;
@@ -143,11 +143,11 @@ bool same_file(const char* first, const char* second) {
 WriteOutcome write_text_file(const char* path, const char* text) {
     char host[HOST_CAPACITY];
     if (!host_path::to_host(path, host, sizeof host)) return WriteOutcome::not_opened;
-    int file = system_calls().open(host, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    int file = system_calls().open_text(host, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (file < 0) return WriteOutcome::not_opened;
     // A file written anew (a generated script) is the owner's to change,
     // whatever the umask.
-    fchmod(file, 0644);
+    system_calls().fchmod(file, 0644);
     bool whole = true;
     char buffer[4096];
     std::size_t used = 0;
@@ -183,7 +183,7 @@ AppendResult append_to_file(const char* path, const char* bytes, std::size_t len
     else if (!host_path::to_host(path, host, sizeof host))
         return {AppendOutcome::not_opened, false};
     const SystemCalls& calls = system_calls();
-    int file = calls.open(host, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    int file = calls.open_append(host, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
     if (file < 0) return {AppendOutcome::not_opened, false};
     // Every append of this program holds the file's write lock, so while it
     // is held no other run of it can append after a part taken back below.
@@ -192,7 +192,7 @@ AppendResult append_to_file(const char* path, const char* bytes, std::size_t len
     bool gave_up = false;
     int locked = lock_for_append(file, &gave_up);
     ssize_t written;
-    while ((written = calls.write(file, bytes, length)) < 0 && errno == EINTR) {
+    while ((written = calls.write_append(file, bytes, length)) < 0 && errno == EINTR) {
     }
     AppendResult result = {AppendOutcome::appended, false};
     if (written != static_cast<ssize_t>(length)) {
@@ -216,12 +216,12 @@ bool ends_within_a_line(const char* path) {
     char host[HOST_CAPACITY];
     if (!host_path::to_host(path, host, sizeof host)) return false;
     const SystemCalls& calls = system_calls();
-    int file = calls.open(host, O_RDONLY | O_CLOEXEC);
+    int file = calls.open(host, O_RDONLY | O_CLOEXEC, 0);
     if (file < 0) return false;
     struct stat status;
     char last = '\n';
     bool read = calls.fstat(file, &status) == 0 && status.st_size > 0 &&
-                pread(file, &last, 1, status.st_size - 1) == 1;
+                calls.pread(file, &last, 1, status.st_size - 1) == 1;
     calls.close(file);
     return read && last != '\n';
 }
@@ -485,7 +485,7 @@ unsigned long open_home_folder(const char* path, HomeFolder** folder) {
     if (code != 0 && code != ERROR_CODE_ALREADY_EXISTS) return code;
     char host[HOST_CAPACITY];
     if (!host_path::to_host(path, host, sizeof host)) return ERROR_CODE_PATH_NOT_FOUND;
-    int descriptor = system_calls().open(host, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int descriptor = system_calls().open(host, O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
     if (descriptor < 0) return error_code_of(errno);
     *folder = new HomeFolder{descriptor};
     return 0;
@@ -500,7 +500,7 @@ namespace {
 
 // Opens the folder of that name in the open folder, never through a link.
 int open_folder_at(int parent, const char* name) {
-    return system_calls().openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    return system_calls().openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC, 0);
 }
 
 // Makes the folder of that name and opens it; its mode is set on what was
@@ -508,7 +508,7 @@ int open_folder_at(int parent, const char* name) {
 int make_folder_at(int parent, const char* name, mode_t mode) {
     if (system_calls().mkdirat(parent, name, mode) != 0) return -1;
     int folder = open_folder_at(parent, name);
-    if (folder >= 0 && fchmod(folder, mode) != 0) {
+    if (folder >= 0 && system_calls().fchmod(folder, mode) != 0) {
         int error = errno;
         system_calls().close(folder);
         errno = error;
@@ -575,8 +575,8 @@ unsigned long copy_file(const char* source, const char* destination) {
     char* slash = std::strrchr(to_path, '/');
     if (slash == nullptr || slash[1] == '\0') return ERROR_CODE_PATH_NOT_FOUND;
     *slash = '\0';
-    int parent =
-        system_calls().open(slash == to_path ? "/" : to_path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int parent = system_calls().open(slash == to_path ? "/" : to_path,
+                                     O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
     if (parent < 0) return error_code_of(errno);
     HomeFolder folder{parent};
     Placement placed = copy_file_into(source, &folder, slash + 1);

@@ -1,65 +1,99 @@
-// The system calls of the POSIX file backend, called through one table so
+// The system calls of the POSIX backend, each a named row of one table so
 // that a test build can put failing stand-ins in their place, as the Win32
-// backend's table does. The program itself never changes an entry: nothing
+// backend's table does. The program itself never changes a row: nothing
 // outside a test reaches the table. The tree copy of one file and the
-// creation of a folder with its missing parents are one entry each, as
+// creation of a folder with its missing parents are one row each, as
 // CopyFileA and SHCreateDirectoryExA are on Windows (their own calls go to
 // the system directly).
 #pragma once
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/types.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstddef>
 
 #include "platform/platform.h"
+#include "../system_call.h"  // the backends' own, not public
 
 namespace platform {
 
-struct SystemCalls {
-    int (*open)(const char*, int, ...);
-    ssize_t (*write)(int, const void*, std::size_t);
-    int (*close)(int);
-    int (*fstat)(int, struct stat*);
-    off_t (*lseek)(int, off_t, int);
-    int (*ftruncate)(int, off_t);
-    int (*fcntl)(int, int, ...);
-    int (*stat)(const char*, struct stat*);
-    int (*unlink)(const char*);
-    int (*chmod)(const char*, mode_t);
-    ssize_t (*readlink)(const char*, char*, std::size_t);
-    int (*statvfs)(const char*, struct statvfs*);
-    DIR* (*opendir)(const char*);
-    struct dirent* (*readdir)(DIR*);
-    int (*closedir)(DIR*);
-    int (*fstatat)(int, const char*, struct stat*, int);
-    int (*fsync)(int);
-    int (*rename)(const char*, const char*);
-    pid_t (*fork)();
-    pid_t (*waitpid)(pid_t, int*, int);
-    int (*openat)(int, const char*, int, ...);
-    int (*mkdirat)(int, const char*, mode_t);
-    int (*unlinkat)(int, const char*, int);
-    // Copies one host file to the name in the open folder, as
-    // copy_file_into promises (the target never opened, never followed).
-    Placement (*copy_file)(const char* source, int folder, const char* name);
-    // Creates the host folder, its missing parents first; 0 or an errno.
-    // The path is the caller's, changed during the call and restored. The
-    // folder gets the mode (0: as its parent's tree has it, 0755 or 0777),
-    // its new parents theirs, whatever the umask.
-    int (*make_folders)(char* host, std::size_t length, mode_t mode);
-};
+// open, openat and fcntl with fixed arguments.
+inline int open_file(const char* path, int flags, mode_t mode) {
+    return ::open(path, flags, mode);
+}
+inline int open_file_at(int folder, const char* name, int flags, mode_t mode) {
+    return ::openat(folder, name, flags, mode);
+}
+inline int lock_file(int file, int command, struct flock* lock) {
+    return ::fcntl(file, command, lock);
+}
 
-// The table in use; it starts with the system's own functions.
-SystemCalls& system_calls();
+// Copies one host file to the name in the open folder, as copy_file_into
+// promises (the target never opened, never followed).
+Placement copy_host_file(const char* source, int folder, const char* name);
 
-// The system's own functions, for a stand-in that lets a call through.
-const SystemCalls& real_system_calls();
+// Creates the host folder, its missing parents first; 0 or an errno. The
+// path is the caller's, changed during the call and restored. The folder
+// gets the mode (0: as its parent's tree has it, 0755 or 0777), its new
+// parents theirs, whatever the umask.
+int make_host_folders(char* host, std::size_t length, mode_t mode);
 
 // The Windows error code of a host error.
 unsigned long error_code_of(int error);
+
+// ROW(name, the system's function, what a failed call returns, errno set).
+// open_text and write_text are the whole-file writes', open_append and
+// write_append the log's; open and write serve the rest.
+#define SETUP_POSIX_SYSTEM_CALLS(ROW)                               \
+    ROW(open, open_file, -1)                                        \
+    ROW(open_text, open_file, -1)                                   \
+    ROW(open_append, open_file, -1)                                 \
+    ROW(write, ::write, -1)                                         \
+    ROW(write_text, ::write, -1)                                    \
+    ROW(write_append, ::write, -1)                                  \
+    ROW(pread, ::pread, -1)                                         \
+    ROW(close, ::close, -1)                                         \
+    ROW(fstat, ::fstat, -1)                                         \
+    ROW(lseek, ::lseek, -1)                                         \
+    ROW(ftruncate, ::ftruncate, -1)                                 \
+    ROW(fcntl, lock_file, -1)                                       \
+    ROW(fchmod, ::fchmod, -1)                                       \
+    ROW(stat, ::stat, -1)                                           \
+    ROW(unlink, ::unlink, -1)                                       \
+    ROW(chmod, ::chmod, -1)                                         \
+    ROW(readlink, ::readlink, -1)                                   \
+    ROW(statvfs, ::statvfs, -1)                                     \
+    ROW(opendir, ::opendir, nullptr)                                \
+    ROW(readdir, ::readdir, nullptr)                                \
+    ROW(closedir, ::closedir, -1)                                   \
+    ROW(fstatat, ::fstatat, -1)                                     \
+    ROW(fsync, ::fsync, -1)                                         \
+    ROW(rename, ::rename, -1)                                       \
+    ROW(fork, ::fork, -1)                                           \
+    ROW(waitpid, ::waitpid, -1)                                     \
+    ROW(openat, open_file_at, -1)                                   \
+    ROW(mkdirat, ::mkdirat, -1)                                     \
+    ROW(unlinkat, ::unlinkat, -1)                                   \
+    ROW(copy_file, copy_host_file, Placement{error_code_of(errno)}) \
+    ROW(make_folders, make_host_folders, errno)
+
+struct SystemCalls {
+    SETUP_POSIX_SYSTEM_CALLS(SETUP_SYSTEM_CALL_MEMBER)
+};
+
+// The table in use; it starts with the system's own functions.
+inline SystemCalls& system_calls() {
+    static SystemCalls in_use = [] {
+        SystemCalls calls;
+        SETUP_POSIX_SYSTEM_CALLS(SETUP_SYSTEM_CALL_REAL)
+        return calls;
+    }();
+    return in_use;
+}
 
 }  // namespace platform

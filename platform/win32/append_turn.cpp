@@ -56,12 +56,12 @@ LONG read_shared(volatile LONG* value) {
 // opened as the append opens it, so it is created when missing only where
 // the append could create it too.
 bool name_of_file(const char* path, unsigned long long* name) {
-    HANDLE file =
-        system_calls().CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                   nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = system_calls().CreateFileA_append(path, FILE_APPEND_DATA,
+                                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     BY_HANDLE_FILE_INFORMATION info;
-    bool known = GetFileInformationByHandle(file, &info) != 0;
+    bool known = system_calls().GetFileInformationByHandle(file, &info) != 0;
     system_calls().CloseHandle(file);
     if (!known) return false;
     unsigned long long h = 14695981039346656037ull;  // FNV-1a

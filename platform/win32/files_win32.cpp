@@ -82,16 +82,16 @@ bool same_file(const char* first, const char* second) {
 
 WriteOutcome write_text_file(const char* path, const char* text) {
     HANDLE file =
-        system_calls().CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                   CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        system_calls().CreateFileA_text(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                        nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return WriteOutcome::not_opened;
     char buffer[4096];
     DWORD used = 0;
     bool whole = true;
     auto flush = [&] {
         DWORD written = 0;
-        if (used > 0 &&
-            (!system_calls().WriteFile(file, buffer, used, &written, nullptr) || written != used))
+        if (used > 0 && (!system_calls().WriteFile_text(file, buffer, used, &written, nullptr) ||
+                         written != used))
             whole = false;
         used = 0;
     };
@@ -111,13 +111,14 @@ namespace {
 AppendResult append_with_access(const char* path, const char* bytes, std::size_t length) {
     // Append access alone: every write goes to the end of the file as it is
     // at that moment, so runs that share the file never overwrite each other.
-    HANDLE file =
-        system_calls().CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                   nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = system_calls().CreateFileA_append(path, FILE_APPEND_DATA,
+                                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return {AppendOutcome::not_opened, false};
     AppendResult result = {AppendOutcome::appended, false};
     DWORD written = 0;
-    if (!system_calls().WriteFile(file, bytes, static_cast<DWORD>(length), &written, nullptr)) {
+    if (!system_calls().WriteFile_append(file, bytes, static_cast<DWORD>(length), &written,
+                                         nullptr)) {
         result = {AppendOutcome::not_written, written > 0};
     } else if (written != length) {
         // A handle with append access alone cannot cut the file back, and
@@ -150,8 +151,8 @@ bool ends_within_a_line(const char* path) {
     DWORD got = 0;
     LARGE_INTEGER back;
     back.QuadPart = -1;
-    bool read = SetFilePointerEx(file, back, nullptr, FILE_END) &&
-                ReadFile(file, &last, 1, &got, nullptr) && got == 1;
+    bool read = system_calls().SetFilePointerEx(file, back, nullptr, FILE_END) &&
+                system_calls().ReadFile(file, &last, 1, &got, nullptr) && got == 1;
     system_calls().CloseHandle(file);
     return read && last != '\n';
 }

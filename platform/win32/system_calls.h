@@ -1,60 +1,87 @@
-// The system calls of the Win32 file backend, called through one table so
+// The system calls of the Win32 backend, each a named row of one table so
 // that a test build can put failing stand-ins in their place. The program
-// itself never changes an entry: nothing outside a test reaches the table.
+// itself never changes a row: nothing outside a test reaches the table. The
+// log's appends and the whole-file writes have rows of their own, so that a
+// test can fail one without the other.
 #pragma once
 
 #include <windows.h>
 #include <aclapi.h>
+#include <objbase.h>
+#include <sddl.h>
+#include <shlobj.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include <cstdlib>
+
+#define SETUP_SYSTEM_CALL_CONVENTION WINAPI
+#include "../system_call.h"  // the backends' own, not public
+
 namespace platform {
 
+// The C runtime's calls, in the system's calling convention as every row.
+inline int WINAPI runtime_stat(const char* path, struct _stat* status) {
+    return _stat(path, status);
+}
+inline int WINAPI runtime_system(const char* command) {
+    return std::system(command);
+}
+
+// ROW(name, the system's function, what a failed call returns, the last
+// error set). The _text rows are the whole-file writes', the _append rows
+// the log's.
+#define SETUP_WIN32_SYSTEM_CALLS(ROW)                                                   \
+    ROW(CreateFileA, ::CreateFileA, INVALID_HANDLE_VALUE)                               \
+    ROW(CreateFileA_text, ::CreateFileA, INVALID_HANDLE_VALUE)                          \
+    ROW(CreateFileA_append, ::CreateFileA, INVALID_HANDLE_VALUE)                        \
+    ROW(WriteFile_text, ::WriteFile, FALSE)                                             \
+    ROW(WriteFile_append, ::WriteFile, FALSE)                                           \
+    ROW(ReadFile, ::ReadFile, FALSE)                                                    \
+    ROW(SetFilePointerEx, ::SetFilePointerEx, FALSE)                                    \
+    ROW(CloseHandle, ::CloseHandle, FALSE)                                              \
+    ROW(CopyFileA, ::CopyFileA, FALSE)                                                  \
+    ROW(SHCreateDirectoryExA, ::SHCreateDirectoryExA, static_cast<int>(GetLastError())) \
+    ROW(CreateDirectoryA, ::CreateDirectoryA, FALSE)                                    \
+    ROW(RemoveDirectoryA, ::RemoveDirectoryA, FALSE)                                    \
+    ROW(DeleteFileA, ::DeleteFileA, FALSE)                                              \
+    ROW(FindFirstFileW, ::FindFirstFileW, INVALID_HANDLE_VALUE)                         \
+    ROW(FindNextFileW, ::FindNextFileW, FALSE)                                          \
+    ROW(FindClose, ::FindClose, FALSE)                                                  \
+    ROW(GetModuleFileNameW, ::GetModuleFileNameW, 0)                                    \
+    ROW(GetDiskFreeSpaceExA, ::GetDiskFreeSpaceExA, FALSE)                              \
+    ROW(GetDiskFreeSpaceA, ::GetDiskFreeSpaceA, FALSE)                                  \
+    ROW(GetVolumePathNameA, ::GetVolumePathNameA, FALSE)                                \
+    ROW(GetVolumeInformationA, ::GetVolumeInformationA, FALSE)                          \
+    ROW(GetFileAttributesExA, ::GetFileAttributesExA, FALSE)                            \
+    ROW(GetFileInformationByHandle, ::GetFileInformationByHandle, FALSE)                \
+    ROW(stat, runtime_stat, -1)                                                         \
+    ROW(ConvertStringSecurityDescriptorToSecurityDescriptorA,                           \
+        ::ConvertStringSecurityDescriptorToSecurityDescriptorA, FALSE)                  \
+    ROW(SetNamedSecurityInfoA, ::SetNamedSecurityInfoA, GetLastError())                 \
+    ROW(GetNamedSecurityInfoA, ::GetNamedSecurityInfoA, GetLastError())                 \
+    ROW(GetSecurityInfo, ::GetSecurityInfo, GetLastError())                             \
+    ROW(LookupAccountSidA, ::LookupAccountSidA, FALSE)                                  \
+    ROW(system, runtime_system, -1)                                                     \
+    ROW(CoInitialize, ::CoInitialize, HRESULT_FROM_WIN32(GetLastError()))               \
+    ROW(CoCreateInstance, ::CoCreateInstance, HRESULT_FROM_WIN32(GetLastError()))       \
+    ROW(SHGetFolderPathA, ::SHGetFolderPathA, HRESULT_FROM_WIN32(GetLastError()))       \
+    ROW(GetProcAddress, ::GetProcAddress, nullptr)
+
 struct SystemCalls {
-    HANDLE(WINAPI* CreateFileA)(LPCSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE);
-    BOOL(WINAPI* WriteFile)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED);
-    BOOL(WINAPI* CloseHandle)(HANDLE);
-    BOOL(WINAPI* CopyFileA)(LPCSTR, LPCSTR, BOOL);
-    int(WINAPI* SHCreateDirectoryExA)(HWND, LPCSTR, const SECURITY_ATTRIBUTES*);
-    HANDLE(WINAPI* FindFirstFileW)(LPCWSTR, LPWIN32_FIND_DATAW);
-    BOOL(WINAPI* FindNextFileW)(HANDLE, LPWIN32_FIND_DATAW);
-    DWORD(WINAPI* GetModuleFileNameW)(HMODULE, LPWSTR, DWORD);
-    BOOL(WINAPI* GetDiskFreeSpaceExA)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
-    BOOL(WINAPI* ConvertStringSecurityDescriptorToSecurityDescriptorA)
-    (LPCSTR, DWORD, PSECURITY_DESCRIPTOR*, PULONG);
-    DWORD(WINAPI* SetNamedSecurityInfoA)
-    (LPSTR, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID, PSID, PACL, PACL);
-    BOOL(WINAPI* GetFileAttributesExA)(LPCSTR, GET_FILEEX_INFO_LEVELS, LPVOID);
-    BOOL(WINAPI* GetFileInformationByHandle)(HANDLE, LPBY_HANDLE_FILE_INFORMATION);
-    BOOL(WINAPI* DeleteFileA)(LPCSTR);
-    BOOL(WINAPI* FindClose)(HANDLE);
-    int (*stat)(const char*, struct _stat*);  // the C runtime's _stat
-    BOOL(WINAPI* GetVolumePathNameA)(LPCSTR, LPSTR, DWORD);
-    BOOL(WINAPI* GetDiskFreeSpaceA)(LPCSTR, LPDWORD, LPDWORD, LPDWORD, LPDWORD);
-    BOOL(WINAPI* GetVolumeInformationA)
-    (LPCSTR, LPSTR, DWORD, LPDWORD, LPDWORD, LPDWORD, LPSTR, DWORD);
-    DWORD(WINAPI* GetNamedSecurityInfoA)
-    (LPCSTR, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID*, PSID*, PACL*, PACL*,
-     PSECURITY_DESCRIPTOR*);
-    BOOL(WINAPI* LookupAccountSidA)(LPCSTR, PSID, LPSTR, LPDWORD, LPSTR, LPDWORD, PSID_NAME_USE);
-    BOOL(WINAPI* CreateDirectoryA)(LPCSTR, LPSECURITY_ATTRIBUTES);
-    int (*system)(const char*);  // the C runtime's system()
-    HRESULT(WINAPI* CoInitialize)(LPVOID);
-    HRESULT(WINAPI* CoCreateInstance)(REFCLSID, LPUNKNOWN, DWORD, REFIID, LPVOID*);
-    HRESULT(WINAPI* SHGetFolderPathA)(HWND, int, HANDLE, DWORD, LPSTR);
-    DWORD(WINAPI* GetSecurityInfo)
-    (HANDLE, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID*, PSID*, PACL*, PACL*,
-     PSECURITY_DESCRIPTOR*);
-    BOOL(WINAPI* RemoveDirectoryA)(LPCSTR);
-    FARPROC(WINAPI* GetProcAddress)(HMODULE, LPCSTR);
+    SETUP_WIN32_SYSTEM_CALLS(SETUP_SYSTEM_CALL_MEMBER)
 };
 
-// The table in use; it starts with the system's own functions. Both are
-// made at their first use, so the start-up's own steps, which run before
-// the program's other static data is made, may use them.
-SystemCalls& system_calls();
-
-// The system's own functions, for a stand-in that lets a call through.
-const SystemCalls& real_system_calls();
+// The table in use; it starts with the system's own functions. It is made
+// at its first use, so the start-up's own steps, which run before the
+// program's other static data is made, may use it.
+inline SystemCalls& system_calls() {
+    static SystemCalls in_use = [] {
+        SystemCalls calls;
+        SETUP_WIN32_SYSTEM_CALLS(SETUP_SYSTEM_CALL_REAL)
+        return calls;
+    }();
+    return in_use;
+}
 
 }  // namespace platform

@@ -33,7 +33,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using platform::fault_injection::inject_fault;
-using platform::fault_injection::Operation;
 
 std::string read_all(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -42,18 +41,15 @@ std::string read_all(const fs::path& path) {
     return text.str();
 }
 
-// Puts the system-call table back as it found it when it goes.
-class RestoredSystemCalls {
-  public:
-    RestoredSystemCalls() : saved_(platform::system_calls()) {}
+// Puts the system-call table back as it found it (saved) when it goes.
+struct RestoredSystemCalls {
+    RestoredSystemCalls() : saved(platform::system_calls()) {}
     ~RestoredSystemCalls() {
-        platform::system_calls() = saved_;
+        platform::system_calls() = saved;
     }
     RestoredSystemCalls(const RestoredSystemCalls&) = delete;
     RestoredSystemCalls& operator=(const RestoredSystemCalls&) = delete;
-
-  private:
-    const platform::SystemCalls saved_;
+    const platform::SystemCalls saved;
 };
 
 // A source tree of five files in two folders, a target beside it, and the
@@ -85,10 +81,11 @@ class Win32Faults : public ::testing::Test {
     fs::path scratch, saved_folder;
 };
 
-// The target's parents are missing, so its call goes from CreateDirectoryA
-// on to the shell; it still counts once, and the second call (sub) fails.
-TEST_F(Win32Faults, FolderCreationCountsEachCallOnce) {
-    inject_fault(Operation::create_directories, 2, 1, platform::ERROR_CODE_ACCESS_DENIED);
+// The target's parents are missing, so its creation goes from CreateDirectoryA
+// on to the shell; the second folder (sub) fails at both, and alone.
+TEST_F(Win32Faults, AFolderThatCannotBeMadeFailsAlone) {
+    for (const char* row : {"CreateDirectoryA", "SHCreateDirectoryExA"})
+        inject_fault(row, 2, 1, platform::ERROR_CODE_ACCESS_DENIED);
     const fs::path target = scratch / "new\\deeper\\target";
     EXPECT_EQ(copy_directory((scratch / "source").string().c_str(), target.string().c_str(), -1),
               1);
@@ -113,7 +110,7 @@ std::vector<std::pair<HANDLE, std::string>> open_handles;
 std::vector<std::string> removed_folders;
 std::string pretend_link;  // this path is shown as a reparse point, once
 bool link_stays = false;   // and RemoveDirectoryA cannot remove it
-decltype(platform::SystemCalls::CreateFileA) next_create_file;
+decltype(platform::system_calls().CreateFileA.current) next_create_file;
 
 HANDLE WINAPI record_open(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                           DWORD disposition, DWORD flags, HANDLE model) {
@@ -124,7 +121,7 @@ HANDLE WINAPI record_open(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATT
 }
 
 BOOL WINAPI pretend_reparse_point(HANDLE handle, LPBY_HANDLE_FILE_INFORMATION info) {
-    BOOL known = platform::real_system_calls().GetFileInformationByHandle(handle, info);
+    BOOL known = platform::system_calls().GetFileInformationByHandle.real(handle, info);
     for (const auto& [opened, path] : open_handles)
         if (opened == handle && path == pretend_link) {
             info->dwFileAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;
@@ -139,7 +136,7 @@ BOOL WINAPI record_remove_folder(LPCSTR path) {
         SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
     }
-    return platform::real_system_calls().RemoveDirectoryA(path);
+    return platform::system_calls().RemoveDirectoryA.real(path);
 }
 
 // Every folder below the destination, and every file target there, is
@@ -148,10 +145,10 @@ BOOL WINAPI record_remove_folder(LPCSTR path) {
 // removed and a real folder made, or, where it stays, the entry refused.
 TEST_F(Win32Faults, LinksBelowTheDestinationAreNeverFollowed) {
     platform::SystemCalls& calls = platform::system_calls();
-    next_create_file = calls.CreateFileA;
-    calls.CreateFileA = record_open;
-    calls.GetFileInformationByHandle = pretend_reparse_point;
-    calls.RemoveDirectoryA = record_remove_folder;
+    next_create_file = calls.CreateFileA.current;
+    calls.CreateFileA.current = record_open;
+    calls.GetFileInformationByHandle.current = pretend_reparse_point;
+    calls.RemoveDirectoryA.current = record_remove_folder;
     const fs::path target = scratch / "target";
     fs::create_directories(target / "sub");
     std::ofstream(scratch / "outside.txt") << "outside";
@@ -206,7 +203,7 @@ BOOL WINAPI record_policy(int policy, PVOID buffer, SIZE_T size) {
 FARPROC WINAPI offer_policy(HMODULE module, LPCSTR name) {
     looked_up.push_back(name);
     if (std::strcmp(name, "SetProcessMitigationPolicy") != 0)
-        return platform::real_system_calls().GetProcAddress(module, name);
+        return platform::system_calls().GetProcAddress.real(module, name);
     FARPROC recorder;
     auto function = record_policy;
     std::memcpy(&recorder, &function, sizeof recorder);
@@ -215,7 +212,7 @@ FARPROC WINAPI offer_policy(HMODULE module, LPCSTR name) {
 
 TEST(SystemCallTable, RedirectionTrustIsRequested) {
     RestoredSystemCalls restored;
-    platform::system_calls().GetProcAddress = offer_policy;
+    platform::system_calls().GetProcAddress.current = offer_policy;
     EXPECT_TRUE(platform::request_redirection_trust());
     EXPECT_EQ(looked_up, std::vector<std::string>{"SetProcessMitigationPolicy"});
     EXPECT_EQ(policy_asked, 16);  // ProcessRedirectionTrustPolicy
@@ -226,13 +223,13 @@ TEST(SystemCallTable, RedirectionTrustIsRequested) {
 // A write cut short by a full disk: the append-only handle cannot take the
 // part back, so it stays and the result says so.
 BOOL WINAPI half_write(HANDLE file, LPCVOID bytes, DWORD length, LPDWORD written, LPOVERLAPPED) {
-    platform::real_system_calls().WriteFile(file, bytes, length / 2, written, nullptr);
+    platform::system_calls().WriteFile_append.real(file, bytes, length / 2, written, nullptr);
     SetLastError(ERROR_DISK_FULL);
     return FALSE;
 }
 
 TEST_F(Win32Faults, APartOfAnEntryStays) {
-    platform::system_calls().WriteFile = half_write;
+    platform::system_calls().WriteFile_append.current = half_write;
     const std::string path = (scratch / "install.log").string();
     platform::AppendResult result = platform::append_to_file(path.c_str(), "0123456789", 10);
     EXPECT_EQ(result.outcome, platform::AppendOutcome::not_written);
@@ -248,7 +245,7 @@ std::vector<PSECURITY_DESCRIPTOR> descriptors_built;
 BOOL WINAPI record_list(LPCSTR sddl, DWORD revision, PSECURITY_DESCRIPTOR* descriptor,
                         PULONG size) {
     lists_built.push_back(sddl);
-    BOOL built = platform::real_system_calls().ConvertStringSecurityDescriptorToSecurityDescriptorA(
+    BOOL built = platform::system_calls().ConvertStringSecurityDescriptorToSecurityDescriptorA.real(
         sddl, revision, descriptor, size);
     descriptors_built.push_back(built ? *descriptor : nullptr);
     return built;
@@ -261,13 +258,13 @@ int WINAPI record_create(HWND window, LPCSTR path, const SECURITY_ATTRIBUTES* se
             if (descriptors_built[i] == security->lpSecurityDescriptor) list = lists_built[i];
         folders_created.push_back(std::string(path) + " = " + list);
     }
-    return platform::real_system_calls().SHCreateDirectoryExA(window, path, security);
+    return platform::system_calls().SHCreateDirectoryExA.real(window, path, security);
 }
 
 DWORD WINAPI record_set(LPSTR path, SE_OBJECT_TYPE type, SECURITY_INFORMATION what, PSID owner,
                         PSID group, PACL list, PACL audit) {
     EXPECT_EQ(what, DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION);
-    DWORD result = platform::real_system_calls().SetNamedSecurityInfoA(path, type, what, owner,
+    DWORD result = platform::system_calls().SetNamedSecurityInfoA.real(path, type, what, owner,
                                                                        group, list, audit);
     EXPECT_EQ(result, 0u) << path;
     folders_set.push_back(path);
@@ -290,9 +287,9 @@ std::string token_user() {
 
 TEST_F(Win32Faults, NewFoldersOfTheHomesAreProtected) {
     platform::SystemCalls& calls = platform::system_calls();
-    calls.ConvertStringSecurityDescriptorToSecurityDescriptorA = record_list;
-    calls.SetNamedSecurityInfoA = record_set;
-    calls.SHCreateDirectoryExA = record_create;
+    calls.ConvertStringSecurityDescriptorToSecurityDescriptorA.current = record_list;
+    calls.SetNamedSecurityInfoA.current = record_set;
+    calls.SHCreateDirectoryExA.current = record_create;
     lists_built.clear();
     folders_set.clear();
     folders_created.clear();
@@ -338,7 +335,7 @@ TEST_F(Win32Faults, FreeSpaceIsAskedOfTheFolder) {
     platform::FreeSpace space;
     {
         RestoredSystemCalls restored;
-        platform::system_calls().GetDiskFreeSpaceExA = record_free_space;
+        platform::system_calls().GetDiskFreeSpaceExA.current = record_free_space;
         folders_asked.clear();
         EXPECT_TRUE(platform::get_free_space("C:\\windows", &space));
         EXPECT_EQ(space.free_bytes, 123456789012ULL);
@@ -402,7 +399,7 @@ std::map<HANDLE, const char*> links_open;
 
 HANDLE WINAPI open_of(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                       DWORD disposition, DWORD flags, HANDLE model) {
-    HANDLE handle = platform::real_system_calls().CreateFileA(path, access, share, security,
+    HANDLE handle = platform::system_calls().CreateFileA.real(path, access, share, security,
                                                               disposition, flags, model);
     for (const Descriptor& d : descriptors)
         if (d.link_sddl != nullptr && std::strcmp(d.folder, path) == 0 &&
@@ -412,7 +409,7 @@ HANDLE WINAPI open_of(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBU
 }
 
 BOOL WINAPI information_of(HANDLE handle, LPBY_HANDLE_FILE_INFORMATION info) {
-    BOOL known = platform::real_system_calls().GetFileInformationByHandle(handle, info);
+    BOOL known = platform::system_calls().GetFileInformationByHandle.real(handle, info);
     if (links_open.count(handle) != 0) info->dwFileAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;
     return known;
 }
@@ -425,7 +422,7 @@ DWORD WINAPI link_descriptor_of(HANDLE handle, SE_OBJECT_TYPE, SECURITY_INFORMAT
 
 BOOL WINAPI close_of(HANDLE handle) {
     links_open.erase(handle);
-    return platform::real_system_calls().CloseHandle(handle);
+    return platform::system_calls().CloseHandle.real(handle);
 }
 
 BOOL WINAPI volume_of(LPCSTR, LPSTR, DWORD, LPDWORD, LPDWORD, LPDWORD flags, LPSTR, DWORD) {
@@ -581,13 +578,13 @@ class ExistingFolders : public ::testing::TestWithParam<KeysCase> {
         saved_folder = fs::current_path();
         fs::current_path(log_folder());
         saved = platform::system_calls();
-        platform::system_calls().GetNamedSecurityInfoA = descriptor_of;
-        platform::system_calls().GetVolumeInformationA = volume_of;
-        platform::system_calls().LookupAccountSidA = account_of;
-        platform::system_calls().CreateFileA = open_of;
-        platform::system_calls().GetFileInformationByHandle = information_of;
-        platform::system_calls().GetSecurityInfo = link_descriptor_of;
-        platform::system_calls().CloseHandle = close_of;
+        platform::system_calls().GetNamedSecurityInfoA.current = descriptor_of;
+        platform::system_calls().GetVolumeInformationA.current = volume_of;
+        platform::system_calls().LookupAccountSidA.current = account_of;
+        platform::system_calls().CreateFileA.current = open_of;
+        platform::system_calls().GetFileInformationByHandle.current = information_of;
+        platform::system_calls().GetSecurityInfo.current = link_descriptor_of;
+        platform::system_calls().CloseHandle.current = close_of;
     }
     void TearDown() override {
         platform::system_calls() = saved;
@@ -631,12 +628,12 @@ INSTANTIATE_TEST_SUITE_P(Lists, ExistingFolders, ::testing::ValuesIn(KEYS_CASES)
 // creates a folder finds it made just before.
 int WINAPI made_first(HWND window, LPCSTR path, const SECURITY_ATTRIBUTES* security) {
     CreateDirectoryA(path, nullptr);
-    return platform::real_system_calls().SHCreateDirectoryExA(window, path, security);
+    return platform::system_calls().SHCreateDirectoryExA.real(window, path, security);
 }
 
 BOOL WINAPI made_first_too(LPCSTR path, LPSECURITY_ATTRIBUTES security) {
     CreateDirectoryA(path, nullptr);
-    return platform::real_system_calls().CreateDirectoryA(path, security);
+    return platform::system_calls().CreateDirectoryA.real(path, security);
 }
 
 TEST_F(Win32Faults, FirstNewFolderMadeByAnotherIsRefused) {
@@ -650,8 +647,8 @@ TEST_F(Win32Faults, FirstNewFolderMadeByAnotherIsRefused) {
     bool copied;
     {
         RestoredSystemCalls restored;
-        platform::system_calls().SHCreateDirectoryExA = made_first;
-        platform::system_calls().CreateDirectoryA = made_first_too;
+        platform::system_calls().SHCreateDirectoryExA.current = made_first;
+        platform::system_calls().CreateDirectoryA.current = made_first_too;
         copied = run_copy_stage(p);
     }
     EXPECT_FALSE(copied);
@@ -768,14 +765,14 @@ TEST_P(WholeRunFaults, OnTheWin32Backend) {
 DWORD WINAPI print_set(LPSTR path, SE_OBJECT_TYPE type, SECURITY_INFORMATION what, PSID owner,
                        PSID group, PACL list, PACL audit) {
     std::printf("List set on %s\n", path);
-    return platform::real_system_calls().SetNamedSecurityInfoA(path, type, what, owner, group, list,
+    return platform::system_calls().SetNamedSecurityInfoA.real(path, type, what, owner, group, list,
                                                                audit);
 }
 
 // A folder made with its list from the start.
 int WINAPI print_made(HWND window, LPCSTR path, const SECURITY_ATTRIBUTES* security) {
     if (security != nullptr) std::printf("List set on %s\n", path);
-    return platform::real_system_calls().SHCreateDirectoryExA(window, path, security);
+    return platform::system_calls().SHCreateDirectoryExA.real(window, path, security);
 }
 
 // The shortcut's COM steps and the command's interpreter go through the
@@ -791,7 +788,7 @@ HRESULT WINAPI no_desktop(HWND, int, HANDLE, DWORD, LPSTR) {
     return E_FAIL;
 }
 std::string interpreted;
-int no_interpreter(const char* line) {
+int WINAPI no_interpreter(const char* line) {
     interpreted = line;
     errno = ENOENT;
     return -1;
@@ -806,23 +803,23 @@ TEST(SystemCallTable, ShortcutAndCommandStepsFailAsTheirOwn) {
         long code;
     };
     const Step steps[] = {
-        {[](platform::SystemCalls& c) { c.CoInitialize = refuse_com; },
+        {[](platform::SystemCalls& c) { c.CoInitialize.current = refuse_com; },
          platform::ShortcutStep::com_initialisation, E_OUTOFMEMORY},
-        {[](platform::SystemCalls& c) { c.CoCreateInstance = no_shell_link; },
+        {[](platform::SystemCalls& c) { c.CoCreateInstance.current = no_shell_link; },
          platform::ShortcutStep::object_creation, REGDB_E_CLASSNOTREG},
-        {[](platform::SystemCalls& c) { c.SHGetFolderPathA = no_desktop; },
+        {[](platform::SystemCalls& c) { c.SHGetFolderPathA.current = no_desktop; },
          platform::ShortcutStep::desktop_lookup, E_FAIL},
     };
     for (const Step& step : steps) {
-        calls = platform::real_system_calls();
+        calls = restored.saved;
         step.fail(calls);
         const platform::ShortcutResult result =
             platform::save_desktop_shortcut("C:\\x\\run.bat", "C:\\x", "x", "setup-table-test");
         EXPECT_EQ(result.failed_step, step.step);
         EXPECT_EQ(result.code, step.code);
     }
-    calls = platform::real_system_calls();
-    calls.system = no_interpreter;
+    calls = restored.saved;
+    calls.system.current = no_interpreter;
     const platform::CommandResult command = platform::run_command("cmd /c exit 0");
     EXPECT_FALSE(command.started);
     EXPECT_NE(interpreted.find("cmd.exe"), std::string::npos) << interpreted;
@@ -878,14 +875,14 @@ int main(int argc, char** argv) {
         platform::fault_injection::reset_faults();
         platform::fault_injection::set_module_path(argv[4]);
         for (const InjectedFault& f : fault.faults)
-            inject_fault(f.operation, f.first + (f.after_measure ? measured : 0), f.count, f.code);
+            inject_fault(f.win32_row, f.first + (f.after_measure ? measured : 0), f.count, f.code);
         return run_setup();
     }
     if (argc == 3 && std::strcmp(argv[1], "--record-lists") == 0) {
         platform::fault_injection::reset_faults();
         platform::fault_injection::set_module_path(argv[2]);
-        platform::system_calls().SetNamedSecurityInfoA = print_set;
-        platform::system_calls().SHCreateDirectoryExA = print_made;
+        platform::system_calls().SetNamedSecurityInfoA.current = print_set;
+        platform::system_calls().SHCreateDirectoryExA.current = print_made;
         return run_setup();
     }
     ::testing::InitGoogleTest(&argc, argv);
