@@ -75,11 +75,17 @@ void close(Scan* scan) {
     FindClose(scan->handle);
 }
 
-bool make_folder(const char* path) {
+// A destination folder: its path.
+using Folder = const char*;
+
+bool open_folder(const char* path, Folder* folder) {
+    *folder = path;
     return CreateDirectoryA(path, nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
-bool copy(const char* source, const char* destination) {
+void close_folder(Folder) {}
+
+bool copy(const char* source, Folder, const char*, const char* destination) {
     return CopyFileA(source, destination, FALSE) != 0;
 }
 #else
@@ -108,18 +114,25 @@ void close(Scan* scan) {
     platform::find_close(scan->scan);
 }
 
-bool make_folder(const char* path) {
-    unsigned long code = platform::create_directories(path);
-    return code == 0 || code == platform::ERROR_CODE_ALREADY_EXISTS;
+// A destination folder, held open as the copy stage holds it.
+using Folder = platform::HomeFolder*;
+
+bool open_folder(const char* path, Folder* folder) {
+    return platform::open_home_folder(path, folder) == 0;
 }
 
-bool copy(const char* source, const char* destination) {
-    return platform::copy_file(source, destination) == 0;
+void close_folder(Folder folder) {
+    platform::close_home_folder(folder);
+}
+
+bool copy(const char* source, Folder folder, const char* name, const char*) {
+    return platform::copy_file_into(source, folder, name).code == 0;
 }
 #endif
 
 void copy_level(const char* source, const char* destination) {
-    if (!make_folder(destination)) {
+    Folder folder;
+    if (!open_folder(destination, &folder)) {
         ++failures;
         return;
     }
@@ -129,6 +142,7 @@ void copy_level(const char* source, const char* destination) {
     Entry entry;
     if (!first(pattern, &scan, &entry)) {
         ++failures;
+        close_folder(folder);
         return;
     }
     while (next(&scan, &entry)) {  // the count the bar needs
@@ -136,6 +150,7 @@ void copy_level(const char* source, const char* destination) {
     close(&scan);
     if (!first(pattern, &scan, &entry)) {
         ++failures;
+        close_folder(folder);
         return;
     }
     do {
@@ -146,7 +161,7 @@ void copy_level(const char* source, const char* destination) {
         std::snprintf(to, sizeof to, "%s\\%s", destination, entry.name);
         if (entry.is_directory) {
             copy_level(from, to);
-        } else if (copy(from, to)) {
+        } else if (copy(from, folder, entry.name, to)) {
             char line[2 * PATH_SIZE + 32];
             std::snprintf(line, sizeof line, "Copied file: %s -> %s\r\n", from, to);
             append_line(line);
@@ -155,6 +170,7 @@ void copy_level(const char* source, const char* destination) {
         }
     } while (next(&scan, &entry));
     close(&scan);
+    close_folder(folder);
 }
 
 }  // namespace

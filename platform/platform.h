@@ -237,12 +237,6 @@ struct FolderCheck {
 // or others at all; data_home: only the owner counts).
 FolderCheck check_folder(const char* path, FolderRule rule);
 
-// Copies one file, replacing an existing target unless it is read-only.
-// The copy takes over the source's read-only state. A file is never copied
-// onto itself. The target is replaced as copy_file_into replaces it (the
-// destination's folder is opened by its path). Returns 0 or the error code.
-unsigned long copy_file(const char* source, const char* destination);
-
 // ---- Writing into a home's tree without following links ------------------
 //
 // Other users may create, remove and rename entries below a home (every
@@ -282,11 +276,12 @@ unsigned long open_home_folder(const char* path, HomeFolder** folder);
 Placement open_folder_in(HomeFolder* parent, const char* name, HomeFolder** folder);
 
 // Copies the source file (a path, followed as given) to the name in the
-// open folder. The target is never opened when it exists: a read-only one,
-// something that is no file, or the source itself is refused, as copy_file
-// refuses them; else it (a link: the link itself, a hard link: this name)
-// is removed and the copy made anew. Made anew there by someone else in the
-// meantime: refused with ERROR_CODE_FILE_EXISTS.
+// open folder, taking over the source's read-only state. The target is
+// never opened when it exists: a read-only one (ERROR_CODE_ACCESS_DENIED),
+// something that is no file, or the source itself (a file is never copied
+// onto itself) is refused; else it (a link: the link itself, a hard link:
+// this name) is removed and the copy made anew. Made anew there by someone
+// else in the meantime: refused with ERROR_CODE_FILE_EXISTS.
 Placement copy_file_into(const char* source, HomeFolder* folder, const char* name);
 
 void close_home_folder(HomeFolder* folder);

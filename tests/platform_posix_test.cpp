@@ -30,6 +30,16 @@ class PosixBackend : public ScratchDrives {
         if (!host_path::to_host(windows_path, out, sizeof out)) return "<none>";
         return out;
     }
+    // A copy as the copy stage makes it: into the destination's folder, held open.
+    static unsigned long copy_into(const char* source, const std::string& destination) {
+        const std::size_t name = destination.rfind('\\');
+        platform::HomeFolder* folder = nullptr;
+        unsigned long code = platform::open_home_folder(destination.substr(0, name).c_str(), &folder);
+        if (code != 0) return code;
+        code = platform::copy_file_into(source, folder, destination.c_str() + name + 1).code;
+        platform::close_home_folder(folder);
+        return code;
+    }
     std::string saved_cwd = current_directory();
 
   private:
@@ -72,7 +82,7 @@ TEST_F(PosixBackend, DotDotNeverClimbsAboveTheDriveRoot) {
     write_file(scratch / "above.txt", "outside every drive");
     EXPECT_TRUE(directory_exists("C:\\..\\apps"));
     EXPECT_FALSE(file_exists(scratch / "c/above.txt"));
-    EXPECT_NE(platform::copy_file("C:\\..\\above.txt", "C:\\apps\\got.txt"), 0u);
+    EXPECT_NE(copy_into("C:\\..\\above.txt", "C:\\apps\\got.txt"), 0u);
     EXPECT_FALSE(file_exists(scratch / "c/apps/got.txt"));
     EXPECT_EQ(platform::create_directories("C:\\..\\..\\made"), 0u);
     EXPECT_TRUE(file_exists(scratch / "c/made"));
@@ -104,7 +114,7 @@ TEST_F(PosixBackend, LeadingBackslashIsRootedOnTheWorkingDirectorysDrive) {
     EXPECT_EQ(host("\\x.txt"), scratch / "d/x.txt");
     EXPECT_EQ(host("C:x.txt"), scratch / "c/x.txt");
     write_file(scratch / "d/x.txt", "on D");
-    EXPECT_EQ(platform::copy_file("\\x.txt", "\\work\\y.txt"), 0u);
+    EXPECT_EQ(copy_into("\\x.txt", "\\work\\y.txt"), 0u);
     EXPECT_EQ(read_file(scratch / "d/work/y.txt"), "on D");
 }
 
@@ -130,27 +140,27 @@ TEST_F(PosixBackend, CreateDirectoriesWithParentsAndRefusesRelativePaths) {
 TEST_F(PosixBackend, CopyReplacesButNeverOntoItselfOrAReadOnlyTarget) {
     write_file(scratch / "c/apps/a.txt", "new contents");
     write_file(scratch / "c/apps/b.txt", "old");
-    EXPECT_EQ(platform::copy_file("C:\\apps\\a.txt", "C:\\apps\\b.txt"), 0u);
+    EXPECT_EQ(copy_into("C:\\apps\\a.txt", "C:\\apps\\b.txt"), 0u);
     EXPECT_EQ(read_file(scratch / "c/apps/b.txt"), "new contents");
 
-    EXPECT_EQ(platform::copy_file("C:\\apps\\a.txt", "C:\\apps\\a.txt"),
+    EXPECT_EQ(copy_into("C:\\apps\\a.txt", "C:\\apps\\a.txt"),
               platform::ERROR_CODE_SHARING_VIOLATION);
     EXPECT_EQ(read_file(scratch / "c/apps/a.txt"), "new contents") << "the source survives";
 
     // The copy takes over the read-only state, and then cannot be replaced.
     chmod((scratch / "c/apps/a.txt").c_str(), 0444);
-    EXPECT_EQ(platform::copy_file("C:\\apps\\a.txt", "C:\\apps\\ro.txt"), 0u);
+    EXPECT_EQ(copy_into("C:\\apps\\a.txt", "C:\\apps\\ro.txt"), 0u);
     struct stat status;
     ASSERT_EQ(stat((scratch / "c/apps/ro.txt").c_str(), &status), 0);
     EXPECT_EQ(status.st_mode & 0222, 0u);
     const mode_t read_only_mode = status.st_mode;
-    EXPECT_EQ(platform::copy_file("C:\\apps\\b.txt", "C:\\apps\\ro.txt"),
+    EXPECT_EQ(copy_into("C:\\apps\\b.txt", "C:\\apps\\ro.txt"),
               platform::ERROR_CODE_ACCESS_DENIED);
     EXPECT_EQ(read_file(scratch / "c/apps/ro.txt"), "new contents");
     ASSERT_EQ(stat((scratch / "c/apps/ro.txt").c_str(), &status), 0);
     EXPECT_EQ(status.st_mode, read_only_mode) << "the refused target keeps its mode";
 
-    EXPECT_NE(platform::copy_file("C:\\apps\\missing", "C:\\apps\\x"), 0u);
+    EXPECT_NE(copy_into("C:\\apps\\missing", "C:\\apps\\x"), 0u);
     EXPECT_FALSE(file_exists(scratch / "c/apps/x"));
 }
 
@@ -158,7 +168,7 @@ TEST_F(PosixBackend, LargeFilesArriveWhole) {
     std::string big(3 * 1024 * 1024 + 17, '\0');
     for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 31 + i / 4096);
     write_file(scratch / "c/big.bin", big);
-    ASSERT_EQ(platform::copy_file("C:\\big.bin", "C:\\apps\\big.bin"), 0u);
+    ASSERT_EQ(copy_into("C:\\big.bin", "C:\\apps\\big.bin"), 0u);
     EXPECT_TRUE(read_file(scratch / "c/apps/big.bin") == big);
 }
 

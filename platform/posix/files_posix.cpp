@@ -569,21 +569,6 @@ Placement copy_file_into(const char* source, HomeFolder* folder, const char* nam
     return system_calls().copy_file(from_path, folder->descriptor, name);
 }
 
-unsigned long copy_file(const char* source, const char* destination) {
-    char to_path[HOST_CAPACITY];
-    if (!host_path::to_host(destination, to_path, sizeof to_path)) return ERROR_CODE_PATH_NOT_FOUND;
-    char* slash = std::strrchr(to_path, '/');
-    if (slash == nullptr || slash[1] == '\0') return ERROR_CODE_PATH_NOT_FOUND;
-    *slash = '\0';
-    int parent = system_calls().open(slash == to_path ? "/" : to_path,
-                                     O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
-    if (parent < 0) return error_code_of(errno);
-    HomeFolder folder{parent};
-    Placement placed = copy_file_into(source, &folder, slash + 1);
-    system_calls().close(parent);
-    return placed.code;
-}
-
 namespace {
 
 // Looks at what stands at the name before a copy replaces it, and removes

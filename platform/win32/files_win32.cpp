@@ -527,8 +527,4 @@ Placement copy_file_into(const char* source, HomeFolder* folder, const char* nam
     return replace_file(source, path);
 }
 
-unsigned long copy_file(const char* source, const char* destination) {
-    return replace_file(source, destination).code;
-}
-
 }  // namespace platform
