@@ -19,11 +19,15 @@ namespace {
 
 const char* const DEFAULTS = "\n\n\n\n\n\n";
 
-// One line of a megabyte: printable text around random bytes, no line feed
-// and no NUL (a NUL marks UTF-16 input, refused before any answer).
+// One line of garbage, four times the program's largest buffer (a host path
+// of 4096 bytes) and far beyond every answer's field: printable text around
+// random bytes, no line feed and no NUL (a NUL marks UTF-16 input, refused
+// before any answer). The answers are read a byte at a time, so a longer
+// line only makes the test slower.
+const std::size_t GARBAGE_SIZE = 16 * 1024;
 std::string garbage() {
     const char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string text(1 << 20, ' ');
+    std::string text(GARBAGE_SIZE, ' ');
     std::mt19937 random(1);
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = static_cast<char>(random());
@@ -339,10 +343,9 @@ TEST_F(Dialogue, EndOfInputAtAnyReadAbandons) {
     EXPECT_NE(log().find("Installation completed.\r\n"), std::string::npos);
 }
 
-// A megabyte of garbage in one line at each answer prompt: refused once as
-// too long, never echoed, and asked again; then the end of the input, or
-// the defaults.
-TEST_F(Dialogue, AMegabyteOfGarbageIsRefusedAtEveryPrompt) {
+// A line of garbage at each answer prompt: refused once as too long, never
+// echoed, and asked again; then the end of the input, or the defaults.
+TEST_F(Dialogue, ALineOfGarbageIsRefusedAtEveryPrompt) {
     const std::string junk = garbage() + "\n";
     const std::string before = tree_of(dist);
     const char* const questions[] = {"Enter the pluggable database service name",
@@ -362,7 +365,8 @@ TEST_F(Dialogue, AMegabyteOfGarbageIsRefusedAtEveryPrompt) {
             const std::string shown =
                 "prompt " + std::to_string(k + 1) + (rest.empty() ? "" : ", then N");
             EXPECT_EQ(result.exit_status, 255) << shown;
-            EXPECT_LT(result.output.size(), 65536u) << shown << ": the garbage was echoed";
+            EXPECT_LT(result.output.size(), GARBAGE_SIZE / 4)
+                << shown << ": the garbage was echoed";
             EXPECT_EQ(count_occurrences(result.output, too_long), 1u) << shown;
             EXPECT_EQ(count_occurrences(result.output, questions[k]), 2u) << shown;
             EXPECT_EQ(result.output.substr(result.output.size() - 24), "Installation abandoned.\n");
@@ -376,7 +380,7 @@ TEST_F(Dialogue, AMegabyteOfGarbageIsRefusedAtEveryPrompt) {
     // As the second try after a refused directory answer.
     ProgramRun retry = run("\n\n\n\nC:\\missing\n" + junk + "C:\\\n\nN\n");
     EXPECT_EQ(retry.exit_status, 255);
-    EXPECT_LT(retry.output.size(), 65536u);
+    EXPECT_LT(retry.output.size(), GARBAGE_SIZE / 4);
     EXPECT_NE(retry.output.find("\nERROR: Directory does not exist, please enter a valid path: "
                                 "\nERROR: The directory path is too long: at most 259 characters "
                                 "are allowed. Please enter a valid path: "),
@@ -396,9 +400,9 @@ TEST_F(Dialogue, AMegabyteOfGarbageIsRefusedAtEveryPrompt) {
     EXPECT_EQ(tree_of(dist), before) << "the distribution was changed";
 }
 
-// A megabyte of garbage holding no Y or N at the confirmation, then N or
-// the end of the input: refused, and the run abandoned with nothing copied.
-TEST_F(Dialogue, AMegabyteOfGarbageAtTheConfirmationIsRefused) {
+// A line of garbage holding no Y or N at the confirmation, then N or the
+// end of the input: refused, and the run abandoned with nothing copied.
+TEST_F(Dialogue, ALineOfGarbageAtTheConfirmationIsRefused) {
     std::string junk = garbage();
     std::replace_if(
         junk.begin(), junk.end(),
