@@ -13,11 +13,12 @@
 #include <string>
 #include <vector>
 
+#include "tests/prompts.h"
 #include "tests/test_support.h"
 
 namespace {
 
-const char* const DEFAULTS = "\n\n\n\n\n\n";
+const std::string DEFAULTS = default_answers(QUESTION_COUNT);
 
 // One line of garbage, four times the program's largest buffer (a host path
 // of 4096 bytes) and far beyond every answer's field: printable text around
@@ -140,7 +141,7 @@ class Dialogue : public ScratchDrives {
 };
 
 TEST_F(Dialogue, DefaultRunPrintsAndLogsExactly) {
-    ProgramRun result = run(std::string(DEFAULTS) + "Y\n\n");
+    ProgramRun result = run(default_answers() + "\n");
     ASSERT_EQ(result.exit_status, 0) << result.output;
     std::string expected =
         dialogue_until_confirmation(banner_line(result.output)) +
@@ -305,20 +306,16 @@ TEST_F(Dialogue, EndOfInputAtAnyReadAbandons) {
     // The input ends at each prompt, at the confirmation, and after white
     // space only there; then after a refused directory answer at either
     // directory prompt, and inside the first answer.
-    const struct {
+    struct Case {
         std::string input;
         std::size_t prompts_shown;
-    } cases[] = {{"", 1},
-                 {"\n", 2},
-                 {"\n\n", 3},
-                 {"\n\n\n", 4},
-                 {"\n\n\n\n", 5},
-                 {"\n\n\n\n\n", 6},
-                 {DEFAULTS, 6},
-                 {std::string(DEFAULTS) + "   ", 6},
-                 {"\n\n\n\nC:\\missing\n", 5},
-                 {"\n\n\n\n\nC:\\missing\n", 6},
-                 {"XEPDB2", 2}};
+    };
+    std::vector<Case> cases = {{DEFAULTS, QUESTION_COUNT},
+                               {DEFAULTS + "   ", QUESTION_COUNT},
+                               {"\n\n\n\nC:\\missing\n", 5},
+                               {"\n\n\n\n\nC:\\missing\n", 6},
+                               {"XEPDB2", 2}};
+    for (std::size_t k = 0; k < QUESTION_COUNT; ++k) cases.push_back({default_answers(k), k + 1});
     for (const auto& c : cases) {
         std::remove((scratch / "install.log").c_str());
         ProgramRun result = run(c.input);
@@ -348,18 +345,12 @@ TEST_F(Dialogue, EndOfInputAtAnyReadAbandons) {
 TEST_F(Dialogue, ALineOfGarbageIsRefusedAtEveryPrompt) {
     const std::string junk = garbage() + "\n";
     const std::string before = tree_of(dist);
-    const char* const questions[] = {"Enter the pluggable database service name",
-                                     "Enter the application owner username",
-                                     "Enter the connection username",
-                                     "Enter the listener port",
-                                     "Enter the app installation directory path",
-                                     "Enter the data directory path"};
-    const int limits[] = {19, 19, 19, 5, 259, 259};
-    for (int k = 0; k < 6; ++k) {
+    const int limits[] = {19, 19, 19, 5, 259, 259};  // of the questions in order
+    for (std::size_t k = 0; k < std::size(limits); ++k) {
         const std::string too_long =
             "too long: at most " + std::to_string(limits[k]) + " characters are allowed.";
         const std::string answered = std::string(k, '\n') + junk;
-        for (const std::string& rest : {std::string(), std::string(6 - k, '\n') + "N\n"}) {
+        for (const std::string& rest : {std::string(), std::string(QUESTION_COUNT - k, '\n') + "N\n"}) {
             std::remove((scratch / "install.log").c_str());
             ProgramRun result = run(answered + rest);
             const std::string shown =
@@ -368,7 +359,7 @@ TEST_F(Dialogue, ALineOfGarbageIsRefusedAtEveryPrompt) {
             EXPECT_LT(result.output.size(), GARBAGE_SIZE / 4)
                 << shown << ": the garbage was echoed";
             EXPECT_EQ(count_occurrences(result.output, too_long), 1u) << shown;
-            EXPECT_EQ(count_occurrences(result.output, questions[k]), 2u) << shown;
+            EXPECT_EQ(count_occurrences(result.output, PROMPTS[k].text), 2u) << shown;
             EXPECT_EQ(result.output.substr(result.output.size() - 24), "Installation abandoned.\n");
             if (!rest.empty()) {
                 EXPECT_NE(result.output.find(echo_lines()), std::string::npos) << shown;
@@ -706,7 +697,7 @@ TEST_F(Dialogue, WindowsLineEndsInAnAnswersFile) {
 
 TEST_F(Dialogue, ExecutableInADriveRoot) {
     map_drive('E', dist);
-    ProgramRun result = run(std::string(DEFAULTS) + "Y\n\n");
+    ProgramRun result = run(default_answers() + "\n");
     EXPECT_EQ(result.exit_status, 0) << result.output;
     EXPECT_NE(result.output.find("Source files extracted to: E:\n"), std::string::npos);
     EXPECT_NE(result.output.find("Copying files from E:\\data to C:\\XEPDB1\\QUARNDEL\\data...\n"),
@@ -924,7 +915,7 @@ TEST_F(Dialogue, DistributionThatCannotBeMeasuredIsAbandonedAtStart) {
     const std::string file_name(100, 'q');
     make_folders(dist + "/install/" + folder_name);
     write_file(dist + "/install/" + folder_name + "/" + file_name, "unreachable\r\n");
-    ProgramRun result = run(std::string(DEFAULTS) + "Y\n\n");
+    ProgramRun result = run(default_answers() + "\n");
     EXPECT_EQ(result.exit_status, 255);
     const std::string message = "Error: The path " + windows_path(dist) + "\\install\\" +
                                 folder_name + "\\" + file_name +
@@ -944,7 +935,7 @@ TEST_F(Dialogue, UnreadableFolderInTheDistributionIsAbandonedAtStart) {
     }
     make_folders(dist + "/data/locked");
     chmod((dist + "/data/locked").c_str(), 0);
-    ProgramRun result = run(std::string(DEFAULTS) + "Y\n\n");
+    ProgramRun result = run(default_answers() + "\n");
     EXPECT_EQ(result.exit_status, 255);
     EXPECT_NE(result.output.find("Error: Could not read the folder " + windows_path(dist) +
                                  "\\data\\locked, so the paths of the distribution cannot be "
@@ -1006,7 +997,7 @@ TEST_F(Dialogue, IncompleteDistributionIsRefusedBeforeTheQuestions) {
     // A file named data is no data folder.
     ASSERT_EQ(std::system(("rm -r '" + dist + "/data'").c_str()), 0);
     write_file(dist + "/data", "not a folder\r\n");
-    ProgramRun file = run(std::string(DEFAULTS) + "Y\n\n");
+    ProgramRun file = run(default_answers() + "\n");
     EXPECT_EQ(file.exit_status, 255);
     EXPECT_NE(file.output.find(" lacks these folders: data.\n"), std::string::npos);
     EXPECT_FALSE(file_exists(drive_c + "/XEPDB1"));

@@ -20,6 +20,7 @@
 #include "setup/log_event.h"
 #include "setup/run_setup.h"
 #include "tests/fault_cases.h"
+#include "tests/prompts.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -46,7 +47,7 @@ class FaultRun : public ScratchInstall {
 
     // The whole setup with default answers and Y, the faults set first.
     ProgramRun install(const std::function<void()>& faults, const std::string& work_folder = "work",
-                       const std::string& answers = "\n\n\n\n\n\nY\n\n") {
+                       const std::string& answers = default_answers() + "\n") {
         std::string module_path = windows_path(dist) + "\\setup";
         auto body = [&] {
             platform::fault_injection::reset_faults();
@@ -117,7 +118,7 @@ TEST_F(FaultRun, MissingScriptWithAnOldCopyInstalledRunsNoSqlplus) {
             run_set_env_sql_stage(p);
             return run_database_stage(p) ? 0 : 1;
         },
-        "\n\n\n\n\n\nY\n\n", scratch / "work", {path_starting_with(sqlplus_folder)});
+        default_answers() + "\n", scratch / "work", {path_starting_with(sqlplus_folder)});
     EXPECT_EQ(vanished.exit_status, 1) << vanished.output;
     EXPECT_NE(vanished.output.find("Error: SQL*Plus was not started because " + APP +
                                    "\\install\\seed_data.sql was not copied by this run: the "

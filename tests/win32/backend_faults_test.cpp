@@ -27,6 +27,7 @@
 #include "setup/run_record.h"
 #include "setup/run_setup.h"
 #include "tests/fault_cases.h"
+#include "tests/prompts.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -726,7 +727,7 @@ TEST_P(WholeRunFaults, OnTheWin32Backend) {
     fs::copy(demo_distribution(), dist, fs::copy_options::recursive);
     std::ofstream(dist / "setup.exe", std::ios::binary);
     std::ofstream(scratch / "bin/sqlplus.bat", std::ios::binary) << "@exit /b 0\r\n";
-    std::ofstream(scratch / "answers", std::ios::binary) << "\n\n\n\n\n\nY\n\n";
+    std::ofstream(scratch / "answers", std::ios::binary) << default_answers() + "\n";
 
     char self[MAX_PATH];
     GetModuleFileNameA(nullptr, self, MAX_PATH);
