@@ -96,9 +96,9 @@ answers() {
     for line in "$@"; do printf '%s\n' "$line" >>"$file"; done
 }
 
-# The six default answers, the confirmation Y and the final RETURN.
+# A default install's answers and the final RETURN.
 default_yes_input() {
-    answers "$1" "" "" "" "" "" "" "Y" ""
+    answers "$1" "${PROMPT_ANSWERS[@]}" ""
 }
 
 expect_status() {

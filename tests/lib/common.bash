@@ -17,6 +17,25 @@ TEST_NAME=$(basename "$0" .sh)
 CLEANUP_COMMANDS=()
 FAILURE_COMMANDS=()
 
+# The setup's questions in order (tests/prompts.txt), the confirmation last:
+# PROMPT_TEXTS, and at the same index PROMPT_ANSWERS, what a default install
+# types there (empty: Enter).
+PROMPT_TEXTS=()
+PROMPT_ANSWERS=()
+while IFS=$'\t' read -r prompt_text prompt_answer; do
+    [[ $prompt_text == "#"* ]] && continue
+    PROMPT_TEXTS+=("$prompt_text")
+    PROMPT_ANSWERS+=("$prompt_answer")
+done <"$ROOT/tests/prompts.txt"
+unset prompt_text prompt_answer
+
+# default_answers [COUNT]: a default install's answers to the first COUNT
+# prompts (all by default), a line each.
+default_answers() {
+    local i
+    for ((i = 0; i < ${1:-${#PROMPT_ANSWERS[@]}}; i++)); do printf '%s\n' "${PROMPT_ANSWERS[i]}"; done
+}
+
 test_label() {
     echo "$TEST_NAME${BUILD:+ $BUILD}"
 }

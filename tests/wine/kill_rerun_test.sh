@@ -71,8 +71,6 @@ wait_for_lines() {
     done
 }
 
-DEFAULTS=$'\n\n\n\n\n\n'
-ANSWERS=$'\n\n\n\n\n\nY\nOwner-1\nConnect-2\nSys-3\n\n'
 
 # kill_at WHAT: the run killed at that point, then run again and checked.
 kill_at() {
@@ -81,10 +79,10 @@ kill_at() {
     start_run "$FIFO"
     case "$what" in
         confirmation)
-            printf '%s' "$DEFAULTS" >&3
+            default_answers $((${#PROMPT_ANSWERS[@]} - 1)) >&3
             wait_for_lines "$LOG" '^SQL_DATA_HOME directory = ' "$((runs + 1))" ;;
         copy)
-            printf '%sY\n' "$DEFAULTS" >&3
+            default_answers >&3
             if [ "$BUILD" = linux ]; then
                 # The copy comes to wait at the FIFO in the distribution.
                 wait_for_lines "$LOG" '^Copied file: ' "$((copied_before + 1))"
@@ -93,7 +91,7 @@ kill_at() {
                 wait_for_lines "$LOG" '^Copied file: ' "$((copied_before + 20))"
             fi ;;
         sqlplus)
-            printf '%sY\n' "$DEFAULTS" >&3
+            default_answers >&3
             wait_for_lines "$OUTPUT" 'Enter the password for QUARNDEL:' ;;
     esac
     kill_run
@@ -108,7 +106,7 @@ kill_at() {
     before=$(wc -c < "$LOG")
     rm -f "$WORK/sqlplus-transcript.log" "$DIST/data/zz-pipe"
     [ "$BUILD" != linux ] || echo "a file now" > "$DIST/data/zz-pipe"
-    printf '%s' "$ANSWERS" > "$SCRATCH/answers.txt"
+    { default_answers; printf 'Owner-1\nConnect-2\nSys-3\n\n'; } > "$SCRATCH/answers.txt"
     start_run "$SCRATCH/answers.txt"
     local waited=0
     while kill -0 "$PID" 2>/dev/null; do
