@@ -265,6 +265,12 @@ class WholeRunFaults : public FaultRun, public ::testing::WithParamInterface<Who
 
 TEST_P(WholeRunFaults, OnThePosixBackend) {
     const WholeRunFault& fault = GetParam();
+    // A clean run first, in a folder of its own, for the log's counts.
+    make_folders(scratch / "clean");
+    ASSERT_EQ(install([] {}, "clean").exit_status, 0);
+    const auto [clean_lines, clean_entries] =
+        count_log_lines(read_file(scratch / "clean/install.log"));
+    std::filesystem::remove_all(drive_c + "/XEPDB1");
     const unsigned long measured = folders_in(dist);  // the start-up measure reads each folder once
     ProgramRun run = install([&fault, measured] {
         for (const InjectedFault& f : fault.faults)
@@ -273,7 +279,7 @@ TEST_P(WholeRunFaults, OnThePosixBackend) {
     const bool has_log = file_exists(scratch / "work/install.log");
     const std::string text = has_log ? log() : "";
     const RunPlaces places{APP, windows_path(dist), static_cast<int>(dist_files),
-                           static_cast<int>(data_files)};
+                           static_cast<int>(data_files), clean_lines, clean_entries};
     check_whole_run(
         fault, run.exit_status, run.output, has_log ? &text : nullptr, places,
         [](bool ok, const std::string& what) { EXPECT_TRUE(ok) << what; },
