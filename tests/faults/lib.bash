@@ -152,22 +152,6 @@ reference_run() {
     done
 }
 
-# same_files FROM... -- TO...: FROM[i] and TO[i] are the same bytes (the
-# same SHA-256, all summed in one pass) for each i; prints each i where not.
-same_files() {
-    local -a from=() to=()
-    while [ "$1" != -- ]; do from+=("$1"); shift; done
-    shift
-    [ $# -gt 0 ] || return 0
-    to=("$@")
-    local -A sums=()
-    local sum path i
-    while read -r sum path; do sums[$path]=$sum; done < <(sha256sum -- "${from[@]}" "${to[@]}" 2>/dev/null)
-    for i in "${!from[@]}"; do
-        [ -n "${sums[${from[i]}]:-}" ] && [ "${sums[${from[i]}]}" = "${sums[${to[i]}]:-}" ] || echo "$i"
-    done
-}
-
 # check_copied SOURCE DESTINATION: every file of SOURCE is in DESTINATION, byte for byte.
 check_copied() {
     local source=$1 destination=$2 file bad

@@ -29,6 +29,22 @@ while IFS=$'\t' read -r prompt_text prompt_answer; do
 done <"$ROOT/tests/prompts.txt"
 unset prompt_text prompt_answer
 
+# same_files FROM... -- TO...: FROM[i] and TO[i] are the same bytes (the
+# same SHA-256, all summed in one pass) for each i; prints each i where not.
+same_files() {
+    local -a from=() to=()
+    while [ "$1" != -- ]; do from+=("$1"); shift; done
+    shift
+    [ $# -gt 0 ] || return 0
+    to=("$@")
+    local -A sums=()
+    local sum path i
+    while read -r sum path; do sums[$path]=$sum; done < <(sha256sum -- "${from[@]}" "${to[@]}" 2>/dev/null)
+    for i in "${!from[@]}"; do
+        [ -n "${sums[${from[i]}]:-}" ] && [ "${sums[${from[i]}]}" = "${sums[${to[i]}]:-}" ] || echo "$i"
+    done
+}
+
 # default_answers [COUNT]: a default install's answers to the first COUNT
 # prompts (all by default), a line each.
 default_answers() {
