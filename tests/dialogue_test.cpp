@@ -483,9 +483,10 @@ TEST_F(Dialogue, DirectoryAnswersMustBeFullPaths) {
         "share (\\\\server\\share\\apps). Please enter a valid path: ";
     for (const char* answer : {"C:x", "C:", ".", "..\\x", "x", "\\x", "/x", "\\\\?\\C:\\x",
                                "\\\\.\\C:\\x", "//?/C:/x"}) {
-        ProgramRun result =
-            run(std::string("\n\n\n\n") + answer + "\nC:/x\n" + answer + "\nC:\\x\nN\n",
-                scratch / "work");
+        ProgramRun result = run(answers_with({{"app installation", std::string(answer) + "\nC:/x"},
+                                              {"data directory", std::string(answer) + "\nC:\\x"},
+                                              {"(Y or N)", "N"}}),
+                                scratch / "work");
         EXPECT_EQ(count_occurrences(result.output, needed), 2u) << answer << result.output;
         EXPECT_NE(result.output.find("APP_HOME directory = C:\\x\\XEPDB1\\QUARNDEL\n"),
                   std::string::npos)
@@ -503,7 +504,9 @@ TEST_F(Dialogue, DirectoryAnswersAreResolvedAsWindowsResolvesThem) {
     make_folders(drive_c + "/existing");
     make_folders(drive_c + "/x");
     const mode_t saved = umask(0);
-    ProgramRun result = run("\n\n\n\nC:\\new\\..\\existing\nc:/x...\nY\n\n");
+    ProgramRun result = run(answers_with({{"app installation", "C:\\new\\..\\existing"},
+                                          {"data directory", "c:/x..."}}) +
+                            "\n");
     umask(saved);
     EXPECT_EQ(result.exit_status, 0) << result.output;
     EXPECT_NE(result.output.find("APP_HOME directory = C:\\existing\\XEPDB1\\QUARNDEL\n"),
@@ -581,7 +584,8 @@ TEST_F(Dialogue, FolderOwnedByAnotherUserIsRefused) {
     ASSERT_EQ(symlink((drive_c + "/other").c_str(), (drive_c + "/shared/apps").c_str()), 0);
     ASSERT_EQ(lchown((drive_c + "/shared/apps").c_str(), 65534, 65534), 0);
     ASSERT_EQ(chown((drive_c + "/XEPDB1").c_str(), 65534, 65534), 0);
-    ProgramRun result = run("\n\n\n\n\nC:\\shared\\apps\nC:\\other\nC:\\other\nN\n");
+    ProgramRun result = run(answers_with(
+        {{"data directory", "C:\\shared\\apps\nC:\\other\nC:\\other"}, {"(Y or N)", "N"}}));
     for (const char* folder : {"C:\\XEPDB1", "C:\\shared\\apps"})
         EXPECT_EQ(count_occurrences(result.output, "\nERROR: " + std::string(folder) +
                                                        " belongs to nobody, who could change or "
@@ -603,7 +607,9 @@ TEST_F(Dialogue, GroupWritableFolderIsRefused) {
     struct stat status;
     ASSERT_EQ(stat((drive_c + "/apps").c_str(), &status), 0);
     const std::string group = getgrgid(status.st_gid)->gr_name;
-    ProgramRun result = run("\n\n\n\nC:\\apps\nC:\\shared\nC:\\x\nN\n");
+    ProgramRun result = run(answers_with({{"app installation", "C:\\apps"},
+                                          {"data directory", "C:\\shared\nC:\\x"},
+                                          {"(Y or N)", "N"}}));
     EXPECT_EQ(count_occurrences(result.output, "\nERROR: C:\\apps gives group " + group +
                                                    " the right to change, rename "
                                                    "or replace what is installed there. " +
@@ -657,7 +663,8 @@ TEST_F(Dialogue, PathsThatWouldNotFitAreRefused) {
         answer += "\\abcdefghij";
     }
     make_folders(host);
-    ProgramRun result = run("\n\n\n\n" + answer + "\nC:\\\n" + answer + "\nN\n");
+    ProgramRun result = run(answers_with(
+        {{"app installation", answer + "\nC:\\"}, {"data directory", answer}, {"(Y or N)", "N"}}));
     EXPECT_EQ(result.exit_status, 255);
     // C:\ + 19 tens = 211 characters of APP_HOME with XEPDB1\QUARNDEL: too long.
     EXPECT_EQ(
@@ -876,8 +883,10 @@ TEST_F(Dialogue, DirectoriesTheDistributionWouldNotFitUnderAreRefused) {
     };
     const std::string app_long = folder(136), app_fits = folder(135);
     const std::string data_long = folder(156), data_fits = folder(155);
-    ProgramRun result = run("\n\n\n\nC:\\" + app_long + "\nC:\\" + app_fits + "\nC:\\" + data_long +
-                            "\nC:\\" + data_fits + "\nY\n\n");
+    ProgramRun result =
+        run(answers_with({{"app installation", "C:\\" + app_long + "\nC:\\" + app_fits},
+                          {"data directory", "C:\\" + data_long + "\nC:\\" + data_fits}}) +
+            "\n");
     ASSERT_EQ(result.exit_status, 0) << result.output;
     EXPECT_EQ(
         count_occurrences(result.output,

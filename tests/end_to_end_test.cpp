@@ -93,7 +93,7 @@ TEST_F(Install, ShortcutIsAShellLinkThatLnkinfoReads) {
     ASSERT_TRUE(file_exists(link));
     make_folders(scratch / "d/apps");
     map_drive('D', scratch / "d");
-    ProgramRun again = install("\n\n\n\nd:\\apps\n\nY\n\n", fake);
+    ProgramRun again = install(answers_with({{"app installation", "d:\\apps"}}) + "\n", fake);
     ASSERT_EQ(again.exit_status, 0) << again.output;
     EXPECT_EQ(lnkinfo_field(link, "Local path"), "D:\\apps\\XEPDB1\\QUARNDEL\\com\\startora.bat");
     EXPECT_EQ(lnkinfo_field(link, "Working directory"), "D:\\apps\\XEPDB1\\QUARNDEL\\com");
@@ -177,7 +177,7 @@ TEST_F(Install, CommandLineAtItsLengthLimitArrivesWhole) {
     make_folders(host);
     std::string fake =
         make_fake_sqlplus("printf '%s|' \"$@\" > \"" + scratch.path() + "/arguments\"\nexit 0");
-    ProgramRun run = install("\n\n\n\n" + answer + "\n\nY\n\n", fake);
+    ProgramRun run = install(answers_with({{"app installation", answer}}) + "\n", fake);
     std::string app_home = answer + "\\XEPDB1\\QUARNDEL";
     std::string command = "sqlplus / as sysdba @\"" + app_home + "\\install\\auto_install.sql\"";
     EXPECT_NE(run.output.find("Executing: " + command + "\n"), std::string::npos) << run.output;

@@ -160,8 +160,9 @@ TEST_F(FaultRun, LowFreeSpaceOnOneDriveOnly) {
     make_folders(scratch / "d");
     map_drive('D', scratch / "d");
     write_file(dist + "/data/big.bin", std::string(3 * 1048576 + 300000, 'x'));
-    ProgramRun run =
-        install([] { set_free_space("c:\\", 1100000); }, "work", "\n\n\n\n\nD:\\\n\nD:\\\nY\n\n");
+    ProgramRun run = install(
+        [] { set_free_space("c:\\", 1100000); }, "work",
+        answers_with({{"app installation", "\nD:\\"}, {"data directory", "\nD:\\"}}) + "\n");
     EXPECT_EQ(run.exit_status, 0) << run.output;
     EXPECT_NE(run.output.find("'C:\\'): " + no_room("APP_HOME", {dist}, 1100000) + "\nSpecify"),
               std::string::npos)
@@ -184,7 +185,9 @@ TEST_F(FaultRun, DataHomeInsideAppHomeNeedsRoomForBothCopies) {
     static unsigned long long free;
     free = rounded_bytes({dist}) + 1048576;
     ProgramRun run = install([] { set_free_space("D:\\", free); }, "work",
-                             "\n\n\n\nD:\\\nD:\\XEPDB1\\QUARNDEL\\x\nD:\\\nY\n\n");
+                             answers_with({{"app installation", "D:\\"},
+                                           {"data directory", "D:\\XEPDB1\\QUARNDEL\\x\nD:\\"}}) +
+                                 "\n");
     EXPECT_EQ(run.exit_status, 0) << run.output;
     EXPECT_NE(run.output.find("'C:\\'): " + no_room("DATA_HOME", {dist, dist + "/data"}, free) +
                               "SETUP PARAMETERS"),

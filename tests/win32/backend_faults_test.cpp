@@ -851,9 +851,8 @@ TEST(ResolvedAnswers, ListOnTheFolderThatDotDotLeaves) {
     const fs::path dist = scratch / "dist";
     fs::copy(demo_distribution(), dist, fs::copy_options::recursive);
     const std::string answer = (scratch / "new\\..\\existing").string();
-    std::ofstream(scratch / "answers", std::ios::binary) << "\n\n\n\n"
-                                                         << answer << "\n"
-                                                         << answer << "\nY\n\n";
+    std::ofstream(scratch / "answers", std::ios::binary)
+        << answers_with({{"app installation", answer}, {"data directory", answer}}) + "\n";
     char self[MAX_PATH];
     GetModuleFileNameA(nullptr, self, MAX_PATH);
     const std::string command =
