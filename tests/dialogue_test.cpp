@@ -286,7 +286,7 @@ TEST_F(Dialogue, OverlongAnswersAreRefusedWholeAndAskedAgain) {
         count_occurrences(result.output,
                           "Error: The answer is too long: at most 5 characters are allowed.\n"),
         1u);
-    EXPECT_EQ(count_occurrences(result.output, "Enter the pluggable database service name"), 2u);
+    EXPECT_EQ(count_occurrences(result.output, PROMPTS[0].text), 2u);
     EXPECT_NE(result.output.find("DBSERVICE = MYSERVICE\n"), std::string::npos);
     EXPECT_NE(result.output.find("APP_OWNER = " + nineteen + "\n"), std::string::npos);
     EXPECT_NE(result.output.find("Listener port = 12345\n"), std::string::npos);
