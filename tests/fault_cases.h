@@ -56,7 +56,7 @@ struct WholeRunFault {
     std::vector<ExpectedLine> log;    // empty: install.log is never made
     std::vector<std::string> absent;  // Windows paths the run must not leave
     Sqlplus sqlplus = Sqlplus::not_checked;
-    int log_lines = -1;  // lines of install.log (COPIES-relative); -1: any
+    int log_lines = -1;  // lines of install.log (CLEAN_LOG_LINES-relative); -1: any
 };
 
 // What a run of a case is checked against: where it installed, how many
