@@ -87,18 +87,18 @@ run_setup() {
     [ "$RUN_STATUS" -ne 124 ] && [ "$RUN_STATUS" -ne 137 ] || fail "the program did not end within 60 seconds"
 }
 
-# answers FILE LINE...: writes the lines to FILE, each ending in a line feed.
-answers() {
-    local file=$1
+# answers_with FILE [TEXT=ANSWER]...: the answer at each prompt (see
+# prompt_answer), then the final RETURN, in FILE.
+answers_with() {
+    local file=$1 i
     shift
-    : >"$file"
-    local line
-    for line in "$@"; do printf '%s\n' "$line" >>"$file"; done
+    for i in "${!PROMPT_TEXTS[@]}"; do prompt_answer "$i" "$@"; done >"$file"
+    echo >>"$file"
 }
 
 # A default install's answers and the final RETURN.
 default_yes_input() {
-    answers "$1" "${PROMPT_ANSWERS[@]}" ""
+    answers_with "$1"
 }
 
 expect_status() {

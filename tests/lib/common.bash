@@ -45,6 +45,18 @@ same_files() {
     done
 }
 
+# prompt_answer I [TEXT=ANSWER]...: prints a default install's answer at
+# prompt I, or ANSWER where the prompt's text holds TEXT (its lines after
+# the first are typed at the same prompt when it asks again).
+prompt_answer() {
+    local i=$1 given answer=${PROMPT_ANSWERS[$1]}
+    shift
+    for given in "$@"; do
+        [[ ${PROMPT_TEXTS[i]} != *"${given%%=*}"* ]] || answer=${given#*=}
+    done
+    printf '%s\n' "$answer"
+}
+
 # default_answers [COUNT]: a default install's answers to the first COUNT
 # prompts (all by default), a line each.
 default_answers() {

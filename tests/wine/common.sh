@@ -179,17 +179,13 @@ wait_for_exit() {
 }
 
 # answer_defaults_and_confirm [TEXT=ANSWER]...: waits for each prompt (the
-# first PROMPT_CHARS characters of its text, where set) and types a default
-# install's answer there, or ANSWER at the prompt whose text holds TEXT.
+# first PROMPT_CHARS characters of its text, where set) and types its answer
+# there (see prompt_answer).
 answer_defaults_and_confirm() {
-    local i answer given
+    local i
     for i in "${!PROMPT_TEXTS[@]}"; do
-        answer=${PROMPT_ANSWERS[i]}
-        for given in "$@"; do
-            [[ ${PROMPT_TEXTS[i]} != *"${given%%=*}"* ]] || answer=${given#*=}
-        done
         wait_for_text "${PROMPT_TEXTS[i]:0:${PROMPT_CHARS:-${#PROMPT_TEXTS[i]}}}" 90
-        type_line "$answer"
+        type_line "$(prompt_answer "$i" "$@")"
     done
 }
 
