@@ -350,7 +350,8 @@ TEST_F(Dialogue, ALineOfGarbageIsRefusedAtEveryPrompt) {
         const std::string too_long =
             "too long: at most " + std::to_string(limits[k]) + " characters are allowed.";
         const std::string answered = std::string(k, '\n') + junk;
-        for (const std::string& rest : {std::string(), std::string(QUESTION_COUNT - k, '\n') + "N\n"}) {
+        for (const std::string& rest :
+             {std::string(), std::string(QUESTION_COUNT - k, '\n') + "N\n"}) {
             std::remove((scratch / "install.log").c_str());
             ProgramRun result = run(answered + rest);
             const std::string shown =
