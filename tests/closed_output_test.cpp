@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/prompts.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -75,7 +76,7 @@ class ClosedOutput : public ScratchInstall {
     void SetUp() override {
         ScratchInstall::SetUp();
         write_file(scratch / "answers.txt",
-                   "\n\n\n\n\n\nY\nOwner-Pw-1\nConnect-Pw-2\nSys-Pw-3\n\n");
+                   default_answers() + "Owner-Pw-1\nConnect-Pw-2\nSys-Pw-3\n\n");
     }
 
     PipedRun install(Reader reader) {

@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/prompts.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -31,7 +32,9 @@ class ConcurrentRuns : public ScratchDrives {
 
     // One install into the folder (A1 or A2) from the working folder.
     ProgramRun install(const std::string& folder, const std::string& work) {
-        std::string answers = "\n\n\n\nC:\\" + folder + "\nC:\\" + folder + "\nY\n\n";
+        std::string answers = answers_with({{"app installation", std::string("C:\\") + folder},
+                                            {"data directory", std::string("C:\\") + folder}}) +
+                              "\n";
         return run_program({dist + "/setup"}, answers, work, {path_starting_with(sqlplus_folder)});
     }
 

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/prompts.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -117,15 +118,6 @@ class Terminal {
     bool ended_ = false;
 };
 
-const char* const PROMPTS[] = {
-    "Enter the pluggable database service name",
-    "Enter the application owner username",
-    "Enter the connection username",
-    "Enter the listener port",
-    "Enter the app installation directory path",
-    "Enter the data directory path",
-};
-
 class CtrlC : public ScratchInstall {
   protected:
     std::vector<std::string> environment() {
@@ -135,12 +127,10 @@ class CtrlC : public ScratchInstall {
     // Answers every question with its default and confirms; stops at
     // SQL*Plus's first password prompt.
     void answer_up_to_sqlplus(Terminal& terminal) {
-        for (const char* prompt : PROMPTS) {
-            ASSERT_TRUE(terminal.wait_for(prompt)) << terminal.screen;
-            terminal.type("\r");
+        for (const Prompt& prompt : PROMPTS) {
+            ASSERT_TRUE(terminal.wait_for(prompt.text)) << terminal.screen;
+            terminal.type(std::string(prompt.answer) + "\r");
         }
-        ASSERT_TRUE(terminal.wait_for("(Y or N)?")) << terminal.screen;
-        terminal.type("Y\r");
         ASSERT_TRUE(terminal.wait_for("Executing: sqlplus / as sysdba @")) << terminal.screen;
         ASSERT_TRUE(terminal.wait_for("Enter the password for QUARNDEL:")) << terminal.screen;
     }
@@ -209,9 +199,9 @@ INSTANTIATE_TEST_SUITE_P(Keys, CtrlCDuringSqlplus,
 
 TEST_F(CtrlC, AtAPromptEndsTheProgramAtOnceWithTheLogComplete) {
     Terminal terminal(dist + "/setup", scratch / "work", environment());
-    ASSERT_TRUE(terminal.wait_for(PROMPTS[0])) << terminal.screen;
+    ASSERT_TRUE(terminal.wait_for(PROMPTS[0].text)) << terminal.screen;
     terminal.type("\r");
-    ASSERT_TRUE(terminal.wait_for(PROMPTS[1])) << terminal.screen;
+    ASSERT_TRUE(terminal.wait_for(PROMPTS[1].text)) << terminal.screen;
     terminal.type_control(VINTR);
     int status = terminal.wait_for_end();
     ASSERT_TRUE(WIFSIGNALED(status)) << terminal.screen;

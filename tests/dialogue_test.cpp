@@ -13,17 +13,22 @@
 #include <string>
 #include <vector>
 
+#include "tests/prompts.h"
 #include "tests/test_support.h"
 
 namespace {
 
-const char* const DEFAULTS = "\n\n\n\n\n\n";
+const std::string DEFAULTS = default_answers(QUESTION_COUNT);
 
-// One line of a megabyte: printable text around random bytes, no line feed
-// and no NUL (a NUL marks UTF-16 input, refused before any answer).
+// One line of garbage, four times the program's largest buffer (a host path
+// of 4096 bytes) and far beyond every answer's field: printable text around
+// random bytes, no line feed and no NUL (a NUL marks UTF-16 input, refused
+// before any answer). The answers are read a byte at a time, so a longer
+// line only makes the test slower.
+const std::size_t GARBAGE_SIZE = 16 * 1024;
 std::string garbage() {
     const char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string text(1 << 20, ' ');
+    std::string text(GARBAGE_SIZE, ' ');
     std::mt19937 random(1);
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = static_cast<char>(random());
@@ -136,7 +141,7 @@ class Dialogue : public ScratchDrives {
 };
 
 TEST_F(Dialogue, DefaultRunPrintsAndLogsExactly) {
-    ProgramRun result = run(std::string(DEFAULTS) + "Y\n\n");
+    ProgramRun result = run(default_answers() + "\n");
     ASSERT_EQ(result.exit_status, 0) << result.output;
     std::string expected =
         dialogue_until_confirmation(banner_line(result.output)) +
@@ -281,7 +286,7 @@ TEST_F(Dialogue, OverlongAnswersAreRefusedWholeAndAskedAgain) {
         count_occurrences(result.output,
                           "Error: The answer is too long: at most 5 characters are allowed.\n"),
         1u);
-    EXPECT_EQ(count_occurrences(result.output, "Enter the pluggable database service name"), 2u);
+    EXPECT_EQ(count_occurrences(result.output, PROMPTS[0].text), 2u);
     EXPECT_NE(result.output.find("DBSERVICE = MYSERVICE\n"), std::string::npos);
     EXPECT_NE(result.output.find("APP_OWNER = " + nineteen + "\n"), std::string::npos);
     EXPECT_NE(result.output.find("Listener port = 12345\n"), std::string::npos);
@@ -301,20 +306,16 @@ TEST_F(Dialogue, EndOfInputAtAnyReadAbandons) {
     // The input ends at each prompt, at the confirmation, and after white
     // space only there; then after a refused directory answer at either
     // directory prompt, and inside the first answer.
-    const struct {
+    struct Case {
         std::string input;
         std::size_t prompts_shown;
-    } cases[] = {{"", 1},
-                 {"\n", 2},
-                 {"\n\n", 3},
-                 {"\n\n\n", 4},
-                 {"\n\n\n\n", 5},
-                 {"\n\n\n\n\n", 6},
-                 {DEFAULTS, 6},
-                 {std::string(DEFAULTS) + "   ", 6},
-                 {"\n\n\n\nC:\\missing\n", 5},
-                 {"\n\n\n\n\nC:\\missing\n", 6},
-                 {"XEPDB2", 2}};
+    };
+    std::vector<Case> cases = {{DEFAULTS, QUESTION_COUNT},
+                               {DEFAULTS + "   ", QUESTION_COUNT},
+                               {"\n\n\n\nC:\\missing\n", 5},
+                               {"\n\n\n\n\nC:\\missing\n", 6},
+                               {"XEPDB2", 2}};
+    for (std::size_t k = 0; k < QUESTION_COUNT; ++k) cases.push_back({default_answers(k), k + 1});
     for (const auto& c : cases) {
         std::remove((scratch / "install.log").c_str());
         ProgramRun result = run(c.input);
@@ -339,32 +340,27 @@ TEST_F(Dialogue, EndOfInputAtAnyReadAbandons) {
     EXPECT_NE(log().find("Installation completed.\r\n"), std::string::npos);
 }
 
-// A megabyte of garbage in one line at each answer prompt: refused once as
-// too long, never echoed, and asked again; then the end of the input, or
-// the defaults.
-TEST_F(Dialogue, AMegabyteOfGarbageIsRefusedAtEveryPrompt) {
+// A line of garbage at each answer prompt: refused once as too long, never
+// echoed, and asked again; then the end of the input, or the defaults.
+TEST_F(Dialogue, ALineOfGarbageIsRefusedAtEveryPrompt) {
     const std::string junk = garbage() + "\n";
     const std::string before = tree_of(dist);
-    const char* const questions[] = {"Enter the pluggable database service name",
-                                     "Enter the application owner username",
-                                     "Enter the connection username",
-                                     "Enter the listener port",
-                                     "Enter the app installation directory path",
-                                     "Enter the data directory path"};
-    const int limits[] = {19, 19, 19, 5, 259, 259};
-    for (int k = 0; k < 6; ++k) {
+    const int limits[] = {19, 19, 19, 5, 259, 259};  // of the questions in order
+    for (std::size_t k = 0; k < std::size(limits); ++k) {
         const std::string too_long =
             "too long: at most " + std::to_string(limits[k]) + " characters are allowed.";
         const std::string answered = std::string(k, '\n') + junk;
-        for (const std::string& rest : {std::string(), std::string(6 - k, '\n') + "N\n"}) {
+        for (const std::string& rest :
+             {std::string(), std::string(QUESTION_COUNT - k, '\n') + "N\n"}) {
             std::remove((scratch / "install.log").c_str());
             ProgramRun result = run(answered + rest);
             const std::string shown =
                 "prompt " + std::to_string(k + 1) + (rest.empty() ? "" : ", then N");
             EXPECT_EQ(result.exit_status, 255) << shown;
-            EXPECT_LT(result.output.size(), 65536u) << shown << ": the garbage was echoed";
+            EXPECT_LT(result.output.size(), GARBAGE_SIZE / 4)
+                << shown << ": the garbage was echoed";
             EXPECT_EQ(count_occurrences(result.output, too_long), 1u) << shown;
-            EXPECT_EQ(count_occurrences(result.output, questions[k]), 2u) << shown;
+            EXPECT_EQ(count_occurrences(result.output, PROMPTS[k].text), 2u) << shown;
             EXPECT_EQ(result.output.substr(result.output.size() - 24), "Installation abandoned.\n");
             if (!rest.empty()) {
                 EXPECT_NE(result.output.find(echo_lines()), std::string::npos) << shown;
@@ -376,7 +372,7 @@ TEST_F(Dialogue, AMegabyteOfGarbageIsRefusedAtEveryPrompt) {
     // As the second try after a refused directory answer.
     ProgramRun retry = run("\n\n\n\nC:\\missing\n" + junk + "C:\\\n\nN\n");
     EXPECT_EQ(retry.exit_status, 255);
-    EXPECT_LT(retry.output.size(), 65536u);
+    EXPECT_LT(retry.output.size(), GARBAGE_SIZE / 4);
     EXPECT_NE(retry.output.find("\nERROR: Directory does not exist, please enter a valid path: "
                                 "\nERROR: The directory path is too long: at most 259 characters "
                                 "are allowed. Please enter a valid path: "),
@@ -396,9 +392,9 @@ TEST_F(Dialogue, AMegabyteOfGarbageIsRefusedAtEveryPrompt) {
     EXPECT_EQ(tree_of(dist), before) << "the distribution was changed";
 }
 
-// A megabyte of garbage holding no Y or N at the confirmation, then N or
-// the end of the input: refused, and the run abandoned with nothing copied.
-TEST_F(Dialogue, AMegabyteOfGarbageAtTheConfirmationIsRefused) {
+// A line of garbage holding no Y or N at the confirmation, then N or the
+// end of the input: refused, and the run abandoned with nothing copied.
+TEST_F(Dialogue, ALineOfGarbageAtTheConfirmationIsRefused) {
     std::string junk = garbage();
     std::replace_if(
         junk.begin(), junk.end(),
@@ -488,9 +484,10 @@ TEST_F(Dialogue, DirectoryAnswersMustBeFullPaths) {
         "share (\\\\server\\share\\apps). Please enter a valid path: ";
     for (const char* answer : {"C:x", "C:", ".", "..\\x", "x", "\\x", "/x", "\\\\?\\C:\\x",
                                "\\\\.\\C:\\x", "//?/C:/x"}) {
-        ProgramRun result =
-            run(std::string("\n\n\n\n") + answer + "\nC:/x\n" + answer + "\nC:\\x\nN\n",
-                scratch / "work");
+        ProgramRun result = run(answers_with({{"app installation", std::string(answer) + "\nC:/x"},
+                                              {"data directory", std::string(answer) + "\nC:\\x"},
+                                              {"(Y or N)", "N"}}),
+                                scratch / "work");
         EXPECT_EQ(count_occurrences(result.output, needed), 2u) << answer << result.output;
         EXPECT_NE(result.output.find("APP_HOME directory = C:\\x\\XEPDB1\\QUARNDEL\n"),
                   std::string::npos)
@@ -508,7 +505,9 @@ TEST_F(Dialogue, DirectoryAnswersAreResolvedAsWindowsResolvesThem) {
     make_folders(drive_c + "/existing");
     make_folders(drive_c + "/x");
     const mode_t saved = umask(0);
-    ProgramRun result = run("\n\n\n\nC:\\new\\..\\existing\nc:/x...\nY\n\n");
+    ProgramRun result = run(answers_with({{"app installation", "C:\\new\\..\\existing"},
+                                          {"data directory", "c:/x..."}}) +
+                            "\n");
     umask(saved);
     EXPECT_EQ(result.exit_status, 0) << result.output;
     EXPECT_NE(result.output.find("APP_HOME directory = C:\\existing\\XEPDB1\\QUARNDEL\n"),
@@ -586,7 +585,8 @@ TEST_F(Dialogue, FolderOwnedByAnotherUserIsRefused) {
     ASSERT_EQ(symlink((drive_c + "/other").c_str(), (drive_c + "/shared/apps").c_str()), 0);
     ASSERT_EQ(lchown((drive_c + "/shared/apps").c_str(), 65534, 65534), 0);
     ASSERT_EQ(chown((drive_c + "/XEPDB1").c_str(), 65534, 65534), 0);
-    ProgramRun result = run("\n\n\n\n\nC:\\shared\\apps\nC:\\other\nC:\\other\nN\n");
+    ProgramRun result = run(answers_with(
+        {{"data directory", "C:\\shared\\apps\nC:\\other\nC:\\other"}, {"(Y or N)", "N"}}));
     for (const char* folder : {"C:\\XEPDB1", "C:\\shared\\apps"})
         EXPECT_EQ(count_occurrences(result.output, "\nERROR: " + std::string(folder) +
                                                        " belongs to nobody, who could change or "
@@ -608,7 +608,9 @@ TEST_F(Dialogue, GroupWritableFolderIsRefused) {
     struct stat status;
     ASSERT_EQ(stat((drive_c + "/apps").c_str(), &status), 0);
     const std::string group = getgrgid(status.st_gid)->gr_name;
-    ProgramRun result = run("\n\n\n\nC:\\apps\nC:\\shared\nC:\\x\nN\n");
+    ProgramRun result = run(answers_with({{"app installation", "C:\\apps"},
+                                          {"data directory", "C:\\shared\nC:\\x"},
+                                          {"(Y or N)", "N"}}));
     EXPECT_EQ(count_occurrences(result.output, "\nERROR: C:\\apps gives group " + group +
                                                    " the right to change, rename "
                                                    "or replace what is installed there. " +
@@ -662,7 +664,8 @@ TEST_F(Dialogue, PathsThatWouldNotFitAreRefused) {
         answer += "\\abcdefghij";
     }
     make_folders(host);
-    ProgramRun result = run("\n\n\n\n" + answer + "\nC:\\\n" + answer + "\nN\n");
+    ProgramRun result = run(answers_with(
+        {{"app installation", answer + "\nC:\\"}, {"data directory", answer}, {"(Y or N)", "N"}}));
     EXPECT_EQ(result.exit_status, 255);
     // C:\ + 19 tens = 211 characters of APP_HOME with XEPDB1\QUARNDEL: too long.
     EXPECT_EQ(
@@ -702,7 +705,7 @@ TEST_F(Dialogue, WindowsLineEndsInAnAnswersFile) {
 
 TEST_F(Dialogue, ExecutableInADriveRoot) {
     map_drive('E', dist);
-    ProgramRun result = run(std::string(DEFAULTS) + "Y\n\n");
+    ProgramRun result = run(default_answers() + "\n");
     EXPECT_EQ(result.exit_status, 0) << result.output;
     EXPECT_NE(result.output.find("Source files extracted to: E:\n"), std::string::npos);
     EXPECT_NE(result.output.find("Copying files from E:\\data to C:\\XEPDB1\\QUARNDEL\\data...\n"),
@@ -881,8 +884,10 @@ TEST_F(Dialogue, DirectoriesTheDistributionWouldNotFitUnderAreRefused) {
     };
     const std::string app_long = folder(136), app_fits = folder(135);
     const std::string data_long = folder(156), data_fits = folder(155);
-    ProgramRun result = run("\n\n\n\nC:\\" + app_long + "\nC:\\" + app_fits + "\nC:\\" + data_long +
-                            "\nC:\\" + data_fits + "\nY\n\n");
+    ProgramRun result =
+        run(answers_with({{"app installation", "C:\\" + app_long + "\nC:\\" + app_fits},
+                          {"data directory", "C:\\" + data_long + "\nC:\\" + data_fits}}) +
+            "\n");
     ASSERT_EQ(result.exit_status, 0) << result.output;
     EXPECT_EQ(
         count_occurrences(result.output,
@@ -920,7 +925,7 @@ TEST_F(Dialogue, DistributionThatCannotBeMeasuredIsAbandonedAtStart) {
     const std::string file_name(100, 'q');
     make_folders(dist + "/install/" + folder_name);
     write_file(dist + "/install/" + folder_name + "/" + file_name, "unreachable\r\n");
-    ProgramRun result = run(std::string(DEFAULTS) + "Y\n\n");
+    ProgramRun result = run(default_answers() + "\n");
     EXPECT_EQ(result.exit_status, 255);
     const std::string message = "Error: The path " + windows_path(dist) + "\\install\\" +
                                 folder_name + "\\" + file_name +
@@ -940,7 +945,7 @@ TEST_F(Dialogue, UnreadableFolderInTheDistributionIsAbandonedAtStart) {
     }
     make_folders(dist + "/data/locked");
     chmod((dist + "/data/locked").c_str(), 0);
-    ProgramRun result = run(std::string(DEFAULTS) + "Y\n\n");
+    ProgramRun result = run(default_answers() + "\n");
     EXPECT_EQ(result.exit_status, 255);
     EXPECT_NE(result.output.find("Error: Could not read the folder " + windows_path(dist) +
                                  "\\data\\locked, so the paths of the distribution cannot be "
@@ -1002,7 +1007,7 @@ TEST_F(Dialogue, IncompleteDistributionIsRefusedBeforeTheQuestions) {
     // A file named data is no data folder.
     ASSERT_EQ(std::system(("rm -r '" + dist + "/data'").c_str()), 0);
     write_file(dist + "/data", "not a folder\r\n");
-    ProgramRun file = run(std::string(DEFAULTS) + "Y\n\n");
+    ProgramRun file = run(default_answers() + "\n");
     EXPECT_EQ(file.exit_status, 255);
     EXPECT_NE(file.output.find(" lacks these folders: data.\n"), std::string::npos);
     EXPECT_FALSE(file_exists(drive_c + "/XEPDB1"));

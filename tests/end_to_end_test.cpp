@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "tests/prompts.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -56,7 +57,7 @@ TEST_F(Install, UnattendedFromOneFileWithTheStandIn) {
     // naming that folder (".", and an empty entry) before the stand-in's.
     write_file(scratch / "work/sqlplus", "#!/bin/sh\ntouch planted-sqlplus-ran\n");
     ASSERT_EQ(chmod((scratch / "work/sqlplus").c_str(), 0755), 0);
-    ProgramRun run = install("\n\n\n\n\n\nY\nOwner-Pw-1\nConnect-Pw-2\nSys-Pw-3\n\n", "",
+    ProgramRun run = install(default_answers() + "Owner-Pw-1\nConnect-Pw-2\nSys-Pw-3\n\n", "",
                              {"PATH=.::" + sqlplus_standin_folder() + ":" + std::getenv("PATH")});
     ASSERT_EQ(run.exit_status, 0) << run.output;
     EXPECT_FALSE(file_exists(scratch / "work/planted-sqlplus-ran"));
@@ -83,7 +84,7 @@ TEST_F(Install, UnattendedFromOneFileWithTheStandIn) {
 
 TEST_F(Install, ShortcutIsAShellLinkThatLnkinfoReads) {
     std::string fake = make_fake_sqlplus("exit 0");
-    ProgramRun run = install("\n\n\n\n\n\nY\n\n", fake);
+    ProgramRun run = install(default_answers() + "\n", fake);
     ASSERT_EQ(run.exit_status, 0) << run.output;
     // The default answers' link is read back from the shipping exe's install
     // under Wine, the link writer's fields by its own tests; here a second
@@ -92,7 +93,7 @@ TEST_F(Install, ShortcutIsAShellLinkThatLnkinfoReads) {
     ASSERT_TRUE(file_exists(link));
     make_folders(scratch / "d/apps");
     map_drive('D', scratch / "d");
-    ProgramRun again = install("\n\n\n\nd:\\apps\n\nY\n\n", fake);
+    ProgramRun again = install(answers_with({{"app installation", "d:\\apps"}}) + "\n", fake);
     ASSERT_EQ(again.exit_status, 0) << again.output;
     EXPECT_EQ(lnkinfo_field(link, "Local path"), "D:\\apps\\XEPDB1\\QUARNDEL\\com\\startora.bat");
     EXPECT_EQ(lnkinfo_field(link, "Working directory"), "D:\\apps\\XEPDB1\\QUARNDEL\\com");
@@ -103,7 +104,7 @@ TEST_F(Install, ShortcutFailuresAreNeverReportedAsCreated) {
     std::string fake = make_fake_sqlplus("exit 0");
     // The save fails: a folder stands where the link should go.
     make_folders(desktop + "/QUARNDEL.lnk");
-    ProgramRun blocked = install("\n\n\n\n\n\nY\n\n", fake);
+    ProgramRun blocked = install(default_answers() + "\n", fake);
     EXPECT_EQ(blocked.exit_status, 1);
     EXPECT_EQ(blocked.output.find("Shortcut created on Desktop"), std::string::npos);
     EXPECT_NE(blocked.output.find("Error: Could not save the shortcut C:\\users\\"),
@@ -117,7 +118,7 @@ TEST_F(Install, ShortcutFailuresAreNeverReportedAsCreated) {
 
     // No desktop at all.
     ASSERT_EQ(std::system(("rm -rf '" + desktop + "'").c_str()), 0);
-    ProgramRun missing = install("\n\n\n\n\n\nY\n\n", fake);
+    ProgramRun missing = install(default_answers() + "\n", fake);
     EXPECT_EQ(missing.exit_status, 1);
     EXPECT_NE(missing.output.find("Error: Could not retrieve desktop path.\n"), std::string::npos);
     EXPECT_EQ(missing.output.find("Shortcut created on Desktop"), std::string::npos);
@@ -127,7 +128,7 @@ TEST_F(Install, ShortcutFailuresAreNeverReportedAsCreated) {
     make_folders(desktop);
     ASSERT_EQ(std::system(("rm -rf '" + drive_c + "/XEPDB1'").c_str()), 0);
     make_folders(drive_c + "/XEPDB1/QUARNDEL/com/startora.bat");
-    ProgramRun nothing = install("\n\n\n\n\n\nY\n\n", fake);
+    ProgramRun nothing = install(default_answers() + "\n", fake);
     EXPECT_EQ(nothing.exit_status, 1);
     EXPECT_NE(nothing.output.find("Error: No shortcut was created on the Desktop for QUARNDEL: "
                                   "C:\\XEPDB1\\QUARNDEL\\com\\startora.bat does not exist.\n"),
@@ -137,7 +138,7 @@ TEST_F(Install, ShortcutFailuresAreNeverReportedAsCreated) {
 }
 
 TEST_F(Install, SqlplusExitStatusIsExamined) {
-    ProgramRun run = install("\n\n\n\n\n\nY\n\n", make_fake_sqlplus("exit 3"));
+    ProgramRun run = install(default_answers() + "\n", make_fake_sqlplus("exit 3"));
     EXPECT_EQ(run.exit_status, 1);
     EXPECT_NE(run.output.find("Error: SQL*Plus ended with exit status 3."), std::string::npos);
     EXPECT_EQ(log().find("Database objects created."), std::string::npos);
@@ -148,7 +149,7 @@ TEST_F(Install, SqlplusExitStatusIsExamined) {
 
     // Not on PATH at all.
     ProgramRun absent =
-        install("\n\n\n\n\n\nY\n\n", scratch / "empty", {"PATH=" + (scratch / "empty")});
+        install(default_answers() + "\n", scratch / "empty", {"PATH=" + (scratch / "empty")});
     EXPECT_EQ(absent.exit_status, 1);
     EXPECT_NE(absent.output.find("\nError: sqlplus (SQL*Plus) was not found. It must be on PATH; "
                                  "Oracle Express installs it. The database objects were not "
@@ -176,7 +177,7 @@ TEST_F(Install, CommandLineAtItsLengthLimitArrivesWhole) {
     make_folders(host);
     std::string fake =
         make_fake_sqlplus("printf '%s|' \"$@\" > \"" + scratch.path() + "/arguments\"\nexit 0");
-    ProgramRun run = install("\n\n\n\n" + answer + "\n\nY\n\n", fake);
+    ProgramRun run = install(answers_with({{"app installation", answer}}) + "\n", fake);
     std::string app_home = answer + "\\XEPDB1\\QUARNDEL";
     std::string command = "sqlplus / as sysdba @\"" + app_home + "\\install\\auto_install.sql\"";
     EXPECT_NE(run.output.find("Executing: " + command + "\n"), std::string::npos) << run.output;
@@ -191,7 +192,7 @@ TEST_F(Install, RerunNeverWritesThroughLinksPlantedInTheDataHome) {
     std::string fake = make_fake_sqlplus("exit 0");
     make_folders(dist + "/data/sub");
     write_file(dist + "/data/sub/x.csv", "distribution's x");
-    ASSERT_EQ(install("\n\n\n\n\n\nY\n\n", fake).exit_status, 0);
+    ASSERT_EQ(install(default_answers() + "\n", fake).exit_status, 0);
     // Root's files and folder outside, each the target of a planted link.
     make_folders(scratch / "root/folder");
     write_file(scratch / "root/linked.csv", "root's linked");
@@ -210,7 +211,7 @@ TEST_F(Install, RerunNeverWritesThroughLinksPlantedInTheDataHome) {
     ASSERT_EQ(unlink((data + "/members.csv").c_str()), 0);
     ASSERT_EQ(link((scratch / "root/hard.csv").c_str(), (data + "/members.csv").c_str()), 0);
 
-    ProgramRun rerun = install("\n\n\n\n\n\nY\n\n", fake);
+    ProgramRun rerun = install(default_answers() + "\n", fake);
     EXPECT_EQ(rerun.exit_status, 0) << rerun.output;
     EXPECT_EQ(read_file(scratch / "root/linked.csv"), "root's linked");
     EXPECT_EQ(read_file(scratch / "root/hard.csv"), "root's hard");

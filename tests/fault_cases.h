@@ -4,6 +4,7 @@
 // Win32 backend's test exe (under Wine) run every case of this table.
 #pragma once
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <ostream>
@@ -25,21 +26,20 @@ struct InjectedFault {
 
 // How many times a line must be seen: a number, SOME (at least once), or
 // COPIES - n: as many as the run's file copies (APP_HOME's and DATA_HOME's
-// together) less n.
+// together) less n; CLEAN_LOG_LINES + n and CLEAN_LOG_ENTRIES + n: the
+// lines of install.log after a clean run (a default install without faults,
+// by the same fixture), or its entries (its non-blank lines), and n.
 constexpr int SOME = -1;
 constexpr int COPIES = 1 << 20;
-
-// A default install's log holds a line for each file copied and
-// FULL_LOG_EXTRA lines more; without a log, UNWRITABLE_LOG_EXTRA entries
-// more than the copies are lost.
-constexpr int FULL_LOG_EXTRA = 40;
-constexpr int UNWRITABLE_LOG_EXTRA = 31;
+constexpr int CLEAN_LOG_LINES = 2 << 20;
+constexpr int CLEAN_LOG_ENTRIES = 3 << 20;
 
 // A line of the console or of install.log. The text ends the line; with a
 // leading ^ it begins the line, with = it is the whole line, with * it is
 // anywhere in it. {APP} and {DIST} stand for APP_HOME's and the
 // distribution's Windows paths, {APP_FILES-n} and {DATA_FILES} for the
-// number of files copied into APP_HOME (less n) and DATA_HOME.
+// number of files copied into APP_HOME (less n) and DATA_HOME, and
+// {CLEAN_LOG_ENTRIES+n} for the entries of a clean run's install.log (and n).
 struct ExpectedLine {
     std::string text;
     int times;
@@ -58,14 +58,15 @@ struct WholeRunFault {
     std::vector<ExpectedLine> log;    // empty: install.log is never made
     std::vector<std::string> absent;  // Windows paths the run must not leave
     Sqlplus sqlplus = Sqlplus::not_checked;
-    int log_lines = -1;  // lines of install.log (COPIES-relative); -1: any
+    int log_lines = -1;  // lines of install.log (CLEAN_LOG_LINES-relative); -1: any
 };
 
-// What a run of a case is checked against: where it installed, and how many
-// files each copy takes.
+// What a run of a case is checked against: where it installed, how many
+// files each copy takes, and the lines and entries of a clean run's log.
 struct RunPlaces {
     std::string app, dist;
     int app_files, data_files;
+    int clean_log_lines, clean_log_entries;
 };
 
 // GoogleTest names a case by its name.
@@ -180,12 +181,13 @@ inline const std::vector<WholeRunFault>& whole_run_faults() {
         // install.log cannot be opened: every stage does its work all the same;
         // each entry lost is said on a line of its own (one may follow a
         // prompt whose answer came from a file) and counted in the summary,
-        // which cannot send the operator to the log.
+        // which cannot send the operator to the log: a clean run's entries and
+        // the line of failed stages.
         {"UnwritableLog",
          {{"open_append", "CreateFileA_append", 1, 0, 5, false}},
          1,
-         {{"Error: Could not open install.log for writing.", COPIES + UNWRITABLE_LOG_EXTRA},
-          {"*Error: Could not open install.log for writing.", COPIES + UNWRITABLE_LOG_EXTRA},
+         {{"Error: Could not open install.log for writing.", CLEAN_LOG_ENTRIES + 1},
+          {"*Error: Could not open install.log for writing.", CLEAN_LOG_ENTRIES + 1},
           {"=APP_HOME created.", 1},
           {"=DATA_HOME created.", 1},
           {"=SQL script set_env.sql created.", 1},
@@ -193,8 +195,8 @@ inline const std::vector<WholeRunFault>& whole_run_faults() {
           {"=SQL Script auto_install.sql created.", 1},
           {"=Shortcut created on Desktop: QUARNDEL.lnk", 1},
           {"*Error: SQL*Plus", 0},
-          {"=These stages failed: install.log ({COPIES+" + std::to_string(UNWRITABLE_LOG_EXTRA) +
-               "} entries lost)." + LOG_NOT_WRITTEN,
+          {"=These stages failed: install.log ({CLEAN_LOG_ENTRIES+1} entries lost)." +
+               LOG_NOT_WRITTEN,
            1},
           {"*See install.log", 0},
           {"Installation finished with errors. Press RETURN to exit.", 1}},
@@ -218,7 +220,7 @@ inline const std::vector<WholeRunFault>& whole_run_faults() {
           {"*<", 0}},
          {},
          Sqlplus::unless_a_script_failed,
-         COPIES + FULL_LOG_EXTRA - 3 + 1},
+         CLEAN_LOG_LINES - 3 + 1},
     };
     return cases;
 }
@@ -237,6 +239,7 @@ inline std::string fill_places(std::string text, const RunPlaces& places) {
     number("APP_FILES", places.app_files);
     number("DATA_FILES", places.data_files);
     number("COPIES", copies);
+    number("CLEAN_LOG_ENTRIES", places.clean_log_entries);
     for (const auto& [name, value] : {std::pair<std::string, std::string>{"{APP}", places.app},
                                       std::pair<std::string, std::string>{"{DIST}", places.dist}})
         for (std::size_t at = text.find(name); at != std::string::npos; at = text.find(name))
@@ -244,10 +247,24 @@ inline std::string fill_places(std::string text, const RunPlaces& places) {
     return text;
 }
 
-// A count of the table (SOME, a number, COPIES - n) for this run.
+// A count of the table (SOME, a number, COPIES - n, CLEAN_LOG_...) for this run.
 inline int times_for(int times, const RunPlaces& places) {
     if (times < COPIES / 2) return times;
-    return places.app_files + places.data_files + (times - COPIES);
+    const int base[] = {places.app_files + places.data_files, places.clean_log_lines,
+                        places.clean_log_entries};
+    const int which = (times + COPIES / 2) / COPIES;  // the nearest multiple
+    return base[which - 1] + (times - which * COPIES);
+}
+
+// The lines and the entries (non-blank lines) of a log.
+inline std::pair<int, int> count_log_lines(const std::string& log) {
+    int lines = 0, entries = 0;
+    for (std::size_t start = 0; start < log.size(); ++lines) {
+        const std::size_t end = std::min(log.find('\n', start), log.size());
+        if (log.find_first_not_of("\r", start) < end) ++entries;
+        start = end + 1;
+    }
+    return {lines, entries};
 }
 
 // The lines of the text, their \r dropped.

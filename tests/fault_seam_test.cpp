@@ -20,6 +20,7 @@
 #include "setup/log_event.h"
 #include "setup/run_setup.h"
 #include "tests/fault_cases.h"
+#include "tests/prompts.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -45,7 +46,7 @@ class FaultRun : public ScratchInstall {
 
     // The whole setup with default answers and Y, the faults set first.
     ProgramRun install(const std::function<void()>& faults, const std::string& work_folder = "work",
-                       const std::string& answers = "\n\n\n\n\n\nY\n\n") {
+                       const std::string& answers = default_answers() + "\n") {
         std::string module_path = windows_path(dist) + "\\setup";
         auto body = [&] {
             platform::fault_injection::reset_faults();
@@ -116,7 +117,7 @@ TEST_F(FaultRun, MissingScriptWithAnOldCopyInstalledRunsNoSqlplus) {
             run_set_env_sql_stage(p);
             return run_database_stage(p) ? 0 : 1;
         },
-        "\n\n\n\n\n\nY\n\n", scratch / "work", {path_starting_with(sqlplus_folder)});
+        default_answers() + "\n", scratch / "work", {path_starting_with(sqlplus_folder)});
     EXPECT_EQ(vanished.exit_status, 1) << vanished.output;
     EXPECT_NE(vanished.output.find("Error: SQL*Plus was not started because " + APP +
                                    "\\install\\seed_data.sql was not copied by this run: the "
@@ -158,8 +159,9 @@ TEST_F(FaultRun, LowFreeSpaceOnOneDriveOnly) {
     make_folders(scratch / "d");
     map_drive('D', scratch / "d");
     write_file(dist + "/data/big.bin", std::string(3 * 1048576 + 300000, 'x'));
-    ProgramRun run =
-        install([] { set_free_space("c:\\", 1100000); }, "work", "\n\n\n\n\nD:\\\n\nD:\\\nY\n\n");
+    ProgramRun run = install(
+        [] { set_free_space("c:\\", 1100000); }, "work",
+        answers_with({{"app installation", "\nD:\\"}, {"data directory", "\nD:\\"}}) + "\n");
     EXPECT_EQ(run.exit_status, 0) << run.output;
     EXPECT_NE(run.output.find("'C:\\'): " + no_room("APP_HOME", {dist}, 1100000) + "\nSpecify"),
               std::string::npos)
@@ -182,7 +184,9 @@ TEST_F(FaultRun, DataHomeInsideAppHomeNeedsRoomForBothCopies) {
     static unsigned long long free;
     free = rounded_bytes({dist}) + 1048576;
     ProgramRun run = install([] { set_free_space("D:\\", free); }, "work",
-                             "\n\n\n\nD:\\\nD:\\XEPDB1\\QUARNDEL\\x\nD:\\\nY\n\n");
+                             answers_with({{"app installation", "D:\\"},
+                                           {"data directory", "D:\\XEPDB1\\QUARNDEL\\x\nD:\\"}}) +
+                                 "\n");
     EXPECT_EQ(run.exit_status, 0) << run.output;
     EXPECT_NE(run.output.find("'C:\\'): " + no_room("DATA_HOME", {dist, dist + "/data"}, free) +
                               "SETUP PARAMETERS"),
@@ -268,6 +272,12 @@ class WholeRunFaults : public FaultRun, public ::testing::WithParamInterface<Who
 
 TEST_P(WholeRunFaults, OnThePosixBackend) {
     const WholeRunFault& fault = GetParam();
+    // A clean run first, in a folder of its own, for the log's counts.
+    make_folders(scratch / "clean");
+    ASSERT_EQ(install([] {}, "clean").exit_status, 0);
+    const auto [clean_lines, clean_entries] =
+        count_log_lines(read_file(scratch / "clean/install.log"));
+    std::filesystem::remove_all(drive_c + "/XEPDB1");
     const unsigned long measured = folders_in(dist);  // the start-up measure reads each folder once
     ProgramRun run = install([&fault, measured] {
         for (const InjectedFault& f : fault.faults)
@@ -276,7 +286,7 @@ TEST_P(WholeRunFaults, OnThePosixBackend) {
     const bool has_log = file_exists(scratch / "work/install.log");
     const std::string text = has_log ? log() : "";
     const RunPlaces places{APP, windows_path(dist), static_cast<int>(dist_files),
-                           static_cast<int>(data_files)};
+                           static_cast<int>(data_files), clean_lines, clean_entries};
     check_whole_run(
         fault, run.exit_status, run.output, has_log ? &text : nullptr, places,
         [](bool ok, const std::string& what) { EXPECT_TRUE(ok) << what; },

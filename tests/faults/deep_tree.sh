@@ -93,7 +93,7 @@ snapshot "$SCRATCH/dist" >"$SCRATCH/source.before"
 rm -f "$LOG"
 long_folder=$(printf 'd%.0s' $(seq 1 80))
 mkdir "$DRIVE/$long_folder"
-answers "$SCRATCH/input" "" "" "" "" "C:\\$long_folder" "C:\\" "" "Y" ""
+answers_with "$SCRATCH/input" "app installation=C:\\$long_folder"$'\n'"C:\\"
 run_setup "$DRIVE" "$SCRATCH/input" "$SCRATCH/fits.out"
 expect_status 0 fits
 check_unchanged "$SCRATCH/dist" "$SCRATCH/source.before"

@@ -87,18 +87,18 @@ run_setup() {
     [ "$RUN_STATUS" -ne 124 ] && [ "$RUN_STATUS" -ne 137 ] || fail "the program did not end within 60 seconds"
 }
 
-# answers FILE LINE...: writes the lines to FILE, each ending in a line feed.
-answers() {
-    local file=$1
+# answers_with FILE [TEXT=ANSWER]...: the answer at each prompt (see
+# prompt_answer), then the final RETURN, in FILE.
+answers_with() {
+    local file=$1 i
     shift
-    : >"$file"
-    local line
-    for line in "$@"; do printf '%s\n' "$line" >>"$file"; done
+    for i in "${!PROMPT_TEXTS[@]}"; do prompt_answer "$i" "$@"; done >"$file"
+    echo >>"$file"
 }
 
-# The six default answers, the confirmation Y and the final RETURN.
+# A default install's answers and the final RETURN.
 default_yes_input() {
-    answers "$1" "" "" "" "" "" "" "Y" ""
+    answers_with "$1"
 }
 
 expect_status() {
@@ -154,10 +154,11 @@ reference_run() {
 
 # check_copied SOURCE DESTINATION: every file of SOURCE is in DESTINATION, byte for byte.
 check_copied() {
-    local source=$1 destination=$2 file
-    while IFS= read -r -d '' file; do
-        cmp -s "$source/$file" "$destination/$file" || fail "$file was not copied intact to $destination"
-    done < <(cd "$source" && find . -type f -printf '%P\0')
+    local source=$1 destination=$2 file bad
+    local -a files=()
+    while IFS= read -r -d '' file; do files+=("$file"); done < <(cd "$source" && find . -type f -printf '%P\0')
+    bad=$(same_files "${files[@]/#/$source/}" -- "${files[@]/#/$destination/}" | head -1)
+    [ -z "$bad" ] || fail "${files[bad]} was not copied intact to $destination"
 }
 
 # host_of DRIVE_C WINDOWS_PATH: sets HOST_PATH to the host path of a C: or Z: path.
@@ -176,7 +177,8 @@ host_of() {
 # "Error copying file: A -> B" means B is absent (no partial copy is left),
 # unless B is the host path in KEPT_FILE (a file the test checks itself). Sets COPIED_ENTRIES and FAILED_ENTRIES to the counts of such entries.
 check_copy_entries() {
-    local log=$1 drive=$2 kind source destination host_source host_destination
+    local log=$1 drive=$2 kind source destination host_source host_destination bad
+    local -a sources=() destinations=() host_sources=() host_destinations=()
     COPIED_ENTRIES=$(count_lines "$log" "Copied file: ")
     FAILED_ENTRIES=$(count_lines "$log" "Error copying file: ")
     while IFS=$'\t' read -r kind source destination; do
@@ -185,8 +187,8 @@ check_copy_entries() {
         host_of "$drive" "$destination"
         host_destination=$HOST_PATH
         if [ "$kind" = copied ]; then
-            cmp -s "$host_source" "$host_destination" ||
-                fail "install.log says $source was copied, but $destination is not the same file"
+            sources+=("$source") destinations+=("$destination")
+            host_sources+=("$host_source") host_destinations+=("$host_destination")
         elif [ -e "$host_destination" ] && [ "${KEPT_FILE:-}" != "$host_destination" ]; then
             fail "the copy of $source failed, yet $destination was left behind"
         fi
@@ -201,6 +203,8 @@ check_copy_entries() {
             k = ""
         }
         END { for (j = 1; j <= n; j++) print kind[order[j]] "\t" source[order[j]] "\t" order[j] }')
+    bad=$(same_files "${host_sources[@]}" -- "${host_destinations[@]}" | head -1)
+    [ -z "$bad" ] || fail "install.log says ${sources[bad]} was copied, but ${destinations[bad]} is not the same file"
 }
 
 # The error count a copy reported for LABEL (APP_HOME or DATA_HOME), and the

@@ -25,7 +25,7 @@ need=$(((bytes * 10 + 1048575) / 1048576))
 have=$((free * 10 / 1048576))
 refusal="ERROR: Not enough free space on the drive of APP_HOME: the copy needs $((need / 10)).$((need % 10)) MB, $((have / 10)).$((have % 10)) MB are free. Please enter a valid path: "
 
-answers "$SCRATCH/input" "" "" "" "" "" "$(windows_path "$SCRATCH/other")" "" "N"
+answers_with "$SCRATCH/input" "app installation="$'\n'"$(windows_path "$SCRATCH/other")" "(Y or N)=N"
 OUT="$SCRATCH/output"
 run_setup "$DRIVE" "$SCRATCH/input" "$OUT"
 expect_status 255

@@ -17,6 +17,53 @@ TEST_NAME=$(basename "$0" .sh)
 CLEANUP_COMMANDS=()
 FAILURE_COMMANDS=()
 
+# The setup's questions in order (tests/prompts.txt), the confirmation last:
+# PROMPT_TEXTS, and at the same index PROMPT_ANSWERS, what a default install
+# types there (empty: Enter).
+PROMPT_TEXTS=()
+PROMPT_ANSWERS=()
+while IFS=$'\t' read -r prompt_text prompt_answer; do
+    [[ $prompt_text == "#"* ]] && continue
+    PROMPT_TEXTS+=("$prompt_text")
+    PROMPT_ANSWERS+=("$prompt_answer")
+done <"$ROOT/tests/prompts.txt"
+unset prompt_text prompt_answer
+
+# same_files FROM... -- TO...: FROM[i] and TO[i] are the same bytes (the
+# same SHA-256, all summed in one pass) for each i; prints each i where not.
+same_files() {
+    local -a from=() to=()
+    while [ "$1" != -- ]; do from+=("$1"); shift; done
+    shift
+    [ $# -gt 0 ] || return 0
+    to=("$@")
+    local -A sums=()
+    local sum path i
+    while read -r sum path; do sums[$path]=$sum; done < <(sha256sum -- "${from[@]}" "${to[@]}" 2>/dev/null)
+    for i in "${!from[@]}"; do
+        [ -n "${sums[${from[i]}]:-}" ] && [ "${sums[${from[i]}]}" = "${sums[${to[i]}]:-}" ] || echo "$i"
+    done
+}
+
+# prompt_answer I [TEXT=ANSWER]...: prints a default install's answer at
+# prompt I, or ANSWER where the prompt's text holds TEXT (its lines after
+# the first are typed at the same prompt when it asks again).
+prompt_answer() {
+    local i=$1 given answer=${PROMPT_ANSWERS[$1]}
+    shift
+    for given in "$@"; do
+        [[ ${PROMPT_TEXTS[i]} != *"${given%%=*}"* ]] || answer=${given#*=}
+    done
+    printf '%s\n' "$answer"
+}
+
+# default_answers [COUNT]: a default install's answers to the first COUNT
+# prompts (all by default), a line each.
+default_answers() {
+    local i
+    for ((i = 0; i < ${1:-${#PROMPT_ANSWERS[@]}}; i++)); do printf '%s\n' "${PROMPT_ANSWERS[i]}"; done
+}
+
 test_label() {
     echo "$TEST_NAME${BUILD:+ $BUILD}"
 }

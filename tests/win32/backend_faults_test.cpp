@@ -27,6 +27,7 @@
 #include "setup/run_record.h"
 #include "setup/run_setup.h"
 #include "tests/fault_cases.h"
+#include "tests/prompts.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -718,29 +719,40 @@ TEST_P(WholeRunFaults, OnTheWin32Backend) {
     fs::remove_all(scratch);
     fs::remove_all("C:\\XEPDB1");
     const fs::path dist = scratch / "dist";
-    fs::create_directories(scratch / "work");
     fs::create_directories(scratch / "bin");
     fs::copy(demo_distribution(), dist, fs::copy_options::recursive);
     std::ofstream(dist / "setup.exe", std::ios::binary);
     std::ofstream(scratch / "bin/sqlplus.bat", std::ios::binary) << "@exit /b 0\r\n";
-    std::ofstream(scratch / "answers", std::ios::binary) << "\n\n\n\n\n\nY\n\n";
+    std::ofstream(scratch / "answers", std::ios::binary) << default_answers() + "\n";
 
     char self[MAX_PATH];
     GetModuleFileNameA(nullptr, self, MAX_PATH);
     std::size_t index = 0;
     while (std::strcmp(whole_run_faults()[index].name, fault.name) != 0) ++index;
     const unsigned long measured = folders_in(dist);  // the start-up measure reads each folder once
-    const std::string command = "\"" + std::string(self) + "\" --whole-run " +
-                                std::to_string(index) + " " + std::to_string(measured) + " \"" +
-                                (dist / "setup.exe").string() + "\"";
-    char path[32767];
-    DWORD length = GetEnvironmentVariableA("PATH", path, sizeof path);
-    std::string saved_path(path, length < sizeof path ? length : 0);
-    SetEnvironmentVariableA("PATH", ((scratch / "bin").string() + ";" + saved_path).c_str());
-    int status = run_child(command, scratch / "answers", scratch / "output", scratch / "work");
-    SetEnvironmentVariableA("PATH", saved_path.c_str());
+    // The whole setup from the folder, with case n's faults (none past the
+    // table's end); its output and install.log stay in the folder.
+    auto run = [&](std::size_t n, const fs::path& work) {
+        fs::create_directories(work);
+        const std::string command = "\"" + std::string(self) + "\" --whole-run " +
+                                    std::to_string(n) + " " + std::to_string(measured) + " \"" +
+                                    (dist / "setup.exe").string() + "\"";
+        char path[32767];
+        DWORD length = GetEnvironmentVariableA("PATH", path, sizeof path);
+        std::string saved_path(path, length < sizeof path ? length : 0);
+        SetEnvironmentVariableA("PATH", ((scratch / "bin").string() + ";" + saved_path).c_str());
+        int status = run_child(command, scratch / "answers", work / "output", work);
+        SetEnvironmentVariableA("PATH", saved_path.c_str());
+        return status;
+    };
+    // A clean run first, for the log's counts.
+    ASSERT_EQ(run(whole_run_faults().size(), scratch / "clean"), 0);
+    const auto [clean_lines, clean_entries] =
+        count_log_lines(read_all(scratch / "clean/install.log"));
+    fs::remove_all("C:\\XEPDB1");
+    int status = run(index, scratch / "work");
 
-    const std::string output = read_all(scratch / "output");
+    const std::string output = read_all(scratch / "work/output");
     const bool has_log = fs::exists(scratch / "work/install.log");
     const std::string log = has_log ? read_all(scratch / "work/install.log") : "";
     auto files_in = [](const fs::path& folder) {
@@ -750,7 +762,7 @@ TEST_P(WholeRunFaults, OnTheWin32Backend) {
         return count;
     };
     const RunPlaces places{"C:\\XEPDB1\\QUARNDEL", dist.string(), files_in(dist),
-                           files_in(dist / "data")};
+                           files_in(dist / "data"), clean_lines, clean_entries};
     check_whole_run(
         fault, status, output, has_log ? &log : nullptr, places,
         [](bool ok, const std::string& what) { EXPECT_TRUE(ok) << what; },
@@ -836,9 +848,8 @@ TEST(ResolvedAnswers, ListOnTheFolderThatDotDotLeaves) {
     const fs::path dist = scratch / "dist";
     fs::copy(demo_distribution(), dist, fs::copy_options::recursive);
     const std::string answer = (scratch / "new\\..\\existing").string();
-    std::ofstream(scratch / "answers", std::ios::binary) << "\n\n\n\n"
-                                                         << answer << "\n"
-                                                         << answer << "\nY\n\n";
+    std::ofstream(scratch / "answers", std::ios::binary)
+        << answers_with({{"app installation", answer}, {"data directory", answer}}) + "\n";
     char self[MAX_PATH];
     GetModuleFileNameA(nullptr, self, MAX_PATH);
     const std::string command =
@@ -870,7 +881,10 @@ INSTANTIATE_TEST_SUITE_P(Shared, WholeRunFaults, ::testing::ValuesIn(whole_run_f
 // distribution's setup.exe as argv[4], then the whole setup.
 int main(int argc, char** argv) {
     if (argc == 5 && std::strcmp(argv[1], "--whole-run") == 0) {
-        const WholeRunFault& fault = whole_run_faults().at(std::strtoul(argv[2], nullptr, 10));
+        static const WholeRunFault clean{};  // past the table's end: no fault
+        const std::size_t index = std::strtoul(argv[2], nullptr, 10);
+        const WholeRunFault& fault =
+            index < whole_run_faults().size() ? whole_run_faults()[index] : clean;
         const unsigned long measured = std::strtoul(argv[3], nullptr, 10);
         platform::fault_injection::reset_faults();
         platform::fault_injection::set_module_path(argv[4]);

@@ -23,17 +23,7 @@ run_between_chcp() {
     rm -f "$SCRATCH/exit-status"
     start_console "$WORK" "'$WINE' cmd /c 'chcp & $DIST_WIN\\setup.exe & chcp'"
     wait_for_text "Active code page:" 60
-    for prompt in "Enter the pluggable database service name" "Enter the application owner username" \
-                  "Enter the connection username" "Enter the listener port"; do
-        wait_for_text "$prompt" 90
-        type_line ""
-    done
-    wait_for_text "Enter the app installation directory path"
-    type_line "$app_directory"
-    wait_for_text "Enter the data directory path"
-    type_line ""
-    wait_for_text "(Y or N)?"
-    type_line "$confirmation"
+    answer_defaults_and_confirm "app installation directory=$app_directory" "(Y or N)=$confirmation"
 }
 
 # Waits for chcp's second line, after the program.

@@ -178,17 +178,15 @@ wait_for_exit() {
     cat "$SCRATCH/exit-status"
 }
 
-# Answers the six questions with their defaults and the confirmation with Y.
+# answer_defaults_and_confirm [TEXT=ANSWER]...: waits for each prompt (the
+# first PROMPT_CHARS characters of its text, where set) and types its answer
+# there (see prompt_answer).
 answer_defaults_and_confirm() {
-    local prompt
-    for prompt in "Enter the pluggable database service name" "Enter the application owner username" \
-                  "Enter the connection username" "Enter the listener port" \
-                  "Enter the app installation directory path" "Enter the data directory path"; do
-        wait_for_text "$prompt" 90
-        type_line ""
+    local i
+    for i in "${!PROMPT_TEXTS[@]}"; do
+        wait_for_text "${PROMPT_TEXTS[i]:0:${PROMPT_CHARS:-${#PROMPT_TEXTS[i]}}}" 90
+        type_line "$(prompt_answer "$i" "$@")"
     done
-    wait_for_text "Do you want to continue with the installation (Y or N)?"
-    type_line "Y"
 }
 
 # The distribution (DIST) started in the console from WORK, with the

@@ -48,13 +48,7 @@ install_in_console() {
     rm -f "$SCRATCH/exit-status"
     CONSOLE_COLUMNS=$columns CONSOLE_ROWS=$rows start_console "$WORK" "'$WINE' '$DIST/setup.exe'"
     # Beginnings of the prompts short enough not to wrap on 40 columns.
-    for prompt in "Enter the pluggable" "Enter the application owner" "Enter the connection" \
-                  "Enter the listener" "Enter the app installation" "Enter the data directory"; do
-        wait_for_text "$prompt" 90
-        type_line ""
-    done
-    wait_for_text "(Y or N)?"
-    type_line "Y"
+    PROMPT_CHARS=20 answer_defaults_and_confirm
     wait_for_text "to exit." 180
     HISTORY="$SCRATCH/history-$name.txt"
     # Wine's console draws a wrapped line as two rows of the terminal: a row

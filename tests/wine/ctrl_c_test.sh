@@ -18,7 +18,7 @@ make_wine_distribution
 # the closing entry.
 mkdir -p "$SCRATCH/prompt"
 start_console "$SCRATCH/prompt" "'$WINE' '$DIST/setup.exe'"
-wait_for_text "Enter the pluggable database service name" 90
+wait_for_text "${PROMPT_TEXTS[0]}" 90
 tmux -L "$TMUX_SOCKET" send-keys -t setup C-c
 for _ in $(seq 1 $((60 * WAIT_SCALE))); do [ -s "$SCRATCH/exit-status" ] && break; sleep 0.5; done
 CLOSING_ENTRY="Installation interrupted by Ctrl+C or Ctrl+Break."

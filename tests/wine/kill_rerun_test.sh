@@ -71,8 +71,6 @@ wait_for_lines() {
     done
 }
 
-DEFAULTS=$'\n\n\n\n\n\n'
-ANSWERS=$'\n\n\n\n\n\nY\nOwner-1\nConnect-2\nSys-3\n\n'
 
 # kill_at WHAT: the run killed at that point, then run again and checked.
 kill_at() {
@@ -81,10 +79,10 @@ kill_at() {
     start_run "$FIFO"
     case "$what" in
         confirmation)
-            printf '%s' "$DEFAULTS" >&3
+            default_answers $((${#PROMPT_ANSWERS[@]} - 1)) >&3
             wait_for_lines "$LOG" '^SQL_DATA_HOME directory = ' "$((runs + 1))" ;;
         copy)
-            printf '%sY\n' "$DEFAULTS" >&3
+            default_answers >&3
             if [ "$BUILD" = linux ]; then
                 # The copy comes to wait at the FIFO in the distribution.
                 wait_for_lines "$LOG" '^Copied file: ' "$((copied_before + 1))"
@@ -93,7 +91,7 @@ kill_at() {
                 wait_for_lines "$LOG" '^Copied file: ' "$((copied_before + 20))"
             fi ;;
         sqlplus)
-            printf '%sY\n' "$DEFAULTS" >&3
+            default_answers >&3
             wait_for_lines "$OUTPUT" 'Enter the password for QUARNDEL:' ;;
     esac
     kill_run
@@ -108,7 +106,7 @@ kill_at() {
     before=$(wc -c < "$LOG")
     rm -f "$WORK/sqlplus-transcript.log" "$DIST/data/zz-pipe"
     [ "$BUILD" != linux ] || echo "a file now" > "$DIST/data/zz-pipe"
-    printf '%s' "$ANSWERS" > "$SCRATCH/answers.txt"
+    { default_answers; printf 'Owner-1\nConnect-2\nSys-3\n\n'; } > "$SCRATCH/answers.txt"
     start_run "$SCRATCH/answers.txt"
     local waited=0
     while kill -0 "$PID" 2>/dev/null; do
@@ -121,10 +119,10 @@ kill_at() {
     runs=$((runs + 1))
     [ "$status" = 0 ] || fail "after a kill at the $what: the next run ended with status $status"
 
-    (cd "$DIST" && find . -type f | sort) | while read -r file; do
-        cmp -s "$DIST/$file" "$APP_HOST/$file" || { echo "$file"; break; }
-    done > "$SCRATCH/not-copied.txt"
-    [ ! -s "$SCRATCH/not-copied.txt" ] || fail "after a kill at the $what: $(cat "$SCRATCH/not-copied.txt") was not copied whole"
+    local files bad
+    mapfile -t files < <(cd "$DIST" && find . -type f | sort)
+    bad=$(same_files "${files[@]/#/$DIST/}" -- "${files[@]/#/$APP_HOST/}" | head -1)
+    [ -z "$bad" ] || fail "after a kill at the $what: ${files[bad]} was not copied whole"
     for script in config/set_env.sql config/set_env.bat install/auto_install.sql; do
         [ -s "$APP_HOST/$script" ] || fail "after a kill at the $what: $script is missing"
     done
@@ -155,22 +153,10 @@ kill_at() {
 
 # Every line of the log ends in CR LF but the killed runs' last ones.
 check_log_lines() {
+    [ "$(tail -c 1 "$LOG" | od -An -c | tr -d ' ')" = '\n' ] || fail "install.log: the log does not end with a line break"
+    # The one cut short by hand is its run's last, now followed by CR LF.
     local torn
-    torn=$(python3 - "$LOG" <<'PY'
-import sys
-data = open(sys.argv[1], "rb").read()
-lines = data.split(b"\n")
-if lines[-1] != b"":
-    print("the log does not end with a line break"); sys.exit()
-allowed = 0
-for i, line in enumerate(lines[:-1]):
-    if line.endswith(b"\r"):
-        continue
-    print("torn: %r" % line)
-PY
-)
-    # The one cut short by hand is its run's last, now followed by a line break.
-    torn=$(printf '%s\n' "$torn" | grep -vxF "torn: b'Copied file: Z:\\\\cut\\r'" | grep . || true)
+    torn=$(LC_ALL=C awk '!/\r$/ { print "torn: " $0 }' "$LOG")
     [ -z "$torn" ] || fail "install.log: $torn"
     [ "$(tr -d '\r' < "$LOG" | grep -cx 'ORACLE QUARNDEL INSTALLATION LOG')" = "$runs" ] \
         || fail "install.log: not every run's header is a line of its own"

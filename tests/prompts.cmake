@@ -1,0 +1,17 @@
+# tests/prompts.txt as a C++ header for the tests built here:
+# "tests/prompts.h" under SETUP_PROMPTS_INCLUDE.
+set(SETUP_PROMPTS ${PROJECT_SOURCE_DIR}/tests/prompts.txt)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${SETUP_PROMPTS})
+file(STRINGS ${SETUP_PROMPTS} prompt_lines REGEX "^[^#]")
+set(PROMPT_ENTRIES "")
+foreach(line IN LISTS prompt_lines)
+  string(REPLACE "\\" "\\\\" line "${line}")
+  string(REPLACE "\"" "\\\"" line "${line}")
+  if(NOT line MATCHES "\t")
+    string(APPEND line "\t")
+  endif()
+  string(REPLACE "\t" "\", \"" line "${line}")
+  string(APPEND PROMPT_ENTRIES "{\"${line}\"}, ")
+endforeach()
+set(SETUP_PROMPTS_INCLUDE ${CMAKE_BINARY_DIR}/test-prompts)
+configure_file(${PROJECT_SOURCE_DIR}/tests/prompts.h.in ${SETUP_PROMPTS_INCLUDE}/tests/prompts.h @ONLY)
