@@ -34,21 +34,6 @@ bool is_dot_entry(const char* name) {
     return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
 }
 
-std::size_t root_length(const char* path) {
-    if (is_letter(path[0])) return path[1] == ':' && path[2] == '\\' ? 3 : 0;
-    if (path[0] != '\\' || path[1] != '\\') return 0;
-    const char* server = path + 2;
-    const char* server_end = std::strchr(server, '\\');
-    if (server_end == nullptr || server_end == server) return 0;
-    // \\?\ and \\.\ name the system's own namespaces, not a server.
-    if (server_end - server == 1 && (*server == '?' || *server == '.')) return 0;
-    const char* share = server_end + 1;
-    if (*share == '\0' || *share == '\\') return 0;
-    const char* share_end = std::strchr(share, '\\');
-    if (share_end == nullptr) return std::strlen(path);
-    return static_cast<std::size_t>(share_end - path) + 1;
-}
-
 bool path_root(const char* path, char* root, std::size_t capacity) {
     std::size_t length = root_length(path);
     if (length == 0) return false;
