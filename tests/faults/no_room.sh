@@ -16,7 +16,9 @@ mount_tmpfs "$DRIVE" 1m
 make_drive "$DRIVE"
 
 # The figures in tenths of a megabyte (1,048,576 bytes): needed up, free down.
-bytes=$(find "$SCRATCH/dist" -type f -printf '%s\n' | awk '{ s += $1 } END { print s }')
+# Each file takes whole blocks of the drive.
+unit=$(stat -f -c %S "$DRIVE")
+bytes=$(find "$SCRATCH/dist" -type f -printf '%s\n' | awk -v u="$unit" '{ s += int(($1 + u - 1) / u) * u } END { print s }')
 free=$(df --output=avail -B1 "$DRIVE" | tail -1 | tr -d ' ')
 need=$(((bytes * 10 + 1048575) / 1048576))
 have=$((free * 10 / 1048576))
