@@ -3,7 +3,6 @@
 #include "deploy/measure_tree.h"
 #include "platform/platform.h"
 #include "setup/bounded_text.h"
-#include "setup/console_output.h"
 #include "setup/database_command.h"
 #include "setup/log_event.h"
 
@@ -48,13 +47,11 @@ bool is_whole(const char* source_dir) {
     if (missing[0] == '\0') return true;
     char shown[SPELLED_PATH_CAPACITY];
     spell_control_characters(shown, sizeof shown, source_dir);
-    write_format(
-        "Error: The distribution is not complete: the setup folder %s lacks these %s: %s.\n", shown,
-        kind, missing);
-    print_line("Extract the whole zip file first, then start setup.exe from the extracted folder.");
-    log_event("Error: The distribution is not complete: the setup folder %s lacks these %s: %s.",
-              shown, kind, missing);
-    log_event("Extract the whole zip file first, then start setup.exe from the extracted folder.");
+    report(OnConsole::line,
+           "Error: The distribution is not complete: the setup folder %s lacks these %s: %s.",
+           shown, kind, missing);
+    report(OnConsole::line,
+           "Extract the whole zip file first, then start setup.exe from the extracted folder.");
     return false;
 }
 
