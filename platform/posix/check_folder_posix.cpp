@@ -31,10 +31,9 @@ void name_group(gid_t gid, char* field, std::size_t capacity) {
     struct group entry;
     struct group* found = nullptr;
     char buffer[1024];
-    char name[128];
     if (getgrgid_r(gid, &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr) {
-        spell_control_characters(name, sizeof name, found->gr_name);
-        std::snprintf(field, capacity, "group %s", name);
+        spell_control_characters(field, capacity, "group ");
+        append_spelled(field, capacity, found->gr_name);
         return;
     }
     std::snprintf(field, capacity, "group %lu", static_cast<unsigned long>(gid));
