@@ -159,7 +159,7 @@ class ConsoleModel {
 };
 
 // The backend's one console, on which platform.h's console operations act
-// (console.cpp). Each backend defines it.
+// (the progress bar's operations). Each backend defines it.
 ConsoleModel& the_console();
 
 }  // namespace platform

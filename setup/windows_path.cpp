@@ -24,10 +24,6 @@ std::size_t length_without_separator(const char* path) {
     return length > 0 && path[length - 1] == '\\' ? length - 1 : length;
 }
 
-bool is_letter(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
-
 }  // namespace
 
 bool is_dot_entry(const char* name) {
@@ -53,7 +49,7 @@ bool resolve_full_path(char* path) {
     if (root == 0 || length >= PATH_CAPACITY) return false;
     char out[PATH_CAPACITY];
     std::memcpy(out, path, root);
-    if (is_letter(out[0]) && out[0] >= 'a') out[0] = static_cast<char>(out[0] - 'a' + 'A');
+    if (out[0] >= 'a' && out[0] <= 'z') out[0] = static_cast<char>(out[0] - 'a' + 'A');
     std::size_t used = root;
     std::size_t last_start = 0;  // where the last segment kept begins (0: none)
     std::size_t at = root;
