@@ -85,6 +85,12 @@ LineRead read_answer_line(char* field, std::size_t capacity) {
     bool pending_cr = false;  // a CR is only kept when no line feed follows it
     bool nul = false;
     field[0] = '\0';
+    auto keep = [&](char c) {
+        if (used + 1 < capacity)
+            field[used++] = c;
+        else
+            overflow = true;
+    };
     for (;;) {
         int c = read_input_character();
         // Answer files joined with copy a+b: each may start with its mark.
@@ -95,21 +101,9 @@ LineRead read_answer_line(char* field, std::size_t capacity) {
             break;
         }
         any = true;
-        if (pending_cr) {
-            pending_cr = false;
-            if (used + 1 < capacity)
-                field[used++] = '\r';
-            else
-                overflow = true;
-        }
-        if (c == '\r') {
-            pending_cr = true;
-            continue;
-        }
-        if (used + 1 < capacity)
-            field[used++] = static_cast<char>(c);
-        else
-            overflow = true;
+        if (pending_cr) keep('\r');
+        pending_cr = c == '\r';
+        if (!pending_cr) keep(static_cast<char>(c));
     }
     if (nul || utf16_mark) {
         field[0] = '\0';

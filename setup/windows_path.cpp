@@ -62,10 +62,8 @@ bool resolve_full_path(char* path) {
         at = end;
         if (size == 0 || (size == 1 && segment[0] == '.')) continue;
         if (size == 2 && segment[0] == '.' && segment[1] == '.') {
-            if (used > root) {
-                while (used > root && out[used - 1] != '\\') --used;
-                if (used > root) --used;  // the separator before it
-            }
+            while (used > root && out[used - 1] != '\\') --used;
+            if (used > root) --used;  // the separator before it
             last_start = 0;
             continue;
         }
