@@ -94,21 +94,13 @@ const char* where_to_find_details() {
 }
 
 bool report(OnConsole spacing, const char* format, ...) {
-    // The console's copy in one write: its line breaks around the message.
-    char line[4100];
-    std::size_t start = spacing == OnConsole::after_line_break ? 1 : 0;
-    line[0] = '\n';
+    // Room left for the line breaks around it in the console's one write.
+    char message[4090];
     std::va_list values;
     va_start(values, format);
-    int length = std::vsnprintf(line + start, sizeof line - 3 - start, format, values);
+    if (std::vsnprintf(message, sizeof message, format, values) < 0) message[0] = '\0';
     va_end(values);
-    std::size_t end = length < 0 ? start : start + static_cast<std::size_t>(length);
-    if (end > sizeof line - 4) end = sizeof line - 4;  // cut to fit
-    line[end] = '\0';
-    const char* message = line + start;
-    char shown[sizeof line];
-    std::snprintf(shown, sizeof shown, "%s%s", line,
-                  spacing == OnConsole::with_empty_line ? "\n\n" : "\n");
-    write_text(shown);
+    write_format("%s%s%s", spacing == OnConsole::after_line_break ? "\n" : "", message,
+                 spacing == OnConsole::with_empty_line ? "\n\n" : "\n");
     return log_event("%s", message);
 }
