@@ -11,11 +11,6 @@
 
 namespace {
 
-// Another run logging into the same install.log kept its turn too long.
-const char STOPPED_TAKING_TURNS[] =
-    "Warning: Another run writing to install.log kept its turn for 5 seconds; this run now "
-    "writes to install.log without waiting for its turn.";
-
 int lost_entries = 0;
 // A part of an entry was left at the end of the log by a failed append.
 bool fragment_in_log = false;
@@ -54,9 +49,12 @@ bool log_event(const char* format, ...) {
 
     platform::AppendResult result = platform::append_to_file("install.log", line, used);
     if (result.stopped_taking_turns) {
-        // Said once: the backend takes no more turns, so it never says it again.
-        print_line(STOPPED_TAKING_TURNS);
-        log_event("%s", STOPPED_TAKING_TURNS);
+        // Another run logging into the same install.log kept its turn too
+        // long. Said once: the backend takes no more turns, so it never says
+        // it again.
+        report(OnConsole::line,
+               "Warning: Another run writing to install.log kept its turn for 5 seconds; this "
+               "run now writes to install.log without waiting for its turn.");
     }
     if (result.outcome == platform::AppendOutcome::appended) {
         fragment_in_log = false;
