@@ -40,10 +40,10 @@ bool notify_complete(const char* APP_HOME, const char* DATA_HOME, const char* DB
     for (const auto& line : lines) log_event("%s%s\n", line.label, line.value);
     char failed[600];
     compose_failed(failed, sizeof failed, failed_stages);
-    if (failed[0] != '\0' && count_lost_log_entries() > 0)
-        log_event("These stages failed: %s. Entries are missing from this log.", failed);
-    else if (failed[0] != '\0')
-        log_event("These stages failed: %s. See the entries above for details.", failed);
+    if (failed[0] != '\0')
+        log_event("These stages failed: %s. %s", failed,
+                  count_lost_log_entries() > 0 ? "Entries are missing from this log."
+                                               : "See the entries above for details.");
     log_event(failed[0] != '\0' ? "Installation completed with errors."
                                 : "Installation completed.");
     log_on_interrupt(nullptr);
