@@ -7,71 +7,52 @@
 
 namespace {
 
-// Bytes read ahead to find a byte order mark, then handed out again. Never
-// more than the line holds: the look stops at the first byte that differs
-// from a mark.
-unsigned char looked_at[6];
-int looked_count = 0;
-int looked_next = 0;
+// Bytes read ahead to find a byte order mark and handed back, the next to
+// read last. Never more than the line holds: the look stops at the first
+// byte that differs from a mark.
+unsigned char held[4];
+int held_count = 0;
 bool start_seen = false;
 bool utf16_mark = false;
 bool utf8_answers = false;  // a UTF-8 mark was seen: the answers are UTF-8
 bool unspellable = false;   // the last refusal: a character the code page lacks
 
 int next_byte() {
-    if (looked_next < looked_count) return looked_at[looked_next++];
-    return platform::read_input_byte();
+    return held_count > 0 ? held[--held_count] : platform::read_input_byte();
 }
 
-// Skips a UTF-8 byte order mark where one starts; true when one did. The
-// bytes that turn out to be no mark are handed out again.
-bool skip_utf8_mark(int first) {
-    static const unsigned char UTF8_MARK[] = {0xEF, 0xBB, 0xBF};
-    unsigned char seen[3] = {static_cast<unsigned char>(first)};
-    int count = 1;
-    while (count < 3 && seen[count - 1] == UTF8_MARK[count - 1]) {
-        int c = next_byte();
-        if (c < 0) break;
-        seen[count++] = static_cast<unsigned char>(c);
-    }
-    if (count == 3 && seen[2] == UTF8_MARK[2]) {
+// Hands a byte back, to be read before anything still held.
+void hand_back(int c) {
+    if (c >= 0 && held_count < static_cast<int>(sizeof held))
+        held[held_count++] = static_cast<unsigned char>(c);
+}
+
+// Skips the rest of a UTF-8 byte order mark after its first byte (0xEF);
+// true when it was one. The bytes that turn out to be no mark are handed
+// back.
+bool skip_utf8_mark() {
+    const int second = next_byte();
+    const int third = second == 0xBB ? next_byte() : -1;
+    if (third == 0xBF) {
         utf8_answers = true;
         return true;
     }
-    // Hand the bytes after the first out again, before anything still held.
-    int held = looked_count - looked_next;
-    unsigned char rest[6];
-    for (int i = 0; i < held; ++i) rest[i] = looked_at[looked_next + i];
-    looked_count = 0;
-    for (int i = 1; i < count; ++i) looked_at[looked_count++] = seen[i];
-    for (int i = 0; i < held && looked_count < 6; ++i) looked_at[looked_count++] = rest[i];
-    looked_next = 0;
+    hand_back(third);
+    hand_back(second);
     return false;
 }
 
 void look_at_start() {
     start_seen = true;
-    int first = platform::read_input_byte();
-    if (first < 0) return;
+    const int first = platform::read_input_byte();
     if (first == 0xFF || first == 0xFE) {
-        looked_at[looked_count++] = static_cast<unsigned char>(first);
-        int second = platform::read_input_byte();
-        if (second < 0) return;
-        looked_at[looked_count++] = static_cast<unsigned char>(second);
+        const int second = platform::read_input_byte();
         utf16_mark = (first == 0xFF && second == 0xFE) || (first == 0xFE && second == 0xFF);
+        hand_back(second);
+    } else if (first == 0xEF && skip_utf8_mark()) {
         return;
     }
-    if (first == 0xEF) {
-        skip_utf8_mark(first);
-        if (!utf8_answers) {
-            // Hand the first byte out again too.
-            for (int i = looked_count; i > 0; --i) looked_at[i] = looked_at[i - 1];
-            looked_at[0] = 0xEF;
-            ++looked_count;
-        }
-        return;
-    }
-    looked_at[looked_count++] = static_cast<unsigned char>(first);
+    hand_back(first);
 }
 
 // The answer in the ANSI code page, when the answers are UTF-8; false when
@@ -104,31 +85,25 @@ LineRead read_answer_line(char* field, std::size_t capacity) {
     bool pending_cr = false;  // a CR is only kept when no line feed follows it
     bool nul = false;
     field[0] = '\0';
+    auto keep = [&](char c) {
+        if (used + 1 < capacity)
+            field[used++] = c;
+        else
+            overflow = true;
+    };
     for (;;) {
         int c = read_input_character();
         // Answer files joined with copy a+b: each may start with its mark.
-        if (c == 0xEF && !any && skip_utf8_mark(c)) continue;
+        if (c == 0xEF && !any && skip_utf8_mark()) continue;
         if (c == 0) nul = true;
         if (c < 0 || c == '\n') {
             if (!any && c < 0) return LineRead::end_of_input;
             break;
         }
         any = true;
-        if (pending_cr) {
-            pending_cr = false;
-            if (used + 1 < capacity)
-                field[used++] = '\r';
-            else
-                overflow = true;
-        }
-        if (c == '\r') {
-            pending_cr = true;
-            continue;
-        }
-        if (used + 1 < capacity)
-            field[used++] = static_cast<char>(c);
-        else
-            overflow = true;
+        if (pending_cr) keep('\r');
+        pending_cr = c == '\r';
+        if (!pending_cr) keep(static_cast<char>(c));
     }
     if (nul || utf16_mark) {
         field[0] = '\0';

@@ -11,16 +11,6 @@ namespace {
 // The model whose waiting output reaches the console at exit.
 ConsoleModel* model_at_exit = nullptr;
 
-void catch_up_at_exit() {
-    if (model_at_exit != nullptr) model_at_exit->catch_up();
-}
-
-std::size_t leading_line_breaks(const char* text, std::size_t length) {
-    std::size_t count = 0;
-    while (count < length && text[count] == '\n') ++count;
-    return count;
-}
-
 }  // namespace
 
 ConsoleModel::~ConsoleModel() {
@@ -32,7 +22,9 @@ bool ConsoleModel::is_before(const Place& a, const Place& b) {
 }
 
 void ConsoleModel::hold_until_exit() {
-    static bool registered = std::atexit(catch_up_at_exit) == 0;
+    static bool registered = std::atexit([] {
+                                 if (model_at_exit != nullptr) model_at_exit->catch_up();
+                             }) == 0;
     (void)registered;
     model_at_exit = this;
 }
@@ -127,8 +119,7 @@ ConsoleModel::Place ConsoleModel::after_text(Place at, const char* text, std::si
 
 // Where writing count cells from the start of the line leaves the cursor.
 ConsoleModel::Place ConsoleModel::after_cells(long long line, std::size_t count) const {
-    Place at;
-    at.line = line;
+    Place at{line, 0};
     const long width = reading_.width;
     const long cells = static_cast<long>(count);
     if (reading_.wrap_delayed) {
@@ -199,11 +190,7 @@ bool ConsoleModel::protected_end(Place* end) const {
         any = true;
     }
     if (bar_.active) {
-        Place bar_end = bar_.end;
-        if (!bar_.drawn) {
-            bar_end.line = bar_.line;
-            bar_end.column = WHOLE_ROW;
-        }
+        const Place bar_end = bar_.drawn ? bar_.end : Place{bar_.line, WHOLE_ROW};
         if (!any || is_before(*end, bar_end)) *end = bar_end;
         any = true;
     }
@@ -223,11 +210,7 @@ long long ConsoleModel::fresh_line_below_output() {
     start.line = cursor_.column > 0 ? cursor_.line + 1 : cursor_.line;
     if (protected_end(&end)) start.line = end.line + 1;
     if (!reachable(start.line)) start.line = lowest_ + 1;
-    if (!go_to(start)) {
-        Place above = start;
-        --above.line;
-        if (go_to(above)) write_counted("\n", 1);
-    }
+    if (!go_to(start) && go_to(Place{start.line - 1, 0})) write_counted("\n", 1);
     return cursor_.line;
 }
 
@@ -262,7 +245,8 @@ bool ConsoleModel::write_text(const char* text, std::size_t length) {
     if (!cursor_in_step()) return false;
     if (length == 0) return true;
     push_pending();
-    std::size_t breaks = leading_line_breaks(text, length);
+    std::size_t breaks = 0;
+    while (breaks < length && text[breaks] == '\n') ++breaks;
     if (breaks == length && (cursor_at_bar_ || waiting_breaks_ > 0)) {
         waiting_breaks_ += length;
         hold_until_exit();
@@ -273,13 +257,10 @@ bool ConsoleModel::write_text(const char* text, std::size_t length) {
     // after it, with the line breaks it begins with (one at least).
     Place end;
     if (breaks < length && protected_end(&end)) {
-        Place start;
-        start.line = cursor_.line + static_cast<long long>(breaks);
-        start.column = breaks > 0 ? 0 : cursor_.column;
+        const Place start{cursor_.line + static_cast<long long>(breaks),
+                          breaks > 0 ? 0 : cursor_.column};
         if (is_before(start, end)) {
-            Place below;
-            below.line = reachable(end.line) ? end.line : lowest_;
-            go_to(below);
+            go_to(Place{reachable(end.line) ? end.line : lowest_, 0});
             if (breaks == 0) write_counted("\n", 1);
         }
     }
@@ -298,10 +279,7 @@ bool ConsoleModel::hand_out_row(long* row) {
     if (reading_.cursor_known &&
         (!was_in_step || before.line != cursor_.line || before.column != cursor_.column))
         forget_written_text();
-    bar_.active = true;
-    bar_.drawn = false;
-    bar_.line = cursor_.line;
-    bar_.handle = cursor_.line;
+    bar_ = Bar{true, cursor_.line, cursor_.line, false, Place{}};
     *row = static_cast<long>(cursor_.line);
     return true;
 }
@@ -350,9 +328,7 @@ void ConsoleModel::write_cells(long row, long column, const char* text,
     std::size_t end = start + count < MAX_CELLS ? start + count : MAX_CELLS;
     if (end > pending_.width) pending_.width = end;
     pending_.cursor_after = end;
-    if (!pending_.pushed_before ||
-        device_.now_ms() - pending_.last_push_ms >= device_.push_interval_ms())
-        push_pending();
+    if (device_.now_ms() - pending_.last_push_ms >= device_.push_interval_ms()) push_pending();
 }
 
 // Puts the waiting cells on the console: in one call where it can put a
@@ -361,15 +337,10 @@ void ConsoleModel::write_cells(long row, long column, const char* text,
 void ConsoleModel::push_pending() {
     if (!pending_.active) return;
     pending_.active = false;
-    pending_.pushed_before = true;
     pending_.last_push_ms = device_.now_ms();
     if (!cursor_in_step()) return;
-    if (!bar_.active || bar_.handle != pending_.row) {
-        bar_.active = true;
-        bar_.drawn = false;
-        bar_.line = line_of(pending_.row);
-        bar_.handle = pending_.row;
-    }
+    if (!bar_.active || bar_.handle != pending_.row)
+        bar_ = Bar{true, pending_.row, line_of(pending_.row), false, Place{}};
     // Its line has left the screen, or its cells would wrap onto rows that
     // text written below the bar holds: a new line below the output.
     long long last_line_held = bar_.drawn ? bar_.end.line : bar_.line;
@@ -387,9 +358,7 @@ void ConsoleModel::push_pending() {
         bar_.end.column = static_cast<long>(pending_.width);
     } else {
         // From the line's start (or at the cursor, beyond the buffer).
-        Place start;
-        start.line = bar_.line;
-        go_to(start);
+        go_to(Place{bar_.line, 0});
         unsigned short in_force = attribute_;
         std::size_t from = 0;
         while (from < pending_.width) {
@@ -405,6 +374,26 @@ void ConsoleModel::push_pending() {
     }
     go_to(after_cells(bar_.line, pending_.cursor_after));
     cursor_at_bar_ = true;
+}
+
+// The progress bar's console operations of platform.h, the same on every
+// backend: each acts on the backend's console model.
+
+bool get_cursor_row(long* row) {
+    return the_console().hand_out_row(row);
+}
+
+void set_cursor_position(long row, long column) {
+    the_console().move_to(row, column);
+}
+
+void set_text_attribute(unsigned short attribute) {
+    the_console().set_attribute(attribute);
+}
+
+void write_cells(long row, long column, const char* text, const unsigned short* attributes,
+                 std::size_t count) {
+    the_console().write_cells(row, column, text, attributes, count);
 }
 
 }  // namespace platform

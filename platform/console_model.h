@@ -54,9 +54,11 @@ class ConsoleDevice {
     // false when it cannot go there (then it stays).
     virtual bool move(long from_row, long row, long column) = 0;
     // Puts the cells on the row from column 0 on, the cursor left where it
-    // is. False when the console cannot (they are then written as text).
-    virtual bool write_row(long row, const char* text, const unsigned short* attributes,
-                           std::size_t count) = 0;
+    // is. False when the console cannot, as a terminal cannot: they are
+    // then written as text.
+    virtual bool write_row(long, const char*, const unsigned short*, std::size_t) {
+        return false;
+    }
     virtual void set_attribute(unsigned short attribute) = 0;
     virtual long long now_ms() = 0;
     virtual long long push_interval_ms() = 0;
@@ -152,13 +154,12 @@ class ConsoleModel {
         std::size_t cursor_after = 0;
         char text[MAX_CELLS];
         unsigned short attributes[MAX_CELLS];
-        bool pushed_before = false;
-        long long last_push_ms = 0;
+        long long last_push_ms = -(1LL << 40);  // long before: the first cells go at once
     } pending_;
 };
 
 // The backend's one console, on which platform.h's console operations act
-// (console.cpp). Each backend defines it.
+// (the progress bar's operations). Each backend defines it.
 ConsoleModel& the_console();
 
 }  // namespace platform

@@ -82,11 +82,7 @@ bool run_database_stage(const SetupParameters& p) {
     // Windows reports a program stopped by an exception or by Ctrl+C with
     // an NTSTATUS code, which reads best in hexadecimal.
     char shown[32];
-    if (status > 0xFFFF) {
-        compose_text(shown, sizeof shown, "0x%08lX", status);
-    } else {
-        compose_text(shown, sizeof shown, "%lu", status);
-    }
+    compose_text(shown, sizeof shown, status > 0xFFFF ? "0x%08lX" : "%lu", status);
     if (run.interrupted) {
         // SQL*Plus may have stopped in the middle of its prompt's line.
         report(OnConsole::after_line_break,

@@ -2,15 +2,13 @@
 
 #include "scripts/script_file.h"
 #include "setup/bounded_text.h"
-#include "setup/console_output.h"
 
 bool generate_auto_install_sql(const SetupParameters& p) {
     char path[PATH_CAPACITY];
     compose_text(path, sizeof path, "%s\\install\\auto_install.sql", p.APP_HOME);
-    write_format("Creating %s...\n", path);
     char text[8192];
     // clang-format off
-    if (!compose_text(text, sizeof text,
+    const bool composed = compose_text(text, sizeof text,
     "/* NAME:    auto_install.sql \n"
     "   DESCRIPTION\n"
     "            Created by setup to automatically:\n"
@@ -31,12 +29,7 @@ bool generate_auto_install_sql(const SetupParameters& p) {
     "@'&v_app_home\\\\install\\\\compile_packages'   \"&v_dbservice\" \"&v_dbconnect\" \"&v_app_owner\" \"&v_pwd\" \"&v_app_home\" \"&v_connect_user\"  \"&v_connect_pwd\" \n"
     "@'&v_app_home\\\\install\\\\lock_schema'        \"&v_dbservice\" \"&v_dbconnect\" \"&v_app_owner\" \"&v_sys_pwd\" \n"
     "EXIT\n",
-                      p.SQL_APP_HOME)) {
-        // clang-format on
-        print_line("Error: The script text does not fit its buffer.");
-        return false;
-    }
-    if (!write_script_file(path, text)) return false;
-    write_format("SQL script generated: %s\n", path);
-    return true;
+                      p.SQL_APP_HOME);
+    // clang-format on
+    return write_script_file(path, composed, text, "SQL script generated: ");
 }

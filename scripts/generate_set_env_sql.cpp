@@ -2,15 +2,13 @@
 
 #include "scripts/script_file.h"
 #include "setup/bounded_text.h"
-#include "setup/console_output.h"
 
 bool generate_set_env_sql(const SetupParameters& p) {
     char path[PATH_CAPACITY];
     compose_text(path, sizeof path, "%s\\config\\set_env.sql", p.APP_HOME);
-    write_format("Creating %s...\n", path);
     char text[8192];
     // clang-format off
-    if (!compose_text(text, sizeof text,
+    const bool composed = compose_text(text, sizeof text,
     "/* \n"
     "  NAME:    set_env.sql\n"
     "  DESCRIPTION\n"
@@ -51,14 +49,9 @@ bool generate_set_env_sql(const SetupParameters& p) {
     "-- This is the location of the user data directories.\n"
     "-- Do not include spaces or special characters such as & in the directory name.\n"
     "DEFINE v_data_home = \"%s\"\n",
-                      p.DBSERVICE, p.APP_OWNER, p.APP_OWNER, p.CONNECT_USER, p.CONNECT_USER, p.PORT, p.DBCONNECT, p.SQL_APP_HOME, p.SQL_DATA_HOME)) {
-        // clang-format on
-        print_line("Error: The script text does not fit its buffer.");
-        return false;
-    }
-    if (!write_script_file(path, text)) return false;
-    write_format("SQL script generated: %s\n", path);
-    return true;
+                      p.DBSERVICE, p.APP_OWNER, p.APP_OWNER, p.CONNECT_USER, p.CONNECT_USER, p.PORT, p.DBCONNECT, p.SQL_APP_HOME, p.SQL_DATA_HOME);
+    // clang-format on
+    return write_script_file(path, composed, text, "SQL script generated: ");
 }
 
 bool run_set_env_sql_stage(const SetupParameters& p) {

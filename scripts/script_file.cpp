@@ -8,21 +8,28 @@
 #include "setup/log_event.h"
 #include "setup/run_record.h"
 
-bool write_script_file(const char* path, const char* text) {
+bool write_script_file(const char* path, bool composed, const char* text,
+                       const char* generated_label) {
+    write_format("Creating %s...\n", path);
+    if (!composed) {
+        print_line("Error: The script text does not fit its buffer.");
+        return false;
+    }
     const platform::WriteOutcome outcome = platform::write_text_file(path, text);
     if (outcome == platform::WriteOutcome::not_opened) {
         print_line("Error: Cannot open file for writing!");
         return false;
     }
-    const bool written = outcome == platform::WriteOutcome::written;
-    if (!written) {
+    if (outcome != platform::WriteOutcome::written) {
         write_format(
             "Error: Could not write %s completely (is the disk full?). The file was removed.\n",
             path);
         platform::remove_file(path);
+        return false;
     }
-    if (written) note_script_written(path);
-    return written;
+    note_script_written(path);
+    write_format("%s%s\n", generated_label, path);
+    return true;
 }
 
 bool report_script(bool written, const char* created_text, const char* not_written_text) {

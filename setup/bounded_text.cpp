@@ -25,24 +25,6 @@ bool contains_any_of(const char* text, const char* characters) {
     return std::strpbrk(text, characters) != nullptr;
 }
 
-void spell_control_characters(char* field, std::size_t capacity, const char* text) {
-    std::size_t used = 0;
-    for (const char* c = text; *c != '\0'; ++c) {
-        unsigned char byte = static_cast<unsigned char>(*c);
-        if (byte >= 0x20 && byte != 0x7F) {
-            if (used + 1 >= capacity) break;
-            field[used++] = *c;
-            continue;
-        }
-        char spelled[9];
-        std::snprintf(spelled, sizeof spelled, "<U+%04X>", static_cast<unsigned>(byte));
-        if (used + 8 >= capacity) break;
-        std::memcpy(field + used, spelled, 8);
-        used += 8;
-    }
-    if (capacity > 0) field[used] = '\0';
-}
-
 bool add_to_list(char* list, std::size_t capacity, const char* name) {
     std::size_t used = std::strlen(list);
     if (used + 1 >= capacity) return false;

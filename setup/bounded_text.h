@@ -3,6 +3,7 @@
 
 #include <cstddef>
 
+#include "platform/spelled_text.h"
 #include "setup/setup_parameters.h"
 
 // Formats into the field, storing at most capacity - 1 characters and
@@ -20,10 +21,7 @@ bool add_to_list(char* list, std::size_t capacity, const char* name);
 // True when the text holds any of the characters.
 bool contains_any_of(const char* text, const char* characters);
 
-// Copies text for the console and the log, bounded and terminated: each
-// control character (below 0x20, and 0x7F) is written as <U+XXXX>, the
-// form used for characters a name cannot be spelled with.
-void spell_control_characters(char* field, std::size_t capacity, const char* text);
+using platform::spell_control_characters;
 
 // Room for any path of 259 characters with every one of them spelled.
 constexpr std::size_t SPELLED_PATH_CAPACITY = 8 * PATH_CAPACITY + 1;

@@ -2,7 +2,6 @@
 
 #include "platform/platform.h"
 #include "setup/bounded_text.h"
-#include "setup/console_output.h"
 #include "setup/database_command.h"
 #include "setup/log_event.h"
 #include "setup/measure_tree.h"
@@ -16,26 +15,19 @@ constexpr std::size_t LIST_CAPACITY = 256;
 // Lists the folders, or else the files the later stages run (the install
 // scripts, the shortcut's batch file), that the setup folder lacks.
 void find_missing(const char* source_dir, char* missing, const char** kind) {
-    *kind = "folders";
-    for (const char* name : DISTRIBUTION_FOLDERS) {
-        char path[PATH_CAPACITY];
-        if (!compose_text(path, sizeof path, "%s\\%s", source_dir, name) ||
-            !platform::is_directory(path))
-            add_to_list(missing, LIST_CAPACITY, name);
-    }
-    if (missing[0] != '\0') return;
-    *kind = "files";
-    const char* files[sizeof INSTALL_SCRIPTS / sizeof INSTALL_SCRIPTS[0] + 1];
-    std::size_t count = 0;
-    for (const char* script : INSTALL_SCRIPTS) files[count++] = script;
-    files[count++] = SHORTCUT_TARGET;
-    for (const char* name : files) {
+    auto note_if_missing = [&](const char* name, bool folder) {
         char path[PATH_CAPACITY];
         unsigned long long size = 0;
         if (!compose_text(path, sizeof path, "%s\\%s", source_dir, name) ||
-            !platform::get_file_size(path, &size))
+            !(folder ? platform::is_directory(path) : platform::get_file_size(path, &size)))
             add_to_list(missing, LIST_CAPACITY, name);
-    }
+    };
+    *kind = "folders";
+    for (const char* name : DISTRIBUTION_FOLDERS) note_if_missing(name, true);
+    if (missing[0] != '\0') return;
+    *kind = "files";
+    for (const char* script : INSTALL_SCRIPTS) note_if_missing(script, false);
+    note_if_missing(SHORTCUT_TARGET, false);
 }
 
 // Started from inside a zip in Explorer, the program runs alone from a

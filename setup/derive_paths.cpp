@@ -71,7 +71,6 @@ const char* const APP_HOME_SUFFIXES[] = {
 
 bool app_home_fits(const char* root) {
     char field[PATH_CAPACITY];
-    if (!copy_text(field, sizeof field, root)) return false;
     if (!escape_for_sqlplus(root, field, sizeof field)) return false;
     for (const char* suffix : APP_HOME_SUFFIXES) {
         if (!compose_text(field, sizeof field, "%s%s", root, suffix)) return false;

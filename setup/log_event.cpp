@@ -11,11 +11,6 @@
 
 namespace {
 
-// Another run logging into the same install.log kept its turn too long.
-const char STOPPED_TAKING_TURNS[] =
-    "Warning: Another run writing to install.log kept its turn for 5 seconds; this run now "
-    "writes to install.log without waiting for its turn.";
-
 int lost_entries = 0;
 // A part of an entry was left at the end of the log by a failed append.
 bool fragment_in_log = false;
@@ -54,9 +49,12 @@ bool log_event(const char* format, ...) {
 
     platform::AppendResult result = platform::append_to_file("install.log", line, used);
     if (result.stopped_taking_turns) {
-        // Said once: the backend takes no more turns, so it never says it again.
-        print_line(STOPPED_TAKING_TURNS);
-        log_event("%s", STOPPED_TAKING_TURNS);
+        // Another run logging into the same install.log kept its turn too
+        // long. Said once: the backend takes no more turns, so it never says
+        // it again.
+        report(OnConsole::line,
+               "Warning: Another run writing to install.log kept its turn for 5 seconds; this "
+               "run now writes to install.log without waiting for its turn.");
     }
     if (result.outcome == platform::AppendOutcome::appended) {
         fragment_in_log = false;
@@ -94,21 +92,13 @@ const char* where_to_find_details() {
 }
 
 bool report(OnConsole spacing, const char* format, ...) {
-    // The console's copy in one write: its line breaks around the message.
-    char line[4100];
-    std::size_t start = spacing == OnConsole::after_line_break ? 1 : 0;
-    line[0] = '\n';
+    // Room left for the line breaks around it in the console's one write.
+    char message[4090];
     std::va_list values;
     va_start(values, format);
-    int length = std::vsnprintf(line + start, sizeof line - 3 - start, format, values);
+    if (std::vsnprintf(message, sizeof message, format, values) < 0) message[0] = '\0';
     va_end(values);
-    std::size_t end = length < 0 ? start : start + static_cast<std::size_t>(length);
-    if (end > sizeof line - 4) end = sizeof line - 4;  // cut to fit
-    line[end] = '\0';
-    const char* message = line + start;
-    char shown[sizeof line];
-    std::snprintf(shown, sizeof shown, "%s%s", line,
-                  spacing == OnConsole::with_empty_line ? "\n\n" : "\n");
-    write_text(shown);
+    write_format("%s%s%s", spacing == OnConsole::after_line_break ? "\n" : "", message,
+                 spacing == OnConsole::with_empty_line ? "\n\n" : "\n");
     return log_event("%s", message);
 }

@@ -9,25 +9,6 @@
 
 namespace {
 
-// The five summary lines; each ends in a line break, in the log too.
-void write_summary_values(const char* APP_HOME, const char* DATA_HOME, const char* DBSERVICE,
-                          const char* APP_OWNER, const char* CONNECT_USER) {
-    write_format("Database Service  : %s\n", DBSERVICE);
-    write_format("Application Owner : %s\n", APP_OWNER);
-    write_format("Connection User   : %s\n", CONNECT_USER);
-    write_format("Application Home  : %s\n", APP_HOME);
-    write_format("Data Home         : %s\n", DATA_HOME);
-}
-
-void log_summary_values(const char* APP_HOME, const char* DATA_HOME, const char* DBSERVICE,
-                        const char* APP_OWNER, const char* CONNECT_USER) {
-    log_event("Database Service  : %s\n", DBSERVICE);
-    log_event("Application Owner : %s\n", APP_OWNER);
-    log_event("Connection User   : %s\n", CONNECT_USER);
-    log_event("Application Home  : %s\n", APP_HOME);
-    log_event("Data Home         : %s\n", DATA_HOME);
-}
-
 // The failed stages, and the log when entries of it were lost so far.
 void compose_failed(char* out, std::size_t capacity, const char* failed_stages) {
     if (count_lost_log_entries() == 0) {
@@ -42,23 +23,27 @@ void compose_failed(char* out, std::size_t capacity, const char* failed_stages) 
 
 bool notify_complete(const char* APP_HOME, const char* DATA_HOME, const char* DBSERVICE,
                      const char* APP_OWNER, const char* CONNECT_USER, const char* failed_stages) {
-    print_line("\nINSTALLATION SUMMARY:");
-    print_line("=====================");
-    write_summary_values(APP_HOME, DATA_HOME, DBSERVICE, APP_OWNER, CONNECT_USER);
-    print_line("Setup Log         : install.log");
-
+    // Printed, then logged: each entry keeps its line break, so an empty
+    // line follows it in the log.
+    const struct {
+        const char* label;
+        const char* value;
+    } lines[] = {
+        {"\nINSTALLATION SUMMARY:", ""},        {"=====================", ""},
+        {"Database Service  : ", DBSERVICE},    {"Application Owner : ", APP_OWNER},
+        {"Connection User   : ", CONNECT_USER}, {"Application Home  : ", APP_HOME},
+        {"Data Home         : ", DATA_HOME},    {"Setup Log         : install.log", ""},
+    };
+    for (const auto& line : lines) write_format("%s%s\n", line.label, line.value);
     // Every entry is attempted before the lost ones are counted, so that
     // the count on the console is the whole run's, the summary's own too.
-    log_event("\nINSTALLATION SUMMARY:\n");
-    log_event("=====================\n");
-    log_summary_values(APP_HOME, DATA_HOME, DBSERVICE, APP_OWNER, CONNECT_USER);
-    log_event("Setup Log         : install.log\n");
+    for (const auto& line : lines) log_event("%s%s\n", line.label, line.value);
     char failed[600];
     compose_failed(failed, sizeof failed, failed_stages);
-    if (failed[0] != '\0' && count_lost_log_entries() > 0)
-        log_event("These stages failed: %s. Entries are missing from this log.", failed);
-    else if (failed[0] != '\0')
-        log_event("These stages failed: %s. See the entries above for details.", failed);
+    if (failed[0] != '\0')
+        log_event("These stages failed: %s. %s", failed,
+                  count_lost_log_entries() > 0 ? "Entries are missing from this log."
+                                               : "See the entries above for details.");
     log_event(failed[0] != '\0' ? "Installation completed with errors."
                                 : "Installation completed.");
     log_on_interrupt(nullptr);

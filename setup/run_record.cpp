@@ -29,6 +29,12 @@ void add(PathList& list, const char* path) {
     ++list.count;
 }
 
+bool holds(const PathList& list, const char* path) {
+    for (int i = 0; i < list.count; ++i)
+        if (same_path(list.paths[i], path)) return true;
+    return false;
+}
+
 }  // namespace
 
 void note_copy_failure(const char* destination) {
@@ -56,10 +62,7 @@ void note_file_copied(const char* destination) {
 }
 
 bool file_copied(const char* path) {
-    for (int i = 0; i < copied_scripts.count; ++i) {
-        if (same_path(copied_scripts.paths[i], path)) return true;
-    }
-    return false;
+    return holds(copied_scripts, path);
 }
 
 void note_script_written(const char* path) {
@@ -67,8 +70,5 @@ void note_script_written(const char* path) {
 }
 
 bool script_written(const char* path) {
-    for (int i = 0; i < scripts.count; ++i) {
-        if (same_path(scripts.paths[i], path)) return true;
-    }
-    return false;
+    return holds(scripts, path);
 }

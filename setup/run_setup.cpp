@@ -48,32 +48,28 @@ void echo_parameters(const SetupParameters& p) {
     // it must not reach the console or the log raw.
     char source[SPELLED_PATH_CAPACITY];
     spell_control_characters(source, sizeof source, p.SOURCE_DIR);
+    // Printed, then logged in the same order.
+    const struct {
+        const char* label;
+        const char* value;
+    } lines[] = {
+        {"Source files extracted to: ", source},
+        {"DBSERVICE = ", p.DBSERVICE},
+        {"Listener port = ", p.PORT},
+        {"Database connection string = ", p.DBCONNECT},
+        {"APP_OWNER = ", p.APP_OWNER},
+        {"CONNECT_USER = ", p.CONNECT_USER},
+        {"APP_HOME directory = ", p.APP_HOME},
+        {"SQL_APP_HOME directory = ", p.SQL_APP_HOME},
+        {"DATA_HOME directory = ", p.DATA_HOME},
+        {"SQL_DATA_HOME directory = ", p.SQL_DATA_HOME},
+    };
     print_line("SETUP PARAMETERS");
     print_line("================");
-    write_format("Source files extracted to: %s\n", source);
-    write_format("DBSERVICE = %s\n", p.DBSERVICE);
-    write_format("Listener port = %s\n", p.PORT);
-    write_format("Database connection string = %s\n", p.DBCONNECT);
-    write_format("APP_OWNER = %s\n", p.APP_OWNER);
-    write_format("CONNECT_USER = %s\n", p.CONNECT_USER);
-    write_format("APP_HOME directory = %s\n", p.APP_HOME);
-    write_format("SQL_APP_HOME directory = %s\n", p.SQL_APP_HOME);
-    write_format("DATA_HOME directory = %s\n", p.DATA_HOME);
-    write_format("SQL_DATA_HOME directory = %s\n", p.SQL_DATA_HOME);
-
-    log_event("Source files extracted to: %s", source);
-    log_event("DBSERVICE = %s", p.DBSERVICE);
-    log_event("Listener port = %s", p.PORT);
-    log_event("Database connection string = %s", p.DBCONNECT);
-    log_event("APP_OWNER = %s", p.APP_OWNER);
-    log_event("CONNECT_USER = %s", p.CONNECT_USER);
-    log_event("APP_HOME directory = %s", p.APP_HOME);
-    log_event("SQL_APP_HOME directory = %s", p.SQL_APP_HOME);
-    log_event("DATA_HOME directory = %s", p.DATA_HOME);
-    log_event("SQL_DATA_HOME directory = %s", p.SQL_DATA_HOME);
+    for (const auto& line : lines) write_format("%s%s\n", line.label, line.value);
+    for (const auto& line : lines) log_event("%s%s", line.label, line.value);
 }
 
-// Appends the name to a comma-separated list, bounded.
 int abandon() {
     report(OnConsole::line, "Installation abandoned.");
     log_on_interrupt(nullptr);

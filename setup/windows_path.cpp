@@ -24,29 +24,10 @@ std::size_t length_without_separator(const char* path) {
     return length > 0 && path[length - 1] == '\\' ? length - 1 : length;
 }
 
-bool is_letter(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
-
 }  // namespace
 
 bool is_dot_entry(const char* name) {
     return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
-}
-
-std::size_t root_length(const char* path) {
-    if (is_letter(path[0])) return path[1] == ':' && path[2] == '\\' ? 3 : 0;
-    if (path[0] != '\\' || path[1] != '\\') return 0;
-    const char* server = path + 2;
-    const char* server_end = std::strchr(server, '\\');
-    if (server_end == nullptr || server_end == server) return 0;
-    // \\?\ and \\.\ name the system's own namespaces, not a server.
-    if (server_end - server == 1 && (*server == '?' || *server == '.')) return 0;
-    const char* share = server_end + 1;
-    if (*share == '\0' || *share == '\\') return 0;
-    const char* share_end = std::strchr(share, '\\');
-    if (share_end == nullptr) return std::strlen(path);
-    return static_cast<std::size_t>(share_end - path) + 1;
 }
 
 bool path_root(const char* path, char* root, std::size_t capacity) {
@@ -68,7 +49,7 @@ bool resolve_full_path(char* path) {
     if (root == 0 || length >= PATH_CAPACITY) return false;
     char out[PATH_CAPACITY];
     std::memcpy(out, path, root);
-    if (is_letter(out[0]) && out[0] >= 'a') out[0] = static_cast<char>(out[0] - 'a' + 'A');
+    if (out[0] >= 'a' && out[0] <= 'z') out[0] = static_cast<char>(out[0] - 'a' + 'A');
     std::size_t used = root;
     std::size_t last_start = 0;  // where the last segment kept begins (0: none)
     std::size_t at = root;
@@ -81,10 +62,8 @@ bool resolve_full_path(char* path) {
         at = end;
         if (size == 0 || (size == 1 && segment[0] == '.')) continue;
         if (size == 2 && segment[0] == '.' && segment[1] == '.') {
-            if (used > root) {
-                while (used > root && out[used - 1] != '\\') --used;
-                if (used > root) --used;  // the separator before it
-            }
+            while (used > root && out[used - 1] != '\\') --used;
+            if (used > root) --used;  // the separator before it
             last_start = 0;
             continue;
         }

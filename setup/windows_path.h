@@ -1,6 +1,6 @@
 // Windows paths as Windows itself resolves and compares them: the one place
-// of the program that parses a path's root, resolves . and .., and decides
-// whether two paths name the same folder or one lies within another.
+// of the program that resolves . and .. and decides whether two paths name
+// the same folder or one lies within another (a root is the platform's).
 //
 // Names are compared without regard to letter case, by the upper-case form
 // of each character of the ANSI code page that the platform gives.
@@ -8,16 +8,12 @@
 
 #include <cstddef>
 
+#include "platform/path_root.h"
+
 // True for "." and "..", which every folder's enumeration lists.
 bool is_dot_entry(const char* name);
 
-// The length of a full path's root: 3 for C:\ (C:\x, C:\), and for
-// \\server\share\x the length of \\server\share\ (of \\server\share when
-// nothing follows the share). 0 for a path that is not full: drive-relative
-// (C:x, C:), relative (., ..\x, x), rooted without a drive (\x), a server
-// without a share, and the \\?\ and \\.\ prefixes, which the command
-// interpreter cannot change into.
-std::size_t root_length(const char* path);
+using platform::root_length;  // the length of a full path's root, 0 for no full path
 
 // Stores the root of a full path, always ending in a backslash ("C:\",
 // "\\server\share\"). False when the path is not full or the root won't fit.

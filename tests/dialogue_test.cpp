@@ -636,6 +636,11 @@ TEST_F(Dialogue, AnswerFileEncodings) {
     EXPECT_NE(named_first.output.find("APP_HOME directory = C:\\SVC\\OWNER\n"),
               std::string::npos)
         << named_first.output;
+    // Bytes that only begin like a mark are the answer's own.
+    ProgramRun like_a_mark = run("\xEFSVC\n\xEF\xBBOWNER\n\n\n\n\nN\n");
+    EXPECT_NE(like_a_mark.output.find("APP_HOME directory = C:\\\xEFSVC\\\xEF\xBBOWNER\n"),
+              std::string::npos)
+        << like_a_mark.output;
 
     const std::string refusal =
         "Error: The answers are UTF-16 text (as Windows PowerShell writes with > or Out-File). "

@@ -6,37 +6,22 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstring>
 
 #include "platform/platform.h"
 #include "platform/posix/host_path.h"
 #include "platform/posix/system_calls.h"
+#include "platform/spelled_text.h"
 
 namespace platform {
 
 namespace {
-
-// Copies the text, each control character as <U+00XX>, cut to fit.
-void show_name(char* field, std::size_t capacity, const char* text) {
-    std::size_t used = 0;
-    field[0] = '\0';
-    for (; *text != '\0'; ++text) {
-        const unsigned char c = static_cast<unsigned char>(*text);
-        char piece[12] = {static_cast<char>(c), '\0'};
-        if (c < 0x20 || c == 0x7F) std::snprintf(piece, sizeof piece, "<U+%04X>", c);
-        const std::size_t length = std::strlen(piece);
-        if (used + length >= capacity) break;
-        std::memcpy(field + used, piece, length + 1);
-        used += length;
-    }
-}
 
 void name_user(uid_t uid, char* field, std::size_t capacity) {
     struct passwd entry;
     struct passwd* found = nullptr;
     char buffer[1024];
     if (getpwuid_r(uid, &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr) {
-        show_name(field, capacity, found->pw_name);
+        spell_control_characters(field, capacity, found->pw_name);
         return;
     }
     std::snprintf(field, capacity, "user %lu", static_cast<unsigned long>(uid));
@@ -46,10 +31,9 @@ void name_group(gid_t gid, char* field, std::size_t capacity) {
     struct group entry;
     struct group* found = nullptr;
     char buffer[1024];
-    char name[128];
     if (getgrgid_r(gid, &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr) {
-        show_name(name, sizeof name, found->gr_name);
-        std::snprintf(field, capacity, "group %s", name);
+        spell_control_characters(field, capacity, "group ");
+        append_spelled(field, capacity, found->gr_name);
         return;
     }
     std::snprintf(field, capacity, "group %lu", static_cast<unsigned long>(gid));

@@ -99,10 +99,6 @@ class Terminal final : public ConsoleDevice {
         return true;
     }
 
-    bool write_row(long, const char*, const unsigned short*, std::size_t) override {
-        return false;  // no call for it: the cells go as text
-    }
-
     void set_attribute(unsigned short attribute) override {
         if (attribute == 2) {
             write_raw("\x1b[32m", 5);

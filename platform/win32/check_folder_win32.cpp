@@ -4,10 +4,10 @@
 #include <aclapi.h>
 #include <sddl.h>
 
-#include <cstdio>
 #include <cstring>
 
 #include "platform/platform.h"
+#include "platform/spelled_text.h"
 #include "platform/win32/sid_text.h"
 #include "platform/win32/system_calls.h"
 
@@ -55,21 +55,6 @@ bool trusted(PSID sid, const char* user) {
     return false;
 }
 
-// Appends the text to the field, each control character as <U+00XX>,
-// never cutting one of those apart.
-void append_shown(char* field, std::size_t capacity, const char* text) {
-    std::size_t used = std::strlen(field);
-    for (; *text != '\0'; ++text) {
-        const unsigned char c = static_cast<unsigned char>(*text);
-        char piece[12] = {static_cast<char>(c), '\0'};
-        if (c < 0x20 || c == 0x7F) std::snprintf(piece, sizeof piece, "<U+%04X>", c);
-        const std::size_t length = std::strlen(piece);
-        if (used + length >= capacity) break;
-        std::memcpy(field + used, piece, length + 1);
-        used += length;
-    }
-}
-
 // Names the account as DOMAIN\name, or by its SID where it has no name.
 void name_account(PSID sid, char* field, std::size_t capacity) {
     field[0] = '\0';
@@ -84,14 +69,14 @@ void name_account(PSID sid, char* field, std::size_t capacity) {
         name[sizeof name - 1] = '\0';
         domain[sizeof domain - 1] = '\0';
         if (domain[0] != '\0') {
-            append_shown(field, capacity, domain);
-            append_shown(field, capacity, "\\");
+            append_spelled(field, capacity, domain);
+            append_spelled(field, capacity, "\\");
         }
-        append_shown(field, capacity, name);
+        append_spelled(field, capacity, name);
         return;
     }
     char text[184];
-    append_shown(field, capacity, sid_text(sid, text, sizeof text) ? text : "an unknown account");
+    append_spelled(field, capacity, sid_text(sid, text, sizeof text) ? text : "an unknown account");
 }
 
 // Names Everyone, whom a missing list gives every right.
@@ -102,20 +87,6 @@ void name_everyone(char* field, std::size_t capacity) {
         name_account(everyone, field, capacity);
         FreeSid(everyone);
     }
-}
-
-enum class Lists { kept, not_kept, unknown };
-
-// Whether the folder's volume says it keeps access control lists (not FAT,
-// exFAT, nor a share whose server keeps none).
-Lists volume_lists(const char* path) {
-    char root[MAX_PATH];
-    DWORD flags = 0;
-    if (!system_calls().GetVolumePathNameA(path, root, sizeof root) ||
-        !system_calls().GetVolumeInformationA(root, nullptr, 0, nullptr, nullptr, &flags, nullptr,
-                                              0))
-        return Lists::unknown;
-    return (flags & FILE_PERSISTENT_ACLS) != 0 ? Lists::kept : Lists::not_kept;
 }
 
 // The first allow entry that gives someone untrusted a refused right:
@@ -201,13 +172,15 @@ bool judged_as_link(const char* path, FolderRule rule, bool lists_kept, const ch
 
 FolderCheck check_folder(const char* path, FolderRule rule) {
     FolderCheck check = {FolderVerdict::unchecked, false, ""};
-    const Lists lists = volume_lists(path);
-    if (lists == Lists::not_kept) return check;
+    // Where the volume cannot tell, a folder without a list is not judged.
+    const AccessLists lists = volume_access_lists(path);
+    if (lists == AccessLists::not_kept) return check;
     char user[184];
     if (!running_user_sid(user, sizeof user)) user[0] = '\0';
     // A link on the path is judged by who may change it before what it
     // leads to is judged as a folder. (A drive root or share is none.)
-    if (rule != FolderRule::root && judged_as_link(path, rule, lists == Lists::kept, user, &check))
+    if (rule != FolderRule::root &&
+        judged_as_link(path, rule, lists == AccessLists::kept, user, &check))
         return check;
     PSID owner = nullptr;
     PACL list = nullptr;
@@ -218,7 +191,7 @@ FolderCheck check_folder(const char* path, FolderRule rule) {
         return check;
     // No list at all: on a volume that keeps lists, every user may do
     // anything there; elsewhere (a share that gives none) nothing is told.
-    if (list == nullptr && lists == Lists::kept) {
+    if (list == nullptr && lists == AccessLists::kept) {
         check.verdict = FolderVerdict::unsafe;
         name_everyone(check.account, sizeof check.account);
     } else if (list != nullptr) {

@@ -14,20 +14,16 @@ namespace {
 UINT original_input_page = 0;
 UINT original_output_page = 0;
 
-void restore_code_pages() {
-    if (original_input_page != 0) SetConsoleCP(original_input_page);
-    if (original_output_page != 0) SetConsoleOutputCP(original_output_page);
-}
-
 BOOL WINAPI restore_on_console_event(DWORD) {
-    restore_code_pages();
+    restore_console_code_pages();
     return FALSE;
 }
 
 }  // namespace
 
 void restore_console_code_pages() {
-    restore_code_pages();
+    if (original_input_page != 0) SetConsoleCP(original_input_page);
+    if (original_output_page != 0) SetConsoleOutputCP(original_output_page);
 }
 
 void use_ansi_code_page() {
@@ -43,7 +39,7 @@ void use_ansi_code_page() {
     original_input_page = input;
     original_output_page = output;
     SetConsoleCtrlHandler(restore_on_console_event, TRUE);
-    std::atexit(restore_code_pages);
+    std::atexit(restore_console_code_pages);
     if (input != ansi) SetConsoleCP(ansi);
     if (output != ansi) SetConsoleOutputCP(ansi);
 }

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <cwchar>
 
+#include "platform/path_root.h"
 #include "platform/platform.h"
 #include "platform/line_ends.h"
 #include "platform/win32/append_gate.h"
@@ -166,9 +167,7 @@ unsigned long create_directories(const char* path) {
     // makes them, without the shell's registry reads and change notice. A
     // full path only, as the shell takes no other; a missing parent, or any
     // other failure, goes to the shell, which gives its own answer as before.
-    bool full = ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) &&
-                path[1] == ':' && path[2] == '\\';
-    if (full) {
+    if (root_length(path) != 0) {
         if (system_calls().CreateDirectoryA(path, nullptr)) return 0;
         if (GetLastError() == ERROR_ALREADY_EXISTS) return ERROR_CODE_ALREADY_EXISTS;
     }

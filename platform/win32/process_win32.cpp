@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "platform/path_list.h"
+#include "platform/path_root.h"
 #include "platform/platform.h"
 #include "platform/win32/system_calls.h"
 
@@ -44,14 +45,6 @@ BOOL WINAPI keep_running_on_break(DWORD event) {
     return TRUE;
 }
 
-// True for a full path (C:\dir, \\server\share): a relative entry of PATH
-// would be looked up from the current folder.
-bool is_full_path(const char* path) {
-    bool drive = ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) &&
-                 path[1] == ':' && (path[2] == '\\' || path[2] == '/');
-    return drive || (path[0] == '\\' && path[1] == '\\');
-}
-
 bool is_file(const char* path) {
     WIN32_FILE_ATTRIBUTE_DATA data;
     return system_calls().GetFileAttributesExA(path, GetFileExInfoStandard, &data) != 0 &&
@@ -74,8 +67,12 @@ bool find_on_path(const char* name, char* found, std::size_t capacity) {
     for (const char* folders = path_list; *folders != '\0';) {
         char folder[MAX_PATH];
         folders = next_list_entry(folders, folder, sizeof folder);
+        // / taken as \; a relative entry would be looked up from the
+        // current folder.
+        for (char* c = folder; *c != '\0'; ++c)
+            if (*c == '/') *c = '\\';
         std::size_t folder_length = std::strlen(folder);
-        if (folder_length == 0 || !is_full_path(folder)) continue;
+        if (root_length(folder) == 0) continue;
         const char* separator = folder[folder_length - 1] == '\\' ? "" : "\\";
         if (has_extension) {
             int written = std::snprintf(found, capacity, "%s%s%s", folder, separator, name);

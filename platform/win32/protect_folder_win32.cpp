@@ -13,15 +13,6 @@ namespace platform {
 
 namespace {
 
-// True when the folder's volume keeps access control lists (not FAT, exFAT).
-bool keeps_access_lists(const char* path) {
-    char root[MAX_PATH];
-    DWORD flags = 0;
-    if (!GetVolumePathNameA(path, root, sizeof root)) return true;
-    if (!GetVolumeInformationA(root, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0)) return true;
-    return (flags & FILE_PERSISTENT_ACLS) != 0;
-}
-
 // Builds the protected list's descriptor; the caller frees it (LocalFree).
 DWORD build_descriptor(bool writable_for_users, PSECURITY_DESCRIPTOR* descriptor) {
     char user[184];
@@ -52,8 +43,11 @@ unsigned long create_protected_folder(const char* path, bool writable_for_users)
     DWORD error = result == ERROR_SUCCESS ? 0 : GetLastError();
     LocalFree(descriptor);
     if (result == ERROR_SUCCESS) {
-        // FAT and exFAT take the folder and drop the list.
-        return keeps_access_lists(path) ? 0 : ERROR_CODE_NOT_SUPPORTED;
+        // FAT and exFAT take the folder and drop the list. Where the volume
+        // cannot tell, the list is set once more, so that a failure is told.
+        const AccessLists lists = volume_access_lists(path);
+        if (lists == AccessLists::unknown) return protect_folder(path, writable_for_users);
+        return lists == AccessLists::kept ? 0 : ERROR_CODE_NOT_SUPPORTED;
     }
     if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ||
         result == ERROR_ALREADY_EXISTS || result == ERROR_FILE_EXISTS)
@@ -61,8 +55,9 @@ unsigned long create_protected_folder(const char* path, bool writable_for_users)
     return error != 0 ? error : static_cast<unsigned long>(result);
 }
 
+// Where the volume cannot tell, the list is set: a failure is then told.
 unsigned long protect_folder(const char* path, bool writable_for_users) {
-    if (!keeps_access_lists(path)) return ERROR_CODE_NOT_SUPPORTED;
+    if (volume_access_lists(path) == AccessLists::not_kept) return ERROR_CODE_NOT_SUPPORTED;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     DWORD built = build_descriptor(writable_for_users, &descriptor);
     if (built != 0) return built;

@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+#include "platform/win32/system_calls.h"
+
 namespace platform {
 
 bool sid_text(PSID sid, char* field, std::size_t capacity) {
@@ -25,6 +27,16 @@ bool running_user_sid(char* field, std::size_t capacity) {
     bool known = GetTokenInformation(token, TokenUser, &info, sizeof info, &length) != 0;
     CloseHandle(token);
     return known && sid_text(info.user.User.Sid, field, capacity);
+}
+
+AccessLists volume_access_lists(const char* path) {
+    char root[MAX_PATH];
+    DWORD flags = 0;
+    if (!system_calls().GetVolumePathNameA(path, root, sizeof root) ||
+        !system_calls().GetVolumeInformationA(root, nullptr, 0, nullptr, nullptr, &flags, nullptr,
+                                              0))
+        return AccessLists::unknown;
+    return (flags & FILE_PERSISTENT_ACLS) != 0 ? AccessLists::kept : AccessLists::not_kept;
 }
 
 }  // namespace platform

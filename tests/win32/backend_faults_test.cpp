@@ -624,6 +624,24 @@ INSTANTIATE_TEST_SUITE_P(Lists, ExistingFolders, ::testing::ValuesIn(KEYS_CASES)
                              return std::string(info.param.name);
                          });
 
+// A volume without lists leaves a folder as it is; one that cannot tell
+// gets the list set, on a new folder once more, so that a failure is told.
+TEST_F(Win32Faults, ListsAreSetWhereTheVolumeCannotTell) {
+    platform::system_calls().GetVolumeInformationA = volume_of;
+    platform::system_calls().SetNamedSecurityInfoA = record_set;
+    folders_set.clear();
+    const std::string made = (scratch / "made").string(), old = (scratch / "source").string();
+    volume = Volume::no_lists;
+    EXPECT_EQ(platform::create_protected_folder(made.c_str(), false),
+              platform::ERROR_CODE_NOT_SUPPORTED);
+    EXPECT_EQ(platform::protect_folder(old.c_str(), false), platform::ERROR_CODE_NOT_SUPPORTED);
+    volume = Volume::cannot_be_asked;
+    EXPECT_EQ(platform::create_protected_folder((made + "2").c_str(), false), 0u);
+    EXPECT_EQ(platform::protect_folder(old.c_str(), false), 0u);
+    volume = Volume::lists;
+    EXPECT_EQ(folders_set, (std::vector<std::string>{made + "2", old}));
+}
+
 // Someone makes the first new folder between the check and the copy: the
 // stage copies nothing into it and fails, and says why. Either call that
 // creates a folder finds it made just before.
