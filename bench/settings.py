@@ -19,9 +19,9 @@ REPO = Path(__file__).resolve().parent.parent
 APP_HOME = Path("XEPDB1") / "QUARNDEL"
 SHORTCUT = "QUARNDEL.lnk"
 GENERATED_SCRIPTS = ("config/set_env.sql", "config/set_env.bat", "install/auto_install.sql")
-# A default install's answer at each prompt (tests/prompts.txt: a tab
-# before the answer typed, none for Enter), then the RETURN after the summary.
-ANSWERS = b"".join(line.partition(b"\t")[2] + b"\n"
+# A default install's answer at each prompt (tests/prompts.txt: the field
+# after the first tab, empty for Enter), then the RETURN after the summary.
+ANSWERS = b"".join((line.split(b"\t") + [b""])[1] + b"\n"
                    for line in (REPO / "tests" / "prompts.txt").read_bytes().splitlines()
                    if not line.startswith(b"#")) + b"\n"
 COMPLETE_TEXT = b"Installation complete. Press RETURN to exit."

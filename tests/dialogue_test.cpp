@@ -81,25 +81,22 @@ class Dialogue : public ScratchDrives {
     // What the program prints from its start to the confirmation question,
     // for the given echo values, with every answer taken by default.
     std::string dialogue_until_confirmation(const std::string& banner_line) {
-        return intro(banner_line) +
-               "Enter the pluggable database service name (Press Enter for default: 'XEPDB1'): "
-               "Enter the application owner username (Press Enter for default: 'QUARNDEL'): "
-               "Enter the connection username (Press Enter for default: 'DEMO_CONNECT'): "
-               "Enter the listener port (Press Enter for default: '1521'): "
+        return intro(banner_line) + PROMPTS[0].question() + PROMPTS[1].question() +
+               PROMPTS[2].question() + PROMPTS[3].question() +
                "\nSpecify the application home directory APP_HOME. Include the drive, separate "
                "each "
                "directory with a single \\. \n"
                "Do not end with a \\ unless specifying just the drive root e.g. D:\\ \n"
                "You may include spaces and ampersands & in the APP_HOME path. \n"
-               "Do not include quotes \" \n"
-               "Enter the app installation directory path (Press Enter for default: 'C:\\'): "
+               "Do not include quotes \" \n" +
+               PROMPTS[4].question() +
                "\nSpecify the data home directory DATA_HOME. Include the drive, separate each "
                "directory with a single \\. \n"
                "Do not end with a \\ unless specifying just the drive root e.g. D:\\ \n"
                "Spaces are not allowed in this path.\n"
                "Do not include ampersands &. \n"
-               "Do not include quotes \". \n"
-               "Enter the data directory path (Press Enter for default: 'C:\\'): "
+               "Do not include quotes \". \n" +
+               PROMPTS[5].question() +
                "SETUP PARAMETERS\n"
                "================\n" +
                echo_lines() + "\nDo you want to continue with the installation (Y or N)?";
@@ -832,12 +829,8 @@ TEST_F(Dialogue, NamesThatCannotNameAFolderAreRefused) {
         EXPECT_EQ(count_occurrences(result.output, c.message), port ? 4u : 3u)
             << shown << "\n"
             << result.output;
-        std::vector<std::string> questions = {
-            "Enter the pluggable database service name (Press Enter for default: 'XEPDB1'): ",
-            "Enter the application owner username (Press Enter for default: 'QUARNDEL'): ",
-            "Enter the connection username (Press Enter for default: 'DEMO_CONNECT'): "};
-        if (port) questions.push_back("Enter the listener port (Press Enter for default: '1521'): ");
-        for (const std::string& question : questions) {
+        for (std::size_t i = 0; i < (port ? 4u : 3u); ++i) {
+            const std::string question = PROMPTS[i].question();
             EXPECT_NE(result.output.find(question + c.message + question), std::string::npos)
                 << shown << ": " << question;
         }

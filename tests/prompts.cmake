@@ -2,14 +2,20 @@
 # "tests/prompts.h" under SETUP_PROMPTS_INCLUDE.
 set(SETUP_PROMPTS ${PROJECT_SOURCE_DIR}/tests/prompts.txt)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${SETUP_PROMPTS})
-file(STRINGS ${SETUP_PROMPTS} prompt_lines REGEX "^[^#]")
+# A backslash ending a line would escape the list's separator: each is
+# kept as BACKSLASH until the line is taken from the list.
+file(READ ${SETUP_PROMPTS} prompt_text)
+string(REPLACE "\\" "BACKSLASH" prompt_text "${prompt_text}")
+string(REPLACE "\n" ";" prompt_lines "${prompt_text}")
+list(FILTER prompt_lines INCLUDE REGEX "^[^#]")
 set(PROMPT_ENTRIES "")
 foreach(line IN LISTS prompt_lines)
-  string(REPLACE "\\" "\\\\" line "${line}")
+  string(REPLACE "BACKSLASH" "\\\\" line "${line}")
   string(REPLACE "\"" "\\\"" line "${line}")
-  if(NOT line MATCHES "\t")
+  # Three fields each: the text, the answer typed, the default shown.
+  while(NOT line MATCHES "\t.*\t")
     string(APPEND line "\t")
-  endif()
+  endwhile()
   string(REPLACE "\t" "\", \"" line "${line}")
   string(APPEND PROMPT_ENTRIES "{\"${line}\"}, ")
 endforeach()

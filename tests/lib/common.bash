@@ -22,12 +22,14 @@ FAILURE_COMMANDS=()
 # types there (empty: Enter).
 PROMPT_TEXTS=()
 PROMPT_ANSWERS=()
-while IFS=$'\t' read -r prompt_text prompt_answer; do
-    [[ $prompt_text == "#"* ]] && continue
-    PROMPT_TEXTS+=("$prompt_text")
-    PROMPT_ANSWERS+=("$prompt_answer")
+while IFS= read -r prompt_line; do
+    [[ $prompt_line == "#"* ]] && continue
+    PROMPT_TEXTS+=("${prompt_line%%$'\t'*}")
+    prompt_line=${prompt_line#"${PROMPT_TEXTS[-1]}"}
+    prompt_line=${prompt_line#$'\t'}
+    PROMPT_ANSWERS+=("${prompt_line%%$'\t'*}")
 done <"$ROOT/tests/prompts.txt"
-unset prompt_text prompt_answer
+unset prompt_line
 
 # same_files FROM... -- TO...: FROM[i] and TO[i] are the same bytes (the
 # same SHA-256, all summed in one pass) for each i; prints each i where not.
