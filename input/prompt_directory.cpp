@@ -133,7 +133,7 @@ bool accept_directory(char* answer, char* result, std::size_t result_capacity, c
         write_text("\nERROR: Directory does not exist, please enter a valid path: ");
         failed = true;
     }
-    if (rules.reject_special && !path_valid(answer)) {
+    if (rules.reject_special && contains_any_of(answer, " &")) {
         write_text(
             "\nERROR: The directory path must not contain spaces or &. Please enter a valid "
             "path: ");
