@@ -27,10 +27,8 @@ void first_missing_folder(const char* path, char* field) {
 // The home's existing folders, checked again now that the copy starts:
 // one may have been made or changed since the directory was accepted.
 bool still_safe(const char* home, HomeKind kind) {
-    UnsafeFolder unsafe;
-    if (home_folders_safe(home, kind, &unsafe)) return true;
     char text[UNSAFE_FOLDER_TEXT_CAPACITY];
-    describe_unsafe_folder(unsafe, text, sizeof text);
+    if (home_folders_safe(home, kind, text, sizeof text)) return true;
     report(OnConsole::with_empty_line, "Error: Nothing is copied: %s", text);
     return false;
 }

@@ -110,10 +110,8 @@ bool apart_from_earlier_home(const char* home, const DirectoryRules& rules) {
 // No existing folder of the home's path may let others change, rename or
 // replace what is installed there. Writes the refusal when one does.
 bool folders_keep_their_keys(const char* home, const DirectoryRules& rules) {
-    UnsafeFolder unsafe;
-    if (home_folders_safe(home, rules.kind, &unsafe)) return true;
     char text[UNSAFE_FOLDER_TEXT_CAPACITY];
-    describe_unsafe_folder(unsafe, text, sizeof text);
+    if (home_folders_safe(home, rules.kind, text, sizeof text)) return true;
     write_format("\nERROR: %s Please enter a valid path: ", text);
     return false;
 }
