@@ -173,19 +173,14 @@ bool prompt_directory(const char* message, char* answer, std::size_t answer_capa
                       const char* service, const char* owner, const DirectoryRules& rules) {
     if (!prompt_string(message, answer, answer_capacity, default_value, nullptr)) return false;
     while (!accept_directory(answer, result, result_capacity, service, owner, rules)) {
-        for (;;) {
-            LineRead read = read_answer_line(answer, answer_capacity);
-            if (read == LineRead::end_of_input) return false;
-            if (read == LineRead::not_text) {
-                refuse_not_text();
-                return false;
-            }
-            if (read == LineRead::answer) break;
+        LineRead read;
+        while ((read = read_answer_line(answer, answer_capacity)) == LineRead::too_long)
             write_format(
                 "\nERROR: The directory path is too long: at most %u characters are allowed. "
                 "Please enter a valid path: ",
                 static_cast<unsigned>(answer_capacity - 1));
-        }
+        if (read == LineRead::not_text) refuse_not_text();
+        if (read != LineRead::answer) return false;
     }
     return true;
 }
