@@ -21,8 +21,7 @@ struct Measure {
     TreeSize* size[2];
     std::size_t skip[2];  // what of an entry's path lies above each tree's entries
     int count = 1;
-    const char* inner = nullptr;
-    bool inner_met = false;
+    const char* inner = nullptr;             // until the walk meets it
     const TreeLevel* inner_level = nullptr;  // while the walk is in it
 };
 
@@ -63,9 +62,9 @@ WalkOn measure_entry(const TreeVisit& seen, Measure* measure) {
                 size->rounded[unit] += rounded(seen.entry->size, 512ULL << unit);
         }
     }
-    if (seen.step == TreeStep::folder && !measure->inner_met && measure->inner != nullptr &&
+    if (seen.step == TreeStep::folder && measure->inner != nullptr &&
         same_path(seen.at->path, measure->inner)) {
-        measure->inner_met = true;
+        measure->inner = nullptr;
         measure->inner_level = seen.at;
         measure->skip[1] = length + 1;  // the folder and its backslash
         measure->count = 2;
@@ -99,7 +98,7 @@ bool measure_tree(const char* folder, std::size_t* longest, TreeSize* size, cons
     if (!walk_tree(&root, platform::EntrySizes::wanted, false,
                    [&](const TreeVisit& seen) { return measure_entry(seen, &measure); }))
         return false;
-    return inner == nullptr || measure.inner_met || measure_tree(inner, inner_longest, inner_size);
+    return measure.inner == nullptr || measure_tree(inner, inner_longest, inner_size);
 }
 
 unsigned long long measure_replaced(const char* source, const char* home,
