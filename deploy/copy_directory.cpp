@@ -77,12 +77,9 @@ WalkOn enter_folder(const TreeVisit& seen, const char* copy_root, int* errors) {
     }
     platform::Placement placed =
         platform::open_folder_in(seen.level->held, seen.entry->name, &seen.at->held);
-    if (tell_link(placed, seen.at->mirror, "folder")) {
-        ++*errors;
-        return WalkOn::skip;
-    }
-    if (placed.code == 0) return WalkOn::go_on;
-    folder_not_made(seen.at->mirror, placed.code);
+    const bool link_kept = tell_link(placed, seen.at->mirror, "folder");
+    if (!link_kept && placed.code == 0) return WalkOn::go_on;
+    if (!link_kept) folder_not_made(seen.at->mirror, placed.code);
     ++*errors;
     return WalkOn::skip;
 }
@@ -131,10 +128,8 @@ void refuse_entry(const TreeVisit& seen) {
            "Error: Not copied, its name cannot be spelled in this system's code page: %s\\%s",
            shown(0, level->path), shown(1, name));
     char described[PATH_CAPACITY];
-    if (!compose_text(described, sizeof described, "%s\\%s", level->mirror, name))
-        note_copy_failure(level->mirror);
-    else
-        note_copy_failure(described);
+    const bool fits = compose_text(described, sizeof described, "%s\\%s", level->mirror, name);
+    note_copy_failure(fits ? described : level->mirror);
 }
 
 // Each folder of the destination is held open while its level is copied,

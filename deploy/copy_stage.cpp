@@ -6,7 +6,6 @@
 #include "setup/console_output.h"
 #include "setup/home_folders.h"
 #include "setup/log_event.h"
-#include "setup/setup_parameters.h"
 #include "setup/run_record.h"
 #include "setup/walk_folders.h"
 #include "setup/windows_path.h"
@@ -27,19 +26,17 @@ void first_missing_folder(const char* path, char* field) {
 // The home's existing folders, checked again now that the copy starts:
 // one may have been made or changed since the directory was accepted.
 bool still_safe(const char* home, HomeKind kind) {
-    UnsafeFolder unsafe;
-    if (home_folders_safe(home, kind, &unsafe)) return true;
     char text[UNSAFE_FOLDER_TEXT_CAPACITY];
-    describe_unsafe_folder(unsafe, text, sizeof text);
+    if (home_folders_safe(home, kind, text, sizeof text)) return true;
     report(OnConsole::with_empty_line, "Error: Nothing is copied: %s", text);
     return false;
 }
 
-// Nothing was copied into DATA_HOME (and, with app_too, APP_HOME): the
-// later stages must not take what is there (someone else's scripts,
-// perhaps) for this run's. Returns false, for the failed stage.
-bool nothing_copied(const SetupParameters& p, bool app_too) {
-    if (app_too) note_copy_failure(p.APP_HOME);
+// Nothing was copied into either home: the later stages must not take what
+// is there (someone else's scripts, perhaps) for this run's. Returns false,
+// for the failed stage.
+bool nothing_copied(const SetupParameters& p) {
+    note_copy_failure(p.APP_HOME);
     note_copy_failure(p.DATA_HOME);
     return false;
 }
@@ -96,8 +93,7 @@ long bar_row() {
     long row;
     if (!platform::get_cursor_row(&row)) return -1;
     write_text("\n\n");
-    if (!platform::get_cursor_row(&row)) return -1;
-    return row;
+    return platform::get_cursor_row(&row) ? row : -1;
 }
 
 bool copy_home(const char* label, const char* source, const char* destination) {
@@ -144,7 +140,7 @@ bool run_copy_stage(const SetupParameters& p) {
     // After the first new folders are known: one made from now on is
     // found by its creation below.
     if (!still_safe(p.APP_HOME, HomeKind::app) || !still_safe(p.DATA_HOME, HomeKind::data))
-        return nothing_copied(p, true);
+        return nothing_copied(p);
 
     // Every folder with a list of its own is made before anything is
     // copied: a run stopped during the copy leaves them as they must be,
@@ -152,7 +148,7 @@ bool run_copy_stage(const SetupParameters& p) {
     bool told_no_lists = false;
     bool taken = false;
     bool listed = create_and_protect(new_app, false, &told_no_lists, &taken);
-    if (taken) return nothing_copied(p, true);
+    if (taken) return nothing_copied(p);
     // Inside APP_HOME, which nobody else may change, nobody else makes it.
     listed = create_and_protect(new_data, false, &told_no_lists,
                                 home_is_within(new_data, p.APP_HOME) ? nullptr : &taken) &&
@@ -161,7 +157,7 @@ bool run_copy_stage(const SetupParameters& p) {
         listed = create_and_protect(p.DATA_HOME, true, &told_no_lists,
                                     data_made_first ? &taken : nullptr) &&
                  listed;
-    if (taken) return nothing_copied(p, true);
+    if (taken) return nothing_copied(p);
     bool app_home = copy_home("APP_HOME", p.SOURCE_DIR, p.APP_HOME);
     bool data_home = copy_home("DATA_HOME", p.SOURCE_DATA_DIR, p.DATA_HOME);
     return listed && app_home && data_home;

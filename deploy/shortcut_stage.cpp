@@ -8,7 +8,7 @@
 
 namespace {
 
-// Prints and logs one failure of the shortcut.
+// Prints and logs why the shortcut was not saved.
 void report_failure(const platform::ShortcutResult& result, const char* name) {
     unsigned code = static_cast<unsigned>(result.code);
     switch (result.failed_step) {
@@ -39,17 +39,6 @@ void report_failure(const platform::ShortcutResult& result, const char* name) {
 
 }  // namespace
 
-bool create_shortcut_on_desktop(const char* target, const char* working_directory,
-                                const char* name) {
-    platform::ShortcutResult result = platform::save_desktop_shortcut(
-        target, working_directory, "Start Oracle Application", name);
-    if (result.failed_step != platform::ShortcutStep::saved) {
-        report_failure(result, name);
-        return false;
-    }
-    return true;
-}
-
 bool run_shortcut_stage(const SetupParameters& p) {
     char target[PATH_CAPACITY];
     char working_directory[PATH_CAPACITY];
@@ -71,7 +60,10 @@ bool run_shortcut_stage(const SetupParameters& p) {
                p.APP_OWNER, target);
         return false;
     }
-    if (!create_shortcut_on_desktop(target, working_directory, p.APP_OWNER)) {
+    platform::ShortcutResult result = platform::save_desktop_shortcut(
+        target, working_directory, "Start Oracle Application", p.APP_OWNER);
+    if (result.failed_step != platform::ShortcutStep::saved) {
+        report_failure(result, p.APP_OWNER);
         report(OnConsole::line, "Error: No shortcut was created on the Desktop for %s.",
                p.APP_OWNER);
         return false;

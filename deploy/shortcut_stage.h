@@ -3,12 +3,7 @@
 
 #include "setup/setup_parameters.h"
 
-
-// Saves <desktop>\<name>.lnk starting target in working_directory, with the
-// description "Start Oracle Application". Every failure is reported and
-// logged. True only when the link was saved.
-bool create_shortcut_on_desktop(const char* target, const char* working_directory,
-                                const char* name);
-
-// Points the shortcut at APP_HOME\com\startora.bat. True when it was saved.
+// Saves <desktop>\<APP_OWNER>.lnk starting APP_HOME\com\startora.bat in
+// APP_HOME\com, with the description "Start Oracle Application". Every
+// failure is reported and logged. True only when the link was saved.
 bool run_shortcut_stage(const SetupParameters& parameters);

@@ -1,5 +1,6 @@
 #include "deploy/show_progress_bar.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/platform.h"
@@ -12,14 +13,11 @@ constexpr unsigned short GREEN = 2;
 constexpr unsigned short RED = 4;
 constexpr unsigned short DEFAULT_GREY = 7;
 
-// What the last draw put on the screen.
-struct LastDraw {
-    long row = -1;
-    int percent = -1;
-    bool bracket_in_default_grey = false;  // false for the very first draw
-};
-
-LastDraw last_draw;
+// What the last draw put on the screen: its "[" is in default grey unless
+// it was the very first draw.
+long last_row = -1;
+int last_percent = -1;
+bool last_bracket_grey = false;
 bool drawn_before = false;
 
 }  // namespace
@@ -29,14 +27,12 @@ void show_progress_bar(int percent, long row) {
     char tail[32];
     compose_text(tail, sizeof tail, "] %d%%", percent);
 
-    if (last_draw.row == row && last_draw.percent == percent && last_draw.bracket_in_default_grey) {
+    if (last_row == row && last_percent == percent && last_bracket_grey) {
         platform::set_cursor_position(row, static_cast<long>(1 + CELLS + std::strlen(tail)));
         return;
     }
 
-    int green = percent / 2;
-    if (green > CELLS) green = CELLS;
-    if (green < 0) green = 0;
+    const int green = std::clamp(percent / 2, 0, CELLS);
 
     // The whole row in one piece: "[" in the attribute in force, the cells,
     // the tail in grey; then grey stays in force for what follows.
@@ -56,8 +52,8 @@ void show_progress_bar(int percent, long row) {
     platform::write_cells(row, 0, text, attributes, count);
     platform::set_text_attribute(DEFAULT_GREY);
 
-    last_draw.row = row;
-    last_draw.percent = percent;
-    last_draw.bracket_in_default_grey = drawn_before;
+    last_row = row;
+    last_percent = percent;
+    last_bracket_grey = drawn_before;
     drawn_before = true;
 }

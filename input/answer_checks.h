@@ -36,9 +36,6 @@ const char* script_value_refusal(const char* answer);
 // of a network share (\\server\share\).
 bool directory_exists(const char* path);
 
-// False when the path holds a blank or an ampersand.
-bool path_valid(const char* path);
-
 // Removes leading blanks, and trailing blanks, line feeds and carriage
 // returns, keeping the first character after the leading blanks. In place.
 void trim_whitespace(char* text);

@@ -1,15 +1,9 @@
 #include "input/confirm_continue.h"
 
+#include <cctype>
+
 #include "input/read_answer.h"
 #include "setup/console_output.h"
-
-namespace {
-
-bool is_white_space(int c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
-}
-
-}  // namespace
 
 Confirmation confirm_continue(const char* question) {
     write_text("\n");
@@ -18,7 +12,7 @@ Confirmation confirm_continue(const char* question) {
         int c;
         do {
             c = read_input_character();
-        } while (c >= 0 && is_white_space(c));
+        } while (c >= 0 && std::isspace(c));
         if (c == 0) refuse_not_text();
         if (c <= 0) return Confirmation::end_of_input;
         if (c == 'y' || c == 'Y') return Confirmation::yes;

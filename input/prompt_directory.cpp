@@ -110,10 +110,8 @@ bool apart_from_earlier_home(const char* home, const DirectoryRules& rules) {
 // No existing folder of the home's path may let others change, rename or
 // replace what is installed there. Writes the refusal when one does.
 bool folders_keep_their_keys(const char* home, const DirectoryRules& rules) {
-    UnsafeFolder unsafe;
-    if (home_folders_safe(home, rules.kind, &unsafe)) return true;
     char text[UNSAFE_FOLDER_TEXT_CAPACITY];
-    describe_unsafe_folder(unsafe, text, sizeof text);
+    if (home_folders_safe(home, rules.kind, text, sizeof text)) return true;
     write_format("\nERROR: %s Please enter a valid path: ", text);
     return false;
 }
@@ -133,7 +131,7 @@ bool accept_directory(char* answer, char* result, std::size_t result_capacity, c
         write_text("\nERROR: Directory does not exist, please enter a valid path: ");
         failed = true;
     }
-    if (rules.reject_special && !path_valid(answer)) {
+    if (rules.reject_special && contains_any_of(answer, " &")) {
         write_text(
             "\nERROR: The directory path must not contain spaces or &. Please enter a valid "
             "path: ");
@@ -175,19 +173,14 @@ bool prompt_directory(const char* message, char* answer, std::size_t answer_capa
                       const char* service, const char* owner, const DirectoryRules& rules) {
     if (!prompt_string(message, answer, answer_capacity, default_value, nullptr)) return false;
     while (!accept_directory(answer, result, result_capacity, service, owner, rules)) {
-        for (;;) {
-            LineRead read = read_answer_line(answer, answer_capacity);
-            if (read == LineRead::end_of_input) return false;
-            if (read == LineRead::not_text) {
-                refuse_not_text();
-                return false;
-            }
-            if (read == LineRead::answer) break;
+        LineRead read;
+        while ((read = read_answer_line(answer, answer_capacity)) == LineRead::too_long)
             write_format(
                 "\nERROR: The directory path is too long: at most %u characters are allowed. "
                 "Please enter a valid path: ",
                 static_cast<unsigned>(answer_capacity - 1));
-        }
+        if (read == LineRead::not_text) refuse_not_text();
+        if (read != LineRead::answer) return false;
     }
     return true;
 }

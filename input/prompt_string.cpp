@@ -45,9 +45,8 @@ bool prompt_string(const char* message, char* field, std::size_t capacity,
             continue;
         }
         const char* refusal = rules != AnswerRules::none ? script_value_refusal(field) : nullptr;
-        if (refusal == nullptr && rules == AnswerRules::folder_name) {
+        if (refusal == nullptr && rules == AnswerRules::folder_name)
             refusal = folder_name_refusal(field);
-        }
         if (refusal != nullptr) {
             write_text(refusal);
             continue;

@@ -1,5 +1,6 @@
 #include "setup/console_output.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -19,9 +20,7 @@ void write_format(const char* format, ...) {
     int length = std::vsnprintf(text, sizeof text, format, values);
     va_end(values);
     if (length < 0) return;
-    std::size_t size = static_cast<std::size_t>(length);
-    if (size >= sizeof text) size = sizeof text - 1;
-    platform::write_output(text, size);
+    platform::write_output(text, std::min(static_cast<std::size_t>(length), sizeof text - 1));
 }
 
 void print_line(const char* text) {

@@ -3,8 +3,6 @@
 // cursor moves and colour changes land in the right place.
 #pragma once
 
-#include <cstddef>
-
 // Writes the text exactly.
 void write_text(const char* text);
 

@@ -8,39 +8,30 @@
 
 bool make_app_path(const char* directory, char* output, std::size_t capacity, const char* service,
                    const char* owner) {
-    std::size_t length = std::strlen(directory);
-    if (length > 0 && directory[length - 1] == '\\') {
-        return compose_text(output, capacity, "%s%s\\%s", directory, service, owner);
-    }
-    return compose_text(output, capacity, "%s\\%s\\%s", directory, service, owner);
+    const std::size_t length = std::strlen(directory);
+    const char* separator = length > 0 && directory[length - 1] == '\\' ? "" : "\\";
+    return compose_text(output, capacity, "%s%s%s\\%s", directory, separator, service, owner);
 }
 
 bool replace_substring(const char* source, char* destination, std::size_t capacity,
                        const char* pattern, const char* replacement) {
     if (capacity == 0) return false;
     const std::size_t pattern_length = std::strlen(pattern);
-    const std::size_t replacement_length = std::strlen(replacement);
     std::size_t used = 0;
-    bool fits = true;
     while (*source != '\0') {
-        const char* piece = source;
-        std::size_t piece_length = 1;
-        if (pattern_length > 0 && std::strncmp(source, pattern, pattern_length) == 0) {
-            piece = replacement;
-            piece_length = replacement_length;
-            source += pattern_length;
-        } else {
-            ++source;
-        }
+        const bool match = pattern_length > 0 && std::strncmp(source, pattern, pattern_length) == 0;
+        const char* piece = match ? replacement : source;
+        const std::size_t piece_length = match ? std::strlen(replacement) : 1;
+        source += match ? pattern_length : 1;
         if (used + piece_length > capacity - 1) {
-            fits = false;
-            break;
+            destination[used] = '\0';
+            return false;
         }
         std::memcpy(destination + used, piece, piece_length);
         used += piece_length;
     }
     destination[used] = '\0';
-    return fits;
+    return true;
 }
 
 bool escape_for_sqlplus(const char* path, char* output, std::size_t capacity) {
@@ -72,9 +63,8 @@ const char* const APP_HOME_SUFFIXES[] = {
 bool app_home_fits(const char* root) {
     char field[PATH_CAPACITY];
     if (!escape_for_sqlplus(root, field, sizeof field)) return false;
-    for (const char* suffix : APP_HOME_SUFFIXES) {
+    for (const char* suffix : APP_HOME_SUFFIXES)
         if (!compose_text(field, sizeof field, "%s%s", root, suffix)) return false;
-    }
     return make_database_command(root, field, sizeof field);
 }
 

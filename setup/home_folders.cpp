@@ -97,7 +97,9 @@ bool home_folders_safe(const char* home, HomeKind kind, UnsafeFolder* unsafe) {
     return safe;
 }
 
-void describe_unsafe_folder(const UnsafeFolder& unsafe, char* field, std::size_t capacity) {
+bool home_folders_safe(const char* home, HomeKind kind, char* field, std::size_t capacity) {
+    UnsafeFolder unsafe;
+    if (home_folders_safe(home, kind, &unsafe)) return true;
     compose_text(field, capacity,
                  unsafe.check.owner_unsafe
                      ? "%s belongs to %s, who could change or replace what is installed there. %s"
@@ -106,4 +108,5 @@ void describe_unsafe_folder(const UnsafeFolder& unsafe, char* field, std::size_t
                  unsafe.folder, unsafe.check.account,
                  "Choose another directory, or give the folder to the administrators with the "
                  "icacls commands in the README.");
+    return false;
 }

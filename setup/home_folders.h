@@ -37,9 +37,10 @@ bool home_is_within(const char* path, const char* folder);
 // not even its root exists, or it won't fit.
 const char* nearest_existing_folder(const char* path, char* folder, std::size_t capacity);
 
-// Room for describe_unsafe_folder's text.
+// Room for the refusal the home_folders_safe below words.
 constexpr std::size_t UNSAFE_FOLDER_TEXT_CAPACITY = 768;
 
-// Composes who holds the keys of the unsafe folder and what the operator
-// can do, as sentences ending in a period, without line breaks.
-void describe_unsafe_folder(const UnsafeFolder& unsafe, char* field, std::size_t capacity);
+// home_folders_safe, wording the refusal: for an unsafe folder, composes who
+// holds its keys and what the operator can do into the field, as sentences
+// ending in a period, without line breaks.
+bool home_folders_safe(const char* home, HomeKind kind, char* field, std::size_t capacity);

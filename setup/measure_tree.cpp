@@ -19,11 +19,9 @@ unsigned long long rounded(unsigned long long bytes, unsigned long long unit) {
 struct Measure {
     std::size_t* longest[2];
     TreeSize* size[2];
-    std::size_t skip[2];  // what of an entry's path lies above each tree's entries
-    int count = 1;
-    const char* inner = nullptr;
-    bool inner_met = false;
-    const TreeLevel* inner_level = nullptr;  // while the walk is in it
+    std::size_t skip[2];          // what of an entry's path lies above each tree's entries
+    const char* inner = nullptr;  // until the walk meets it
+    const TreeLevel* inner_level = nullptr;  // while the walk is in it: two trees measured
 };
 
 WalkOn measure_entry(const TreeVisit& seen, Measure* measure) {
@@ -44,15 +42,13 @@ WalkOn measure_entry(const TreeVisit& seen, Measure* measure) {
                    folder, name, static_cast<unsigned>(PATH_CAPACITY - 1));
         return WalkOn::stop;
     }
-    if (seen.step == TreeStep::left && seen.level == measure->inner_level) {
+    if (seen.step == TreeStep::left && seen.level == measure->inner_level)
         measure->inner_level = nullptr;
-        measure->count = 1;
-    }
     // A name the system cannot spell is never copied (the copy reports it),
     // so it does not count, and its folder cannot be opened.
     if (seen.at == nullptr) return WalkOn::go_on;
     const std::size_t length = std::strlen(seen.at->path);
-    for (int i = 0; i < measure->count; ++i) {
+    for (int i = 0; i < (measure->inner_level != nullptr ? 2 : 1); ++i) {
         if (length - measure->skip[i] > *measure->longest[i])
             *measure->longest[i] = length - measure->skip[i];
         if (seen.step == TreeStep::file) {
@@ -63,12 +59,11 @@ WalkOn measure_entry(const TreeVisit& seen, Measure* measure) {
                 size->rounded[unit] += rounded(seen.entry->size, 512ULL << unit);
         }
     }
-    if (seen.step == TreeStep::folder && !measure->inner_met && measure->inner != nullptr &&
+    if (seen.step == TreeStep::folder && measure->inner != nullptr &&
         same_path(seen.at->path, measure->inner)) {
-        measure->inner_met = true;
+        measure->inner = nullptr;
         measure->inner_level = seen.at;
         measure->skip[1] = length + 1;  // the folder and its backslash
-        measure->count = 2;
     }
     return WalkOn::go_on;
 }
@@ -99,7 +94,7 @@ bool measure_tree(const char* folder, std::size_t* longest, TreeSize* size, cons
     if (!walk_tree(&root, platform::EntrySizes::wanted, false,
                    [&](const TreeVisit& seen) { return measure_entry(seen, &measure); }))
         return false;
-    return inner == nullptr || measure.inner_met || measure_tree(inner, inner_longest, inner_size);
+    return measure.inner == nullptr || measure_tree(inner, inner_longest, inner_size);
 }
 
 unsigned long long measure_replaced(const char* source, const char* home,

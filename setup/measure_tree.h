@@ -22,13 +22,13 @@ unsigned long long room_on_volume(const TreeSize& size, unsigned long long alloc
 
 // Stores in *longest the length of the longest path below the folder,
 // relative to it (for folder\a\b.txt: 7), over every file and folder in the
-// tree; 0 when the folder is empty. Stores in *size the sizes of its
-// files. False when some folder of the tree
-// cannot be enumerated, or some path in it cannot be named within the path
-// limit (259 characters): the tree cannot be measured then, and the reason
-// is printed and logged. Given inner (a full path), measures that folder
-// too into *inner_longest and *inner_size, as on its own: on the same walk
-// when inner lies in the tree, so its entries are read once.
+// tree; 0 when the folder is empty. Stores in *size the sizes of its files.
+// False when some folder of the tree cannot be enumerated, or some path in
+// it cannot be named within the path limit (259 characters): the tree cannot
+// be measured then, and the reason is printed and logged. Given inner (a
+// full path), measures that folder too into *inner_longest and *inner_size,
+// as on its own: on the same walk when inner lies in the tree, so its
+// entries are read once.
 bool measure_tree(const char* folder, std::size_t* longest, TreeSize* size,
                   const char* inner = nullptr, std::size_t* inner_longest = nullptr,
                   TreeSize* inner_size = nullptr);
