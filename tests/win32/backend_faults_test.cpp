@@ -627,8 +627,8 @@ INSTANTIATE_TEST_SUITE_P(Lists, ExistingFolders, ::testing::ValuesIn(KEYS_CASES)
 // A volume without lists leaves a folder as it is; one that cannot tell
 // gets the list set, on a new folder once more, so that a failure is told.
 TEST_F(Win32Faults, ListsAreSetWhereTheVolumeCannotTell) {
-    platform::system_calls().GetVolumeInformationA = volume_of;
-    platform::system_calls().SetNamedSecurityInfoA = record_set;
+    platform::system_calls().GetVolumeInformationA.current = volume_of;
+    platform::system_calls().SetNamedSecurityInfoA.current = record_set;
     folders_set.clear();
     const std::string made = (scratch / "made").string(), old = (scratch / "source").string();
     volume = Volume::no_lists;
