@@ -98,10 +98,8 @@ enum class AppendOutcome {
 
 struct AppendResult {
     AppendOutcome outcome;
-    bool fragment_left;  // not_written with a part of the bytes left at the end
-    // Another run appending to the file kept its turn for the whole time-out
-    // during this append: from now on this run appends without turns.
-    bool stopped_taking_turns = false;
+    bool fragment_left;                 // not_written with a part of the bytes left at the end
+    bool stopped_taking_turns = false;  // this append waited the whole time-out (see below)
 };
 
 // Opens the file for appending only (creating it when missing), puts the
@@ -110,9 +108,9 @@ struct AppendResult {
 // theirs: they take turns, waiting a few seconds at most, and a run that
 // once waited that long for its turn stops taking turns (and says so).
 // When only a part could be written (a full disk), the part is taken back
-// only where no other writer can have appended after it;
-// otherwise it stays and fragment_left says so. (POSIX takes it back under
-// its write lock; Win32's append-only handle cannot, so there it stays.)
+// only where no other writer can have appended after it; otherwise it stays
+// and fragment_left says so. (POSIX takes it back under its write lock;
+// Win32's append-only handle cannot, so there it stays.)
 AppendResult append_to_file(const char* path, const char* bytes, std::size_t length);
 
 // True when the file exists, is not empty and its last byte is not a line
@@ -188,11 +186,10 @@ unsigned long protect_folder(const char* path, bool writable_for_users);
 
 // Creates the folder with that list from the start, so that it never
 // exists without it (missing parents are made first, as create_directories
-// makes them). Returns 0; ERROR_CODE_NOT_SUPPORTED
-// when it was made on a file system without access control lists;
-// ERROR_CODE_ALREADY_EXISTS when it exists (its list unchanged); or the
-// error code, nothing made. On POSIX the folder is made with mode 0755
-// (writable_for_users: 0777) whatever the umask.
+// makes them). Returns 0; ERROR_CODE_NOT_SUPPORTED when it was made on a
+// file system without access control lists; ERROR_CODE_ALREADY_EXISTS when
+// it exists (its list unchanged); or the error code, nothing made. On POSIX
+// its mode is protect_folder's, whatever the umask.
 unsigned long create_protected_folder(const char* path, bool writable_for_users);
 
 // ---- Who may change an existing folder -----------------------------------
@@ -309,9 +306,9 @@ struct CommandResult {
 // Hands the command line to the command interpreter and waits for it; the
 // command shares this process's console. Its program (the first word) is
 // looked for in the full-path folders of PATH alone, never in the current
-// folder nor the program's own: there it is named by the path found. While it runs, Ctrl+C and
-// Ctrl+Break end the command, not this process; the console's input mode
-// is put back as it was when the command ends.
+// folder nor the program's own: there it is named by the path found. While
+// it runs, Ctrl+C and Ctrl+Break end the command, not this process; the
+// console's input mode is put back as it was when the command ends.
 CommandResult run_command(const char* command);
 
 // The exit status run_command reports when the interpreter found no

@@ -128,6 +128,12 @@ TEST_F(PosixBackend, DirectoryExistsFollowsTheWindowsRules) {
     EXPECT_FALSE(directory_exists("C:\\file.txt"));
 }
 
+TEST_F(PosixBackend, EnumerationRefusesAFolderLongerThanAHostPath) {
+    platform::DirectoryEntry entry;
+    const std::string pattern = "C:\\" + std::string(5000, 'a') + "\\*";
+    EXPECT_EQ(platform::find_first_entry(pattern.c_str(), &entry), nullptr);
+}
+
 TEST_F(PosixBackend, CreateDirectoriesWithParentsAndRefusesRelativePaths) {
     EXPECT_EQ(platform::create_directories("C:\\new\\deep\\er"), 0u);
     EXPECT_TRUE(directory_exists("C:\\new\\deep\\er"));

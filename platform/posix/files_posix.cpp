@@ -38,29 +38,6 @@ namespace {
 
 constexpr std::size_t HOST_CAPACITY = 4096;
 
-// The shell's test for a relative path: one that neither begins with a
-// backslash nor names a drive. "\dir" (the working directory's drive) and
-// "X:dir" pass it.
-bool is_relative_path(const char* path) {
-    return !(path[0] == '\\' || (path[0] != '\0' && path[1] == ':'));
-}
-
-bool writable(const struct stat& status) {
-    return (status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
-}
-
-// Writes all the bytes of a whole-file write, as long as the file takes them.
-bool write_all(int file, const char* bytes, std::size_t length) {
-    while (length > 0) {
-        ssize_t written = system_calls().write_text(file, bytes, length);
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return false;
-        bytes += written;
-        length -= static_cast<std::size_t>(written);
-    }
-    return true;
-}
-
 // How long an append waits for another run's lock on the file before this
 // run stops taking turns for good.
 constexpr int LOCK_TIME_OUT_MS = 5000;
@@ -83,6 +60,154 @@ int lock_for_append(int file, bool* gave_up) {
     lock_given_up = true;
     *gave_up = true;
     return -1;
+}
+
+// A bare file name (the log's "install.log") names the same file relative to
+// the working directory on both sides, without the drive look-up to_host
+// makes for it: the log takes this path once per entry.
+bool is_bare_name(const char* path) {
+    return *path != '\0' && std::strpbrk(path, "\\/:") == nullptr && std::strcmp(path, ".") != 0 &&
+           std::strcmp(path, "..") != 0;
+}
+
+// Makes one folder whatever the umask, with the mode, or (mode 0) 0755
+// (only its owner changes it) or 0777 inside a folder that every user may
+// change (DATA_HOME's tree), as a Windows folder takes the list of the one
+// it is made in. parent is the length of the folder's parent path, 0 for
+// the root. False (errno set) when it could not be made.
+bool make_folder(char* host, std::size_t parent, mode_t mode) {
+    if (mode == 0) {
+        mode = 0755;
+        struct stat status;
+        if (parent > 0) {
+            host[parent] = '\0';
+            if (stat(host, &status) == 0 && (status.st_mode & 07777) == 0777) mode = 0777;
+            host[parent] = '/';
+        }
+    }
+    if (mkdir(host, mode) != 0) return false;
+    if (chmod(host, mode) == 0) return true;
+    int error = errno;
+    rmdir(host);
+    errno = error;
+    return false;
+}
+
+// Makes the folder of an absolute Windows path and its missing parents
+// (mode 0: as make_folder gives it), leaving its host path in host. 0 or
+// the error code.
+unsigned long make_folder_path(const char* path, mode_t mode, char* host) {
+    // Like the shell's directory creation, refuse relative paths: those that
+    // neither begin with a backslash nor name a drive.
+    if (!(path[0] == '\\' || (path[0] != '\0' && path[1] == ':'))) return ERROR_CODE_BAD_PATHNAME;
+    if (!host_path::to_host(path, host, HOST_CAPACITY)) return ERROR_CODE_PATH_NOT_FOUND;
+    std::size_t length = std::strlen(host);
+    while (length > 1 && host[length - 1] == '/') host[--length] = '\0';
+    int error = system_calls().make_folders(host, length, mode);
+    return error == 0 ? 0 : error_code_of(error);
+}
+
+// Copies the open source into the open target; false with errno on failure.
+bool copy_contents(int from, int to, off_t size) {
+    off_t remaining = size;
+    while (remaining > 0) {
+        ssize_t copied =
+            copy_file_range(from, nullptr, to, nullptr, static_cast<std::size_t>(remaining), 0);
+        if (copied < 0 && errno == EINTR) continue;
+        if (copied < 0 && errno != EXDEV && errno != ENOSYS && errno != EINVAL &&
+            errno != EOPNOTSUPP)
+            return false;
+        // No kernel copy between these files, or the source shrank since it
+        // was measured: by hand below.
+        if (copied <= 0) break;
+        remaining -= copied;
+    }
+    if (remaining == 0 && size > 0) return true;
+    // Whatever the kernel copy did not take, by hand.
+    char buffer[65536];
+    for (;;) {
+        ssize_t got = read(from, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return got == 0;
+        if (!write_all(::write, to, buffer, static_cast<std::size_t>(got))) return false;
+    }
+}
+
+// Gives the folder and every folder below it the mode, as a Windows list
+// set on a folder reaches what is below it; files keep theirs. The host
+// path is extended in place. 0 or the errno of the first failure.
+int set_tree_mode(char* host, std::size_t length, std::size_t capacity, mode_t mode) {
+    const SystemCalls& calls = system_calls();
+    if (calls.chmod(host, mode) != 0) return errno;
+    DIR* folder = calls.opendir(host);
+    if (folder == nullptr) return errno;
+    int error = 0;
+    while (dirent* entry = calls.readdir(folder)) {
+        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
+        int written = std::snprintf(host + length, capacity - length, "/%s", entry->d_name);
+        struct stat status;
+        if (written > 0 && static_cast<std::size_t>(written) < capacity - length &&
+            lstat(host, &status) == 0 && S_ISDIR(status.st_mode)) {
+            int failed =
+                set_tree_mode(host, length + static_cast<std::size_t>(written), capacity, mode);
+            if (error == 0) error = failed;
+        }
+        host[length] = '\0';
+    }
+    calls.closedir(folder);
+    return error;
+}
+
+// Opens the folder of that name in the open folder, never through a link.
+int open_folder_at(int parent, const char* name) {
+    return system_calls().openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC, 0);
+}
+
+// Makes the folder of that name and opens it; its mode is set on what was
+// opened, so a link put there in between is never changed. -1 with errno.
+int make_folder_at(int parent, const char* name, mode_t mode) {
+    if (system_calls().mkdirat(parent, name, mode) != 0) return -1;
+    int folder = open_folder_at(parent, name);
+    if (folder >= 0 && system_calls().fchmod(folder, mode) != 0) {
+        int error = errno;
+        system_calls().close(folder);
+        errno = error;
+        return -1;
+    }
+    return folder;
+}
+
+// Looks at what stands at the name before a copy replaces it, and removes
+// it. Refused (code set, nothing removed): the source itself, a read-only
+// file or something that is no file. A link or a hard-linked file is
+// always removed: the copy never writes through it.
+void clear_target(int folder, const char* name, const struct stat& source, Placement* placed) {
+    const SystemCalls& calls = system_calls();
+    struct stat target;
+    if (calls.fstatat(folder, name, &target, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (errno != ENOENT) placed->code = error_code_of(errno);
+        return;  // gone meanwhile: made anew below
+    }
+    if (S_ISLNK(target.st_mode)) {
+        placed->link = LinkFound::link;
+    } else if (target.st_dev == source.st_dev && target.st_ino == source.st_ino) {
+        // Never copy a file onto itself: the source would be lost.
+        placed->code = ERROR_CODE_SHARING_VIOLATION;
+        return;
+    } else if (!S_ISREG(target.st_mode)) {
+        placed->code = ERROR_CODE_ACCESS_DENIED;
+        return;
+    } else if (target.st_nlink > 1) {
+        placed->link = LinkFound::hard_link;
+    } else if ((target.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+        placed->code = ERROR_CODE_ACCESS_DENIED;  // read-only, even for root
+        return;
+    }
+    if (calls.unlinkat(folder, name, 0) != 0) {
+        if (errno != ENOENT) placed->code = error_code_of(errno);
+        return;
+    }
+    placed->link_removed = placed->link != LinkFound::none;
 }
 
 }  // namespace
@@ -155,26 +280,11 @@ WriteOutcome write_text_file(const char* path, const char* text) {
         std::size_t taken = copy_with_crlf(text, left, buffer, sizeof buffer, &used);
         text += taken;
         left -= taken;
-        whole = write_all(file, buffer, used);
+        whole = write_all(system_calls().write_text, file, buffer, used);
     }
     if (system_calls().close(file) != 0) whole = false;
     return whole ? WriteOutcome::written : WriteOutcome::not_written;
 }
-
-namespace {
-
-// A bare file name (the log's "install.log") names the same file relative to
-// the working directory on both sides, without the drive look-up to_host
-// makes for it: the log takes this path once per entry.
-bool is_bare_name(const char* path) {
-    if (std::strcmp(path, ".") == 0 || std::strcmp(path, "..") == 0) return false;
-    for (const char* c = path; *c != '\0'; ++c) {
-        if (*c == '\\' || *c == '/' || *c == ':') return false;
-    }
-    return *path != '\0';
-}
-
-}  // namespace
 
 AppendResult append_to_file(const char* path, const char* bytes, std::size_t length) {
     char host[HOST_CAPACITY];
@@ -231,76 +341,57 @@ bool remove_file(const char* path) {
     return host_path::to_host(path, host, sizeof host) && system_calls().unlink(host) == 0;
 }
 
-namespace {
-
-// Makes one folder with the mode whatever the umask. False (errno set) when
-// it could not be made.
-bool make_folder(const char* host, mode_t mode) {
-    if (mkdir(host, mode) != 0) return false;
-    if (chmod(host, mode) == 0) return true;
-    int error = errno;
-    rmdir(host);
-    errno = error;
-    return false;
-}
-
-// A new folder is 0755 (only its owner changes it), or 0777 inside a folder
-// that every user may change (DATA_HOME's tree): as a Windows folder takes
-// the list of the one it is made in.
-mode_t new_folder_mode(char* host, std::size_t length) {
-    std::size_t parent = length;
-    while (parent > 1 && host[parent - 1] != '/') --parent;
-    if (parent <= 1) return 0755;
-    host[parent - 1] = '\0';
-    struct stat status;
-    bool open_to_all = stat(host, &status) == 0 && (status.st_mode & 07777) == 0777;
-    host[parent - 1] = '/';
-    return open_to_all ? 0777 : 0755;
-}
-
-}  // namespace
-
 // Creates the host folder, and its missing parents first when it has none.
 int make_host_folders(char* host, std::size_t length, mode_t mode) {
-    if (make_folder(host, mode != 0 ? mode : new_folder_mode(host, length))) return 0;
-    if (errno != ENOENT) return errno;
     std::size_t parent = length;
     while (parent > 1 && host[parent - 1] != '/') --parent;
-    if (parent <= 1) return ENOENT;
-    host[parent - 1] = '\0';
-    int error = make_host_folders(host, parent - 1, 0);
-    host[parent - 1] = '/';
+    parent = parent > 1 ? parent - 1 : 0;
+    if (make_folder(host, parent, mode)) return 0;
+    if (errno != ENOENT) return errno;
+    if (parent == 0) return ENOENT;
+    host[parent] = '\0';
+    int error = make_host_folders(host, parent, 0);
+    host[parent] = '/';
     if (error != 0 && error != EEXIST) return error;
-    return make_folder(host, mode != 0 ? mode : new_folder_mode(host, length)) || errno == EEXIST
-               ? 0
-               : errno;
+    return make_folder(host, parent, mode) || errno == EEXIST ? 0 : errno;
 }
 
 unsigned long create_directories(const char* path) {
-    // Like the shell's directory creation, refuse relative paths.
-    if (is_relative_path(path)) return ERROR_CODE_BAD_PATHNAME;
     char host[HOST_CAPACITY];
-    if (!host_path::to_host(path, host, sizeof host)) return ERROR_CODE_PATH_NOT_FOUND;
-    std::size_t length = std::strlen(host);
-    while (length > 1 && host[length - 1] == '/') host[--length] = '\0';
-    int error = system_calls().make_folders(host, length, 0);
-    if (error == 0) return 0;
+    unsigned long code = make_folder_path(path, 0, host);
     struct stat status;
-    if (error == EEXIST && system_calls().stat(host, &status) == 0) {
-        return S_ISDIR(status.st_mode) ? ERROR_CODE_ALREADY_EXISTS : ERROR_CODE_FILE_EXISTS;
-    }
-    return error_code_of(error);
+    if (code == ERROR_CODE_ALREADY_EXISTS && system_calls().stat(host, &status) == 0 &&
+        !S_ISDIR(status.st_mode))
+        return ERROR_CODE_FILE_EXISTS;
+    return code;
 }
 
 struct DirectoryScan {
     DIR* directory;
-    char host[HOST_CAPACITY];
     EntrySizes sizes;
 };
 
-namespace {
+DirectoryScan* find_first_entry(const char* pattern, DirectoryEntry* entry, EntrySizes sizes) {
+    std::size_t length = std::strlen(pattern);
+    if (length < 2 || length - 2 >= HOST_CAPACITY || std::strcmp(pattern + length - 2, "\\*") != 0)
+        return nullptr;
+    // The folder; a bare drive ("E:") names its root here.
+    char folder[HOST_CAPACITY];
+    std::size_t kept = length == 4 && pattern[1] == ':' ? 3 : length - 2;
+    std::memcpy(folder, pattern, kept);
+    folder[kept] = '\0';
+    char host[HOST_CAPACITY];
+    DIR* directory;
+    if (!host_path::to_host(folder, host, sizeof host) ||
+        (directory = system_calls().opendir(host)) == nullptr)
+        return nullptr;
+    DirectoryScan* scan = new DirectoryScan{directory, sizes};
+    if (find_next_entry(scan, entry)) return scan;
+    find_close(scan);
+    return nullptr;
+}
 
-bool read_entry(DirectoryScan* scan, DirectoryEntry* entry) {
+bool find_next_entry(DirectoryScan* scan, DirectoryEntry* entry) {
     for (;;) {
         errno = 0;
         struct dirent* next = system_calls().readdir(scan->directory);
@@ -325,84 +416,10 @@ bool read_entry(DirectoryScan* scan, DirectoryEntry* entry) {
     }
 }
 
-}  // namespace
-
-DirectoryScan* find_first_entry(const char* pattern, DirectoryEntry* entry, EntrySizes sizes) {
-    std::size_t length = std::strlen(pattern);
-    if (length < 2 || std::strcmp(pattern + length - 2, "\\*") != 0) return nullptr;
-    char folder[HOST_CAPACITY];
-    std::memcpy(folder, pattern, length - 2);
-    folder[length - 2] = '\0';
-    DirectoryScan* scan = new DirectoryScan;
-    scan->sizes = sizes;
-    // A bare drive ("E:") names its root here.
-    const char* windows_folder = folder;
-    char drive_root[4];
-    if (length == 4 && folder[1] == ':') {
-        std::snprintf(drive_root, sizeof drive_root, "%c:\\", folder[0]);
-        windows_folder = drive_root;
-    }
-    if (!host_path::to_host(windows_folder, scan->host, sizeof scan->host) ||
-        (scan->directory = system_calls().opendir(scan->host)) == nullptr) {
-        delete scan;
-        return nullptr;
-    }
-    if (!read_entry(scan, entry)) {
-        system_calls().closedir(scan->directory);
-        delete scan;
-        return nullptr;
-    }
-    return scan;
-}
-
-bool find_next_entry(DirectoryScan* scan, DirectoryEntry* entry) {
-    return read_entry(scan, entry);
-}
-
 void find_close(DirectoryScan* scan) {
     system_calls().closedir(scan->directory);
     delete scan;
 }
-
-namespace {
-
-// Copies the open source into the open target; false with errno on failure.
-bool copy_contents(int from, int to, off_t size) {
-    off_t remaining = size;
-    while (remaining > 0) {
-        ssize_t copied =
-            copy_file_range(from, nullptr, to, nullptr, static_cast<std::size_t>(remaining), 0);
-        if (copied < 0) {
-            if (errno == EINTR) continue;
-            if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP)
-                return false;
-            break;  // no kernel copy between these files: by hand below
-        }
-        if (copied == 0) break;  // the source shrank since it was measured
-        remaining -= copied;
-    }
-    if (remaining == 0 && size > 0) return true;
-    // Whatever the kernel copy did not take, by hand.
-    char buffer[65536];
-    for (;;) {
-        ssize_t got = read(from, buffer, sizeof buffer);
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        if (got == 0) return true;
-        for (ssize_t done = 0; done < got;) {
-            ssize_t put = write(to, buffer + done, static_cast<std::size_t>(got - done));
-            if (put < 0) {
-                if (errno == EINTR) continue;
-                return false;
-            }
-            done += put;
-        }
-    }
-}
-
-}  // namespace
 
 bool get_file_size(const char* path, unsigned long long* size) {
     char host[HOST_CAPACITY];
@@ -427,35 +444,6 @@ bool get_free_space(const char* existing_folder, FreeSpace* space) {
     return true;
 }
 
-namespace {
-
-// Gives the folder and every folder below it the mode, as a Windows list
-// set on a folder reaches what is below it; files keep theirs. The host
-// path is extended in place. 0 or the errno of the first failure.
-int set_tree_mode(char* host, std::size_t length, std::size_t capacity, mode_t mode) {
-    const SystemCalls& calls = system_calls();
-    if (calls.chmod(host, mode) != 0) return errno;
-    DIR* folder = calls.opendir(host);
-    if (folder == nullptr) return errno;
-    int error = 0;
-    while (dirent* entry = calls.readdir(folder)) {
-        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
-        int written = std::snprintf(host + length, capacity - length, "/%s", entry->d_name);
-        struct stat status;
-        if (written > 0 && static_cast<std::size_t>(written) < capacity - length &&
-            lstat(host, &status) == 0 && S_ISDIR(status.st_mode)) {
-            int failed =
-                set_tree_mode(host, length + static_cast<std::size_t>(written), capacity, mode);
-            if (error == 0) error = failed;
-        }
-        host[length] = '\0';
-    }
-    calls.closedir(folder);
-    return error;
-}
-
-}  // namespace
-
 unsigned long protect_folder(const char* path, bool writable_for_users) {
     char host[HOST_CAPACITY];
     if (!host_path::to_host(path, host, sizeof host)) return ERROR_CODE_PATH_NOT_FOUND;
@@ -465,15 +453,8 @@ unsigned long protect_folder(const char* path, bool writable_for_users) {
 }
 
 unsigned long create_protected_folder(const char* path, bool writable_for_users) {
-    if (is_relative_path(path)) return ERROR_CODE_BAD_PATHNAME;
     char host[HOST_CAPACITY];
-    if (!host_path::to_host(path, host, sizeof host)) return ERROR_CODE_PATH_NOT_FOUND;
-    std::size_t length = std::strlen(host);
-    while (length > 1 && host[length - 1] == '/') host[--length] = '\0';
-    // Its missing parents first, as the shell's creation makes them.
-    int error = system_calls().make_folders(host, length, writable_for_users ? 0777 : 0755);
-    if (error == 0) return 0;
-    return error == EEXIST ? ERROR_CODE_ALREADY_EXISTS : error_code_of(error);
+    return make_folder_path(path, writable_for_users ? 0777 : 0755, host);
 }
 
 struct HomeFolder {
@@ -496,29 +477,6 @@ void close_home_folder(HomeFolder* folder) {
     delete folder;
 }
 
-namespace {
-
-// Opens the folder of that name in the open folder, never through a link.
-int open_folder_at(int parent, const char* name) {
-    return system_calls().openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC, 0);
-}
-
-// Makes the folder of that name and opens it; its mode is set on what was
-// opened, so a link put there in between is never changed. -1 with errno.
-int make_folder_at(int parent, const char* name, mode_t mode) {
-    if (system_calls().mkdirat(parent, name, mode) != 0) return -1;
-    int folder = open_folder_at(parent, name);
-    if (folder >= 0 && system_calls().fchmod(folder, mode) != 0) {
-        int error = errno;
-        system_calls().close(folder);
-        errno = error;
-        return -1;
-    }
-    return folder;
-}
-
-}  // namespace
-
 Placement open_folder_in(HomeFolder* parent, const char* name, HomeFolder** folder) {
     const SystemCalls& calls = system_calls();
     // A new folder is 0777 inside a folder every user may change (DATA_HOME's
@@ -528,98 +486,52 @@ Placement open_folder_in(HomeFolder* parent, const char* name, HomeFolder** fold
                       ? 0777
                       : 0755;
     Placement placed;
+    auto refused = [&placed](unsigned long code) {
+        placed.code = code;
+        return placed;
+    };
     int made = make_folder_at(parent->descriptor, name, mode);
     if (made < 0 && errno == EEXIST) {
         made = open_folder_at(parent->descriptor, name);
         if (made < 0 && (errno == ELOOP || errno == ENOTDIR) &&
             calls.fstatat(parent->descriptor, name, &status, AT_SYMLINK_NOFOLLOW) == 0) {
-            if (!S_ISLNK(status.st_mode)) {
-                placed.code = ERROR_CODE_FILE_EXISTS;  // a file of that name
-                return placed;
-            }
+            // A file of that name.
+            if (!S_ISLNK(status.st_mode)) return refused(ERROR_CODE_FILE_EXISTS);
             placed.link = LinkFound::link;
-            if (calls.unlinkat(parent->descriptor, name, 0) != 0) {
-                placed.code = error_code_of(errno);
-                return placed;
-            }
+            if (calls.unlinkat(parent->descriptor, name, 0) != 0)
+                return refused(error_code_of(errno));
             placed.link_removed = true;
             made = make_folder_at(parent->descriptor, name, mode);
             // Put there again meanwhile: refused, never followed.
-            if (made < 0 && errno == EEXIST) {
-                placed.code = ERROR_CODE_FILE_EXISTS;
-                return placed;
-            }
+            if (made < 0 && errno == EEXIST) return refused(ERROR_CODE_FILE_EXISTS);
         }
     }
-    if (made < 0) {
-        placed.code = error_code_of(errno);
-        return placed;
-    }
+    if (made < 0) return refused(error_code_of(errno));
     *folder = new HomeFolder{made};
     return placed;
 }
 
 Placement copy_file_into(const char* source, HomeFolder* folder, const char* name) {
     char from_path[HOST_CAPACITY];
-    if (!host_path::to_host(source, from_path, sizeof from_path)) {
-        Placement placed;
-        placed.code = ERROR_CODE_PATH_NOT_FOUND;
-        return placed;
-    }
+    if (!host_path::to_host(source, from_path, sizeof from_path))
+        return Placement{ERROR_CODE_PATH_NOT_FOUND};
     return system_calls().copy_file(from_path, folder->descriptor, name);
 }
 
-namespace {
-
-// Looks at what stands at the name before a copy replaces it, and removes
-// it. Refused (code set, nothing removed): the source itself, a read-only
-// file or something that is no file. A link or a hard-linked file is
-// always removed: the copy never writes through it.
-void clear_target(int folder, const char* name, const struct stat& source, Placement* placed) {
-    const SystemCalls& calls = system_calls();
-    struct stat target;
-    if (calls.fstatat(folder, name, &target, AT_SYMLINK_NOFOLLOW) != 0) {
-        if (errno != ENOENT) placed->code = error_code_of(errno);
-        return;  // gone meanwhile: made anew below
-    }
-    if (S_ISLNK(target.st_mode)) {
-        placed->link = LinkFound::link;
-    } else if (target.st_dev == source.st_dev && target.st_ino == source.st_ino) {
-        // Never copy a file onto itself: the source would be lost.
-        placed->code = ERROR_CODE_SHARING_VIOLATION;
-        return;
-    } else if (!S_ISREG(target.st_mode)) {
-        placed->code = ERROR_CODE_ACCESS_DENIED;
-        return;
-    } else if (target.st_nlink > 1) {
-        placed->link = LinkFound::hard_link;
-    } else if (!writable(target)) {
-        placed->code = ERROR_CODE_ACCESS_DENIED;  // read-only, even for root
-        return;
-    }
-    if (calls.unlinkat(folder, name, 0) != 0) {
-        if (errno != ENOENT) placed->code = error_code_of(errno);
-        return;
-    }
-    placed->link_removed = placed->link != LinkFound::none;
-}
-
-}  // namespace
-
 Placement copy_host_file(const char* from_path, int folder, const char* name) {
     const SystemCalls& calls = system_calls();
-    Placement placed;
     int from = open(from_path, O_RDONLY | O_CLOEXEC);
-    if (from < 0) {
-        placed.code = errno == ENOENT ? ERROR_CODE_FILE_NOT_FOUND : error_code_of(errno);
-        return placed;
-    }
-    struct stat source_status;
-    if (fstat(from, &source_status) != 0 || S_ISDIR(source_status.st_mode)) {
+    if (from < 0)
+        return Placement{errno == ENOENT ? ERROR_CODE_FILE_NOT_FOUND : error_code_of(errno)};
+    Placement placed;
+    auto finish = [&placed, from](unsigned long code) {
         close(from);
-        placed.code = ERROR_CODE_ACCESS_DENIED;
+        placed.code = code;
         return placed;
-    }
+    };
+    struct stat source_status;
+    if (fstat(from, &source_status) != 0 || S_ISDIR(source_status.st_mode))
+        return finish(ERROR_CODE_ACCESS_DENIED);
     // A new file first: the usual case needs no look at the target. An
     // existing one is never opened: it is looked at, removed, and the copy
     // made anew; one put there again in between is refused.
@@ -627,35 +539,22 @@ Placement copy_host_file(const char* from_path, int folder, const char* name) {
     int to = calls.openat(folder, name, CREATE, 0666);
     if (to < 0 && errno == EEXIST) {
         clear_target(folder, name, source_status, &placed);
-        if (placed.code != 0) {
-            close(from);
-            return placed;
-        }
+        if (placed.code != 0) return finish(placed.code);
         to = calls.openat(folder, name, CREATE, 0666);
     }
-    if (to < 0) {
-        placed.code = errno == EEXIST ? ERROR_CODE_FILE_EXISTS : error_code_of(errno);
-        close(from);
-        return placed;
-    }
-    bool copied = copy_contents(from, to, source_status.st_size);
-    int error = errno;
+    if (to < 0) return finish(errno == EEXIST ? ERROR_CODE_FILE_EXISTS : error_code_of(errno));
     // The copy takes over the source's mode bits, executable and read-only
     // included (whatever the umask; never set-user-ID and the like).
-    if (copied && fchmod(to, source_status.st_mode & 0777) != 0) {
-        copied = false;
-        error = errno;
-    }
+    bool copied = copy_contents(from, to, source_status.st_size) &&
+                  fchmod(to, source_status.st_mode & 0777) == 0;
+    int error = errno;
     if (calls.close(to) != 0 && copied) {
         copied = false;
         error = errno;
     }
-    close(from);
-    if (!copied) {
-        calls.unlinkat(folder, name, 0);  // never leave a partial copy that looks whole
-        placed.code = error_code_of(error);
-    }
-    return placed;
+    if (copied) return finish(0);
+    calls.unlinkat(folder, name, 0);  // never leave a partial copy that looks whole
+    return finish(error_code_of(error));
 }
 
 }  // namespace platform

@@ -37,10 +37,6 @@ bool append(char* out, std::size_t capacity, std::size_t* used, const char* text
     return true;
 }
 
-bool append(char* out, std::size_t capacity, std::size_t* used, const char* text) {
-    return append(out, capacity, used, text, std::strlen(text));
-}
-
 // Appends a host path as it is.
 bool append_host(char* out, std::size_t capacity, std::size_t* used, const char* text) {
     std::size_t length = std::strlen(text);
@@ -68,26 +64,26 @@ bool append_names(char* out, std::size_t capacity, std::size_t* used, std::size_
             if (*used > floor) --*used;
             out[*used] = '\0';
         } else if (length > 1 || (length == 1 && rest[0] != '.')) {
-            if (!append(out, capacity, used, "/") || !append(out, capacity, used, rest, length))
+            if (!append(out, capacity, used, "/", 1) || !append(out, capacity, used, rest, length))
                 return false;
         }
         rest += length;
         if (is_separator(*rest)) {
             ++rest;
-            if (*rest == '\0' && !append(out, capacity, used, "/")) return false;
+            if (*rest == '\0' && !append(out, capacity, used, "/", 1)) return false;
         }
     }
     return true;
 }
 
-// The working directory's drive letter, the host folder of that drive and
-// the working directory itself. False when it lies on no drive.
-bool working_directory(char* letter, char* root, char* cwd, std::size_t capacity) {
+// The working directory and its drive letter. False when it lies on no drive.
+bool working_directory(char* letter, char* cwd, std::size_t capacity) {
     char windows_cwd[4096];
-    if (getcwd(cwd, capacity) == nullptr) return false;
-    if (!to_windows(cwd, windows_cwd, sizeof windows_cwd)) return false;
+    char root[4096];
+    if (getcwd(cwd, capacity) == nullptr || !to_windows(cwd, windows_cwd, sizeof windows_cwd))
+        return false;
     *letter = windows_cwd[0];
-    if (!drive_root(*letter, root, capacity)) return false;
+    if (!drive_root(*letter, root, sizeof root)) return false;
     std::size_t length = std::strlen(root);
     return std::strncmp(cwd, root, length) == 0 && (cwd[length] == '/' || cwd[length] == '\0');
 }
@@ -104,34 +100,32 @@ bool to_host(const char* windows_path, char* host, std::size_t capacity) {
     std::size_t used = 0;
     char root[4096];
     char cwd[4096];
-    char cwd_letter = '\0';
+    char letter = '\0';
+    bool from_cwd = false;
     const char* rest = windows_path;
     if (is_drive_prefix(windows_path)) {
-        char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(windows_path[0])));
+        char drive = static_cast<char>(std::toupper(static_cast<unsigned char>(windows_path[0])));
         rest = windows_path + 2;
-        if (!drive_root(letter, root, sizeof root)) return false;
         // "X:name" is relative to the working directory when that is on
         // drive X, else to the drive's root.
-        if (!is_separator(*rest) && working_directory(&cwd_letter, root, cwd, sizeof cwd) &&
-            cwd_letter == letter) {
-            if (!append_host(host, capacity, &used, cwd)) return false;
-        } else {
-            drive_root(letter, root, sizeof root);
-            if (!append_host(host, capacity, &used, root)) return false;
-        }
-    } else if (working_directory(&cwd_letter, root, cwd, sizeof cwd)) {
+        from_cwd =
+            !is_separator(*rest) && working_directory(&letter, cwd, sizeof cwd) && letter == drive;
+        letter = drive;
+    } else if (working_directory(&letter, cwd, sizeof cwd)) {
         // "\name" is rooted on the working directory's drive; "name" is
         // relative to the working directory.
-        if (!append_host(host, capacity, &used, is_separator(*rest) ? root : cwd)) return false;
+        from_cwd = !is_separator(*rest);
     } else if (is_separator(*rest)) {
         return false;  // a working directory on no drive has no drive root
     } else {
         // Relative to a working directory on no drive: as the host takes it.
-        return append(host, capacity, &used, rest);
+        return append(host, capacity, &used, rest, std::strlen(rest));
     }
-    std::size_t floor = std::strlen(root);
-    if (!append_names(host, capacity, &used, floor, rest)) return false;
-    return used > 0 || append(host, capacity, &used, "/");  // the host root
+    if (!drive_root(letter, root, sizeof root) ||
+        !append_host(host, capacity, &used, from_cwd ? cwd : root) ||
+        !append_names(host, capacity, &used, std::strlen(root), rest))
+        return false;
+    return used > 0 || append(host, capacity, &used, "/", 1);  // the host root
 }
 
 bool to_windows(const char* host, char* windows_path, std::size_t capacity) {
@@ -151,7 +145,6 @@ bool to_windows(const char* host, char* windows_path, std::size_t capacity) {
     if (capacity < 3) return false;
     windows_path[0] = best_letter;
     windows_path[1] = ':';
-    windows_path[2] = '\0';
     std::size_t used = 2;
     const char* rest = host + best_length;
     if (*rest == '\0') rest = "/";

@@ -76,12 +76,12 @@ bool find_program(const char* name, char* found, std::size_t capacity) {
 const unsigned long COMMAND_NOT_FOUND_STATUS = 127;
 
 CommandResult run_command(const char* command) {
-    CommandResult result = {false, 0, false};
+    const CommandResult not_started = {false, 0, false};
     char line[4096];
     if (std::snprintf(line, sizeof line, "%s", command) >= static_cast<int>(sizeof line))
-        return result;
+        return not_started;
     char* words[MAX_WORDS];
-    if (split_command_line(line, words, MAX_WORDS) == 0) return result;
+    if (split_command_line(line, words, MAX_WORDS) == 0) return not_started;
 
     // A program stopped at a hidden prompt can leave echo off.
     termios terminal{};
@@ -108,23 +108,16 @@ CommandResult run_command(const char* command) {
     }
     int status = 0;
     bool waited = child > 0;
-    while (waited && system_calls().waitpid(child, &status, 0) < 0) {
-        if (errno != EINTR) waited = false;
-    }
+    while (waited && system_calls().waitpid(child, &status, 0) < 0) waited = errno == EINTR;
     sigaction(SIGINT, &saved_interrupt, nullptr);
     sigaction(SIGQUIT, &saved_quit, nullptr);
     if (on_terminal) tcsetattr(0, TCSANOW, &terminal);
 
-    if (!waited) return result;
-    result.started = true;
-    if (WIFEXITED(status)) {
-        result.exit_status = static_cast<unsigned long>(WEXITSTATUS(status));
-    } else {
-        int signal = WTERMSIG(status);
-        result.exit_status = 128ul + static_cast<unsigned long>(signal);
-        result.interrupted = signal == SIGINT || signal == SIGQUIT;
-    }
-    return result;
+    if (!waited) return not_started;
+    if (WIFEXITED(status)) return {true, static_cast<unsigned long>(WEXITSTATUS(status)), false};
+    int signal = WTERMSIG(status);
+    return {true, 128ul + static_cast<unsigned long>(signal),
+            signal == SIGINT || signal == SIGQUIT};
 }
 
 }  // namespace platform

@@ -50,11 +50,12 @@ constexpr std::uint32_t kDriveFixed = 3;
 
 constexpr std::size_t kMaxCountedString = 0xFFFF;
 
-class Bytes {
-  public:
+struct Bytes {
+    std::vector<std::uint8_t> data;
+
     void u16(std::uint32_t value) {
-        data_.push_back(static_cast<std::uint8_t>(value & 0xFF));
-        data_.push_back(static_cast<std::uint8_t>((value >> 8) & 0xFF));
+        data.push_back(static_cast<std::uint8_t>(value & 0xFF));
+        data.push_back(static_cast<std::uint8_t>((value >> 8) & 0xFF));
     }
     void u32(std::uint32_t value) {
         u16(value & 0xFFFF);
@@ -62,10 +63,10 @@ class Bytes {
     }
     void raw(const void* bytes, std::size_t count) {
         const std::uint8_t* from = static_cast<const std::uint8_t*>(bytes);
-        data_.insert(data_.end(), from, from + count);
+        data.insert(data.end(), from, from + count);
     }
     void zeros(std::size_t count) {
-        data_.insert(data_.end(), count, 0);
+        data.insert(data.end(), count, 0);
     }
     // The characters and their terminating zero.
     void c_string(const char* text) {
@@ -77,15 +78,6 @@ class Bytes {
         u16(static_cast<std::uint32_t>(length));
         raw(text, length);
     }
-    std::size_t size() const {
-        return data_.size();
-    }
-    const std::uint8_t* data() const {
-        return data_.data();
-    }
-
-  private:
-    std::vector<std::uint8_t> data_;
 };
 
 void compose(Bytes* out, const char* target, const char* working_directory,
@@ -136,23 +128,6 @@ void compose(Bytes* out, const char* target, const char* working_directory,
     out->u32(0);  // terminal block
 }
 
-bool write_all(int fd, const std::uint8_t* data, std::size_t size) {
-    while (size > 0) {
-        ssize_t written = system_calls().write(fd, data, size);
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        if (written == 0) {
-            errno = EIO;
-            return false;
-        }
-        data += written;
-        size -= static_cast<std::size_t>(written);
-    }
-    return true;
-}
-
 // Creates a new file beside path, named after it, for writing. The mode
 // follows the umask as a plain create would.
 int create_temporary(const std::string& path, std::string* name) {
@@ -172,14 +147,10 @@ int create_temporary(const std::string& path, std::string* name) {
 
 bool write_shell_link(const char* host_link_path, const char* target, const char* working_directory,
                       const char* description) {
-    if (host_link_path == nullptr || host_link_path[0] == '\0' || target == nullptr ||
-        target[0] == '\0') {
-        errno = EINVAL;
-        return false;
-    }
     if (working_directory == nullptr) working_directory = "";
     if (description == nullptr) description = "";
-    if (std::strlen(working_directory) > kMaxCountedString ||
+    if (host_link_path == nullptr || host_link_path[0] == '\0' || target == nullptr ||
+        target[0] == '\0' || std::strlen(working_directory) > kMaxCountedString ||
         std::strlen(description) > kMaxCountedString || std::strlen(target) > kMaxCountedString) {
         errno = EINVAL;
         return false;
@@ -192,21 +163,19 @@ bool write_shell_link(const char* host_link_path, const char* target, const char
     int fd = create_temporary(host_link_path, &temporary);
     if (fd < 0) return false;
 
-    bool ok = write_all(fd, link.data(), link.size()) && system_calls().fsync(fd) == 0;
-    int error = ok ? 0 : errno;
-    if (system_calls().close(fd) != 0 && ok) {
+    const platform::SystemCalls& calls = system_calls();
+    bool ok = platform::write_all(calls.write, fd, link.data.data(), link.data.size()) &&
+              calls.fsync(fd) == 0;
+    int error = errno;
+    if (calls.close(fd) != 0 && ok) {
         ok = false;
         error = errno;
     }
-    if (ok && system_calls().rename(temporary.c_str(), host_link_path) != 0) {
-        ok = false;
-        error = errno;
-    }
-    if (!ok) {
-        system_calls().unlink(temporary.c_str());
-        errno = error;
-    }
-    return ok;
+    if (ok && calls.rename(temporary.c_str(), host_link_path) == 0) return true;
+    if (ok) error = errno;  // the rename's
+    calls.unlink(temporary.c_str());
+    errno = error;
+    return false;
 }
 
 }  // namespace shell_link

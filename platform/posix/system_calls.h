@@ -15,6 +15,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstddef>
 
 #include "platform/platform.h"
@@ -45,6 +46,22 @@ int make_host_folders(char* host, std::size_t length, mode_t mode);
 
 // The Windows error code of a host error.
 unsigned long error_code_of(int error);
+
+// Writes all the bytes with the write function, going on after an
+// interruption. False with errno (EIO when nothing was taken) on failure.
+template <typename Write>
+bool write_all(const Write& write, int file, const void* bytes, std::size_t length) {
+    const char* next = static_cast<const char*>(bytes);
+    while (length > 0) {
+        ssize_t written = write(file, next, length);
+        if (written < 0 && errno == EINTR) continue;
+        if (written == 0) errno = EIO;
+        if (written <= 0) return false;
+        next += written;
+        length -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
 
 // ROW(name, the system's function, what a failed call returns, errno set).
 // open_text and write_text are the whole-file writes', open_append and
