@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
@@ -194,12 +195,9 @@ void describe_name(const wchar_t* wide, int wide_length, char* out, std::size_t 
             code = 0x10000 + ((code - 0xD800) << 10) + (wide[i + 1] - 0xDC00);
         }
         char spelled[16];
-        int written;
-        if (spell_exactly(wide + i, units, spelled, sizeof spelled)) {
-            written = std::snprintf(out + used, capacity - used, "%s", spelled);
-        } else {
-            written = std::snprintf(out + used, capacity - used, "<U+%04lX>", code);
-        }
+        if (!spell_exactly(wide + i, units, spelled, sizeof spelled))
+            std::snprintf(spelled, sizeof spelled, "<U+%04lX>", code);
+        int written = std::snprintf(out + used, capacity - used, "%s", spelled);
         if (written < 0 || static_cast<std::size_t>(written) >= capacity - used) {
             out[used] = '\0';  // no half-written character at the end
             return;
@@ -284,19 +282,17 @@ bool get_free_space(const char* existing_folder, FreeSpace* space) {
     return true;
 }
 
-namespace {
-
 // Upper-case forms of the code page's characters, made once: each single
 // byte through UTF-16 and the system's case mapping and back, kept only
 // where the round trip is exact (a lead byte of a double-byte code page
 // stays as it is).
-struct FoldTable {
-    unsigned char upper[256];
-    FoldTable() {
-        for (int c = 0; c < 256; ++c) {
-            upper[c] = static_cast<unsigned char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
-            if (c < 0x80 || IsDBCSLeadByte(static_cast<BYTE>(c))) continue;
-            char byte = static_cast<char>(c);
+unsigned char fold_name_character(unsigned char c) {
+    static const std::array<unsigned char, 256> upper = [] {
+        std::array<unsigned char, 256> table;
+        for (int b = 0; b < 256; ++b) {
+            table[b] = static_cast<unsigned char>(b >= 'a' && b <= 'z' ? b - 'a' + 'A' : b);
+            if (b < 0x80 || IsDBCSLeadByte(static_cast<BYTE>(b))) continue;
+            char byte = static_cast<char>(b);
             wchar_t wide;
             wchar_t folded;
             if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, &byte, 1, &wide, 1) != 1 ||
@@ -304,16 +300,11 @@ struct FoldTable {
                 continue;
             char back[8];
             if (spell_exactly(&folded, 1, back, sizeof back) && back[1] == '\0')
-                upper[c] = static_cast<unsigned char>(back[0]);
+                table[b] = static_cast<unsigned char>(back[0]);
         }
-    }
-};
-
-}  // namespace
-
-unsigned char fold_name_character(unsigned char c) {
-    static const FoldTable table;
-    return table.upper[c];
+        return table;
+    }();
+    return upper[c];
 }
 
 bool convert_utf8_to_ansi(const char* utf8, char* ansi, std::size_t capacity) {
