@@ -1,6 +1,7 @@
 // The state behind fault_injection.h: all empty unless a test sets it.
 #include "platform/fault_injection.h"
 
+#include <cctype>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
@@ -24,16 +25,14 @@ char module_path[260];
 char free_space_root[260];  // empty: none set
 unsigned long long free_space_bytes;
 
-char upper(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
 // True when the path starts with the root, letter case aside.
 bool starts_with(const char* path, const char* root) {
-    for (;; ++path, ++root) {
-        if (*root == '\0') return true;
-        if (upper(*path) != upper(*root)) return false;
+    for (; *root != '\0'; ++path, ++root) {
+        if (std::toupper(static_cast<unsigned char>(*path)) !=
+            std::toupper(static_cast<unsigned char>(*root)))
+            return false;
     }
+    return true;
 }
 
 Fault* fault_of(const char* row) {

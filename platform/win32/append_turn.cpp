@@ -23,11 +23,12 @@ struct Place {
     char path[MAX_PATH];  // as the caller gave it
     HANDLE mapping = nullptr;
     Shared* shared = nullptr;
-    HANDLE turn = nullptr;  // the mutex
-    bool usable = false;
+    HANDLE turn = nullptr;  // the mutex; null: no turns to be had
     bool given_up = false;
 
-    ~Place() { leave(); }
+    ~Place() {
+        leave();
+    }
 
     void leave() {
         if (shared != nullptr) {
@@ -39,7 +40,6 @@ struct Place {
         mapping = nullptr;
         shared = nullptr;
         turn = nullptr;
-        usable = false;
         given_up = false;
     }
 };
@@ -93,7 +93,6 @@ bool join(const char* path) {
     std::snprintf(name, sizeof name, "Local\\QuarndelSetupLogTurn-%016llx", hash);
     place.turn = CreateMutexA(nullptr, FALSE, name);
     if (place.turn == nullptr) return true;
-    place.usable = true;
     if (InterlockedIncrement(&place.shared->runs) == 1) return true;
     DWORD start = GetTickCount();
     while (read_shared(&place.shared->appending_alone) != 0) {
@@ -110,7 +109,7 @@ Turn take(const char* path, bool even_alone) {
         place.given_up = true;
         return Turn::given_up;
     }
-    if (!place.usable || place.given_up) return Turn::none;
+    if (place.turn == nullptr || place.given_up) return Turn::none;
     if (!even_alone) {
         // Marked first, then counted: a run that joins after the count
         // sees the mark and waits for this append to end.

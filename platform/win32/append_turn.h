@@ -1,16 +1,25 @@
-// Turns between runs that append to the same log file.
+// The order of the log's appends: within a run, against the closing entry
+// of a run ended by Ctrl+C or Ctrl+Break; and between runs that append to
+// the same log file.
 //
 // Windows puts each write on a handle with append access alone at the end
 // of the file in one step. Wine finds the end and then writes there, so two
 // runs writing at once could put both entries at the same end and one would
 // overwrite the other. Runs that append to the same file (named by its
 // volume and its index there, however their paths reach it) therefore take
-// turns, but only while more than
-// one of them is up: a run alone appends at once, without asking the system
-// for anything. Runs appending to other files never wait for each other.
+// turns, but only while more than one of them is up: a run alone appends at
+// once, without asking the system for anything. Runs appending to other
+// files never wait for each other.
 #pragma once
 
 namespace platform {
+
+// Every append to a file holds the gate while it writes. The break handler
+// takes it and never gives it back: an append under way ends first, and no
+// entry follows the closing one. The thread that holds it may enter again.
+void enter_append_gate();
+void leave_append_gate();
+
 namespace append_turn {
 
 // How long a run waits for its turn before it stops taking turns.

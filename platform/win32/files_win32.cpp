@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
@@ -11,7 +12,6 @@
 #include "platform/path_root.h"
 #include "platform/platform.h"
 #include "platform/line_ends.h"
-#include "platform/win32/append_gate.h"
 #include "platform/win32/append_turn.h"
 #include "platform/win32/system_calls.h"
 
@@ -44,14 +44,8 @@ bool spell_exactly(const wchar_t* wide, int wide_length, char* out, int capacity
 bool get_module_path(char* field, std::size_t capacity) {
     wchar_t path[MAX_PATH];
     DWORD length = system_calls().GetModuleFileNameW(nullptr, path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return false;
-    char spelled[MAX_PATH * 2];
-    if (!spell_exactly(path, static_cast<int>(length), spelled, static_cast<int>(sizeof spelled)))
-        return false;
-    std::size_t size = std::strlen(spelled);
-    if (size + 1 > capacity) return false;
-    std::memcpy(field, spelled, size + 1);
-    return true;
+    return length != 0 && length < MAX_PATH && capacity <= 0x7FFFFFFF &&
+           spell_exactly(path, static_cast<int>(length), field, static_cast<int>(capacity));
 }
 
 bool is_directory(const char* path) {
@@ -60,6 +54,11 @@ bool is_directory(const char* path) {
 }
 
 namespace {
+
+bool same_identity(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
+    return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
+           a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+}
 
 bool file_identity(const char* path, BY_HANDLE_FILE_INFORMATION* info) {
     HANDLE handle =
@@ -76,9 +75,7 @@ bool file_identity(const char* path, BY_HANDLE_FILE_INFORMATION* info) {
 bool same_file(const char* first, const char* second) {
     BY_HANDLE_FILE_INFORMATION a;
     BY_HANDLE_FILE_INFORMATION b;
-    return file_identity(first, &a) && file_identity(second, &b) &&
-           a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
-           a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+    return file_identity(first, &a) && file_identity(second, &b) && same_identity(a, b);
 }
 
 WriteOutcome write_text_file(const char* path, const char* text) {
@@ -118,14 +115,12 @@ AppendResult append_with_access(const char* path, const char* bytes, std::size_t
     if (file == INVALID_HANDLE_VALUE) return {AppendOutcome::not_opened, false};
     AppendResult result = {AppendOutcome::appended, false};
     DWORD written = 0;
+    // A handle with append access alone cannot cut the file back, and
+    // another run may have appended after a part by now: it stays.
     if (!system_calls().WriteFile_append(file, bytes, static_cast<DWORD>(length), &written,
-                                         nullptr)) {
+                                         nullptr) ||
+        written != length)
         result = {AppendOutcome::not_written, written > 0};
-    } else if (written != length) {
-        // A handle with append access alone cannot cut the file back, and
-        // another run may have appended after the part by now: it stays.
-        result = {AppendOutcome::not_written, written > 0};
-    }
     if (!system_calls().CloseHandle(file) && result.outcome == AppendOutcome::appended)
         result = {AppendOutcome::not_written, false};
     return result;
@@ -199,12 +194,9 @@ void describe_name(const wchar_t* wide, int wide_length, char* out, std::size_t 
             code = 0x10000 + ((code - 0xD800) << 10) + (wide[i + 1] - 0xDC00);
         }
         char spelled[16];
-        int written;
-        if (spell_exactly(wide + i, units, spelled, sizeof spelled)) {
-            written = std::snprintf(out + used, capacity - used, "%s", spelled);
-        } else {
-            written = std::snprintf(out + used, capacity - used, "<U+%04lX>", code);
-        }
+        if (!spell_exactly(wide + i, units, spelled, sizeof spelled))
+            std::snprintf(spelled, sizeof spelled, "<U+%04lX>", code);
+        int written = std::snprintf(out + used, capacity - used, "%s", spelled);
         if (written < 0 || static_cast<std::size_t>(written) >= capacity - used) {
             out[used] = '\0';  // no half-written character at the end
             return;
@@ -289,19 +281,17 @@ bool get_free_space(const char* existing_folder, FreeSpace* space) {
     return true;
 }
 
-namespace {
-
 // Upper-case forms of the code page's characters, made once: each single
 // byte through UTF-16 and the system's case mapping and back, kept only
 // where the round trip is exact (a lead byte of a double-byte code page
 // stays as it is).
-struct FoldTable {
-    unsigned char upper[256];
-    FoldTable() {
-        for (int c = 0; c < 256; ++c) {
-            upper[c] = static_cast<unsigned char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
-            if (c < 0x80 || IsDBCSLeadByte(static_cast<BYTE>(c))) continue;
-            char byte = static_cast<char>(c);
+unsigned char fold_name_character(unsigned char c) {
+    static const std::array<unsigned char, 256> upper = [] {
+        std::array<unsigned char, 256> table;
+        for (int b = 0; b < 256; ++b) {
+            table[b] = static_cast<unsigned char>(b >= 'a' && b <= 'z' ? b - 'a' + 'A' : b);
+            if (b < 0x80 || IsDBCSLeadByte(static_cast<BYTE>(b))) continue;
+            char byte = static_cast<char>(b);
             wchar_t wide;
             wchar_t folded;
             if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, &byte, 1, &wide, 1) != 1 ||
@@ -309,16 +299,11 @@ struct FoldTable {
                 continue;
             char back[8];
             if (spell_exactly(&folded, 1, back, sizeof back) && back[1] == '\0')
-                upper[c] = static_cast<unsigned char>(back[0]);
+                table[b] = static_cast<unsigned char>(back[0]);
         }
-    }
-};
-
-}  // namespace
-
-unsigned char fold_name_character(unsigned char c) {
-    static const FoldTable table;
-    return table.upper[c];
+        return table;
+    }();
+    return upper[c];
 }
 
 bool convert_utf8_to_ansi(const char* utf8, char* ansi, std::size_t capacity) {
@@ -352,16 +337,16 @@ HANDLE open_folder(const char* path, bool link_itself) {
         FILE_FLAG_BACKUP_SEMANTICS | (link_itself ? FILE_FLAG_OPEN_REPARSE_POINT : 0), nullptr);
 }
 
-// The attributes of what the handle names; 0 with the error when unknown.
-DWORD attributes_of(HANDLE handle, BY_HANDLE_FILE_INFORMATION* info, DWORD* error) {
-    if (system_calls().GetFileInformationByHandle(handle, info)) return info->dwFileAttributes;
-    *error = GetLastError();
-    return 0;
-}
-
 bool compose_path(const char* folder, const char* name, char* path) {
     int written = std::snprintf(path, MAX_PATH, "%s\\%s", folder, name);
     return written > 0 && written < MAX_PATH;
+}
+
+// A junction or directory link goes with RemoveDirectoryA, a file link
+// with DeleteFileA: either removes the link, not its target.
+BOOL remove_entry(const char* path, DWORD attributes) {
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? system_calls().RemoveDirectoryA(path)
+                                                        : system_calls().DeleteFileA(path);
 }
 
 HomeFolder* hold(HANDLE handle, const char* path) {
@@ -388,142 +373,100 @@ void close_home_folder(HomeFolder* folder) {
 }
 
 Placement open_folder_in(HomeFolder* parent, const char* name, HomeFolder** folder) {
-    const SystemCalls& calls = system_calls();
     Placement placed;
+    auto failed = [&placed](unsigned long code) {
+        placed.code = code;
+        return placed;
+    };
     char path[MAX_PATH];
-    if (!compose_path(parent->path, name, path)) {
-        placed.code = ERROR_CODE_FILENAME_TOO_LONG;
-        return placed;
-    }
+    if (!compose_path(parent->path, name, path)) return failed(ERROR_CODE_FILENAME_TOO_LONG);
     // Made with the list its parent gives it, or there already.
-    if (!calls.CreateDirectoryA(path, nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
-        placed.code = GetLastError();
-        return placed;
-    }
+    if (!system_calls().CreateDirectoryA(path, nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+        return failed(GetLastError());
     for (int attempt = 0;; ++attempt) {
         HANDLE handle = open_folder(path, true);
-        if (handle == INVALID_HANDLE_VALUE) {
-            placed.code = GetLastError();
-            return placed;
-        }
-        BY_HANDLE_FILE_INFORMATION info;
-        DWORD error = 0;
-        DWORD attributes = attributes_of(handle, &info, &error);
+        if (handle == INVALID_HANDLE_VALUE) return failed(GetLastError());
+        BY_HANDLE_FILE_INFORMATION info = {};
+        DWORD error = system_calls().GetFileInformationByHandle(handle, &info) ? 0 : GetLastError();
+        DWORD attributes = info.dwFileAttributes;
         if (error == 0 && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 &&
             (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
             *folder = hold(handle, path);
             return placed;
         }
-        calls.CloseHandle(handle);
-        if (error != 0) {
-            placed.code = error;
-            return placed;
-        }
+        system_calls().CloseHandle(handle);
+        if (error != 0) return failed(error);
         // A file of that name; or a link put there again while it was
         // being replaced: refused, never followed.
-        if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 || attempt > 0) {
-            placed.code = ERROR_CODE_FILE_EXISTS;
-            return placed;
-        }
-        // A junction or directory link goes with RemoveDirectoryA, a file
-        // link with DeleteFileA: either removes the link, not its target.
+        if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 || attempt > 0)
+            return failed(ERROR_CODE_FILE_EXISTS);
         placed.link = LinkFound::link;
-        BOOL removed = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? calls.RemoveDirectoryA(path)
-                                                                    : calls.DeleteFileA(path);
-        if (!removed) {
-            placed.code = GetLastError();
-            return placed;
-        }
+        if (!remove_entry(path, attributes)) return failed(GetLastError());
         placed.link_removed = true;
-        if (!calls.CreateDirectoryA(path, nullptr)) {
-            placed.code = GetLastError();
-            return placed;
-        }
+        if (!system_calls().CreateDirectoryA(path, nullptr)) return failed(GetLastError());
     }
 }
 
 namespace {
 
+// The error of a removal or an opening, 0 when nothing was there.
+unsigned long unless_gone(DWORD error) {
+    return error != ERROR_FILE_NOT_FOUND ? error : 0;
+}
+
 // Looks at what stands at the path before a copy replaces it, and removes
 // it, as replacing it would: what CopyFileA refuses to replace (a
 // read-only or hidden file, a folder) and the source itself are refused
 // and stay. A link or a hard-linked file is always removed: the copy never
-// writes through it.
-void clear_target(const char* source, const char* path, Placement* placed) {
-    const SystemCalls& calls = system_calls();
-    HANDLE handle = calls.CreateFileA(
+// writes through it. Returns 0 or the error.
+unsigned long clear_target(const char* source, const char* path, Placement* placed) {
+    HANDLE handle = system_calls().CreateFileA(
         path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        DWORD error = GetLastError();
-        if (error != ERROR_FILE_NOT_FOUND) placed->code = error;
-        return;  // nothing there: the copy makes it
-    }
-    BY_HANDLE_FILE_INFORMATION target;
-    DWORD error = 0;
-    DWORD attributes = attributes_of(handle, &target, &error);
-    calls.CloseHandle(handle);
+    // Nothing there: the copy makes it.
+    if (handle == INVALID_HANDLE_VALUE) return unless_gone(GetLastError());
+    BY_HANDLE_FILE_INFORMATION target = {};
+    DWORD error = system_calls().GetFileInformationByHandle(handle, &target) ? 0 : GetLastError();
+    DWORD attributes = target.dwFileAttributes;
+    system_calls().CloseHandle(handle);
     BY_HANDLE_FILE_INFORMATION from;
-    if (error != 0) {
-        placed->code = error;
-        return;
-    }
+    if (error != 0) return error;
     if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
         placed->link = LinkFound::link;
-    } else if (file_identity(source, &from) &&
-               from.dwVolumeSerialNumber == target.dwVolumeSerialNumber &&
-               from.nFileIndexHigh == target.nFileIndexHigh &&
-               from.nFileIndexLow == target.nFileIndexLow) {
-        placed->code = ERROR_CODE_SHARING_VIOLATION;  // never a file onto itself
-        return;
+    } else if (file_identity(source, &from) && same_identity(from, target)) {
+        return ERROR_CODE_SHARING_VIOLATION;  // never a file onto itself
     } else if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        placed->code = ERROR_CODE_ACCESS_DENIED;
-        return;
+        return ERROR_CODE_ACCESS_DENIED;
     } else if (target.nNumberOfLinks > 1) {
         placed->link = LinkFound::hard_link;
     } else if ((attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN)) != 0) {
-        placed->code = ERROR_CODE_ACCESS_DENIED;
-        return;
+        return ERROR_CODE_ACCESS_DENIED;
     }
-    BOOL removed = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? calls.RemoveDirectoryA(path)
-                                                                : calls.DeleteFileA(path);
-    if (!removed) {
-        error = GetLastError();
-        if (error != ERROR_FILE_NOT_FOUND) placed->code = error;
-        return;
-    }
+    if (!remove_entry(path, attributes)) return unless_gone(GetLastError());
     placed->link_removed = placed->link != LinkFound::none;
+    return 0;
 }
 
-bool copied_anew(const char* source, const char* path, Placement* placed) {
-    if (system_calls().CopyFileA(source, path, TRUE)) return true;
+unsigned long copy_anew(const char* source, const char* path) {
+    if (system_calls().CopyFileA(source, path, TRUE)) return 0;
     DWORD error = GetLastError();
-    placed->code = error == ERROR_ALREADY_EXISTS ? ERROR_CODE_FILE_EXISTS : error;
-    return false;
-}
-
-// The copy never opens an existing target: a new file first, as the usual
-// case is; where one is there, it is removed and the copy made anew,
-// refused when something was put there again meanwhile.
-Placement replace_file(const char* source, const char* path) {
-    Placement placed;
-    if (copied_anew(source, path, &placed) || placed.code != ERROR_CODE_FILE_EXISTS) return placed;
-    placed.code = 0;
-    clear_target(source, path, &placed);
-    if (placed.code == 0) copied_anew(source, path, &placed);
-    return placed;
+    return error == ERROR_ALREADY_EXISTS ? ERROR_CODE_FILE_EXISTS : error;
 }
 
 }  // namespace
 
+// The copy never opens an existing target: a new file first, as the usual
+// case is; where one is there, it is removed and the copy made anew,
+// refused when something was put there again meanwhile.
 Placement copy_file_into(const char* source, HomeFolder* folder, const char* name) {
+    Placement placed;
     char path[MAX_PATH];
-    if (!compose_path(folder->path, name, path)) {
-        Placement placed;
-        placed.code = ERROR_CODE_FILENAME_TOO_LONG;
-        return placed;
-    }
-    return replace_file(source, path);
+    placed.code = compose_path(folder->path, name, path) ? copy_anew(source, path)
+                                                         : ERROR_CODE_FILENAME_TOO_LONG;
+    if (placed.code != ERROR_CODE_FILE_EXISTS) return placed;
+    placed.code = clear_target(source, path, &placed);
+    if (placed.code == 0) placed.code = copy_anew(source, path);
+    return placed;
 }
 
 }  // namespace platform

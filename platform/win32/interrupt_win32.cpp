@@ -5,11 +5,12 @@
 // by Ctrl+C with status 0, which a calling script would read as success.
 #include <windows.h>
 
+#include <cstdio>
 #include <cstring>
 
 #include "platform/interrupt_text.h"
 #include "platform/platform.h"
-#include "platform/win32/append_gate.h"
+#include "platform/win32/append_turn.h"
 #include "platform/win32/console_code_page.h"
 
 namespace platform {
@@ -69,13 +70,9 @@ void set_interrupt_entry(const char* path, const char* entry, std::size_t length
     if (entry == nullptr || std::strlen(path) >= sizeof log_file) return;
     std::memcpy(log_file, path, std::strlen(path) + 1);
     entry_length = copy_cut(entry_bytes, entry, length);
-    std::size_t used = 0;
-    notice_line[used++] = '\r';
-    notice_line[used++] = '\n';
-    used += copy_cut(notice_line + used, notice, std::strlen(notice));
-    notice_line[used++] = '\r';
-    notice_line[used++] = '\n';
-    notice_length = static_cast<DWORD>(used);
+    notice_length =
+        static_cast<DWORD>(std::snprintf(notice_line, sizeof notice_line, "\r\n%.*s\r\n",
+                                         static_cast<int>(INTERRUPT_TEXT_CAPACITY - 1), notice));
     InterlockedExchange(&armed, 1);
 }
 

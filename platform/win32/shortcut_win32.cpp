@@ -14,20 +14,19 @@ namespace platform {
 ShortcutResult save_desktop_shortcut(const char* target, const char* working_directory,
                                      const char* description, const char* name) {
     ShortcutResult result = {ShortcutStep::saved, 0, ""};
-    HRESULT hr = system_calls().CoInitialize(nullptr);
-    if (FAILED(hr)) {
-        result.failed_step = ShortcutStep::com_initialisation;
-        result.code = hr;
+    auto fail = [&result](ShortcutStep step, long code) {
+        result.failed_step = step;
+        result.code = code;
         return result;
-    }
+    };
+    HRESULT hr = system_calls().CoInitialize(nullptr);
+    if (FAILED(hr)) return fail(ShortcutStep::com_initialisation, hr);
     IShellLinkA* link = nullptr;
     hr = system_calls().CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
                                          IID_IShellLinkA, reinterpret_cast<void**>(&link));
     if (FAILED(hr)) {
         CoUninitialize();
-        result.failed_step = ShortcutStep::object_creation;
-        result.code = hr;
-        return result;
+        return fail(ShortcutStep::object_creation, hr);
     }
     link->SetPath(target);
     link->SetWorkingDirectory(working_directory);
@@ -38,9 +37,7 @@ ShortcutResult save_desktop_shortcut(const char* target, const char* working_dir
     if (FAILED(hr)) {
         link->Release();
         CoUninitialize();
-        result.failed_step = ShortcutStep::interface_lookup;
-        result.code = hr;
-        return result;
+        return fail(ShortcutStep::interface_lookup, hr);
     }
 
     char desktop[MAX_PATH];
@@ -51,19 +48,13 @@ ShortcutResult save_desktop_shortcut(const char* target, const char* working_dir
                             : 0;
     WCHAR wide[MAX_PATH];
     if (hr != S_OK) {
-        result.failed_step = ShortcutStep::desktop_lookup;
-        result.code = hr;
+        fail(ShortcutStep::desktop_lookup, hr);
     } else if (length < 0 || static_cast<std::size_t>(length) >= sizeof result.link_path) {
         result.failed_step = ShortcutStep::link_path_too_long;
     } else if (MultiByteToWideChar(CP_ACP, 0, result.link_path, -1, wide, MAX_PATH) == 0) {
-        result.failed_step = ShortcutStep::save;
-        result.code = static_cast<long>(GetLastError());
-    } else {
-        hr = file->Save(wide, TRUE);
-        if (FAILED(hr)) {
-            result.failed_step = ShortcutStep::save;
-            result.code = hr;
-        }
+        fail(ShortcutStep::save, static_cast<long>(GetLastError()));
+    } else if (FAILED(hr = file->Save(wide, TRUE))) {
+        fail(ShortcutStep::save, hr);
     }
     file->Release();
     link->Release();

@@ -11,48 +11,48 @@
 #include "platform/win32/system_calls.h"
 
 namespace platform {
+namespace {
+
+// A kernel32 function that came with a later Windows: looked up rather
+// than imported, so that the exe starts where it is missing; null there.
+template <typename Function>
+Function later_function(const char* name) {
+    HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
+    FARPROC found = kernel32 != nullptr ? system_calls().GetProcAddress(kernel32, name) : nullptr;
+    Function function = nullptr;
+    static_assert(sizeof found == sizeof function, "a function pointer is a function pointer");
+    __builtin_memcpy(&function, &found, sizeof found);
+    return function;
+}
+
+}  // namespace
 
 // A junction that a standard user planted in a folder every user may change
 // (DATA_HOME's tree) would send this process's writes where only
 // administrators may write; the copy never follows one it meets, and here
 // the system refuses the rest. SetProcessMitigationPolicy came with
-// Windows 8, the policy with Windows 11: looked up, never imported, and a
-// system without it simply says no.
+// Windows 8, the policy with Windows 11: a system without it simply says no.
 bool request_redirection_trust() {
     constexpr int PROCESS_REDIRECTION_TRUST_POLICY = 16;
     constexpr DWORD ENFORCE_REDIRECTION_TRUST = 0x1;
-    using SetPolicy = BOOL(WINAPI*)(int, PVOID, SIZE_T);
-    HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
-    FARPROC found = kernel32 != nullptr
-                        ? system_calls().GetProcAddress(kernel32, "SetProcessMitigationPolicy")
-                        : nullptr;
-    SetPolicy set_policy = nullptr;
-    static_assert(sizeof found == sizeof set_policy, "a function pointer is a function pointer");
-    __builtin_memcpy(&set_policy, &found, sizeof found);
+    auto set_policy =
+        later_function<BOOL(WINAPI*)(int, PVOID, SIZE_T)>("SetProcessMitigationPolicy");
     DWORD flags = ENFORCE_REDIRECTION_TRUST;  // PROCESS_MITIGATION_REDIRECTION_TRUST_POLICY
     return set_policy != nullptr &&
            set_policy(PROCESS_REDIRECTION_TRUST_POLICY, &flags, sizeof flags) != 0;
 }
 
-}  // namespace platform
-
 namespace {
 
 constexpr DWORD SEARCH_SYSTEM32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
 
-// SetDefaultDllDirectories came with Windows 8 (and an update of Windows 7):
-// looked up rather than imported, so the exe starts where it is missing,
-// and there at least the current folder leaves the search.
+// SetDefaultDllDirectories came with Windows 8 (and an update of Windows 7);
+// where it is missing, at least the current folder leaves the search.
 __attribute__((constructor(101))) void before_anything_else() {
-    using SetDefault = BOOL(WINAPI*)(DWORD);
-    HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
-    FARPROC found =
-        kernel32 != nullptr ? GetProcAddress(kernel32, "SetDefaultDllDirectories") : nullptr;
-    SetDefault set_default = nullptr;
-    static_assert(sizeof found == sizeof set_default, "a function pointer is a function pointer");
-    __builtin_memcpy(&set_default, &found, sizeof found);
+    auto set_default = later_function<BOOL(WINAPI*)(DWORD)>("SetDefaultDllDirectories");
     if (set_default == nullptr || !set_default(SEARCH_SYSTEM32)) SetDllDirectoryW(L"");
-    platform::request_redirection_trust();
+    request_redirection_trust();
 }
 
 }  // namespace
+}  // namespace platform

@@ -1,8 +1,6 @@
 // The system calls of the Win32 backend, each a named row of one table so
 // that a test build can put failing stand-ins in their place. The program
-// itself never changes a row: nothing outside a test reaches the table. The
-// log's appends and the whole-file writes have rows of their own, so that a
-// test can fail one without the other.
+// itself never changes a row: nothing outside a test reaches the table.
 #pragma once
 
 #include <windows.h>
@@ -30,7 +28,7 @@ inline int WINAPI runtime_system(const char* command) {
 
 // ROW(name, the system's function, what a failed call returns, the last
 // error set). The _text rows are the whole-file writes', the _append rows
-// the log's.
+// the log's, so that a test can fail one without the other.
 #define SETUP_WIN32_SYSTEM_CALLS(ROW)                                                   \
     ROW(CreateFileA, ::CreateFileA, INVALID_HANDLE_VALUE)                               \
     ROW(CreateFileA_text, ::CreateFileA, INVALID_HANDLE_VALUE)                          \
