@@ -447,10 +447,12 @@ unsigned long clear_target(const char* source, const char* path, Placement* plac
     return 0;
 }
 
+// A failed copy that names no error is still a failure.
 unsigned long copy_anew(const char* source, const char* path) {
     if (system_calls().CopyFileA(source, path, TRUE)) return 0;
     DWORD error = GetLastError();
-    return error == ERROR_ALREADY_EXISTS ? ERROR_CODE_FILE_EXISTS : error;
+    if (error == ERROR_ALREADY_EXISTS) return ERROR_CODE_FILE_EXISTS;
+    return error != 0 ? error : ERROR_GEN_FAILURE;
 }
 
 }  // namespace

@@ -82,6 +82,15 @@ class Win32Faults : public ::testing::Test {
     fs::path scratch, saved_folder;
 };
 
+// A copy that fails without naming an error is a failure all the same.
+TEST_F(Win32Faults, ACopyFailingWithoutACodeIsAnError) {
+    inject_fault("CopyFileA", 1, 1, 0);
+    const fs::path target = scratch / "target";
+    EXPECT_EQ(copy_directory((scratch / "source").string().c_str(), target.string().c_str(), -1),
+              1);
+    EXPECT_EQ(count_occurrences(log(), "Error copying file: "), 1u) << log();
+}
+
 // The target's parents are missing, so its creation goes from CreateDirectoryA
 // on to the shell; the second folder (sub) fails at both, and alone.
 TEST_F(Win32Faults, AFolderThatCannotBeMadeFailsAlone) {
