@@ -38,4 +38,20 @@ struct SystemCall {
 #define SETUP_SYSTEM_CALL_MEMBER(name, real, failure) SystemCall<decltype(plain(&real))> name;
 #define SETUP_SYSTEM_CALL_REAL(name, real, failure) calls.name = {#name, real, real};
 
+// A backend's table of the rows its list names, and system_calls(), the
+// table in use. It starts with the system's own functions and is made at
+// its first use, so that start-up steps that run before the program's
+// other static data is made may use it.
+#define SETUP_SYSTEM_CALL_TABLE(list)                  \
+    struct SystemCalls {                               \
+        list(SETUP_SYSTEM_CALL_MEMBER)                 \
+    };                                                 \
+    inline SystemCalls& system_calls() {               \
+        static SystemCalls in_use = [] {               \
+            SystemCalls calls;                         \
+            list(SETUP_SYSTEM_CALL_REAL) return calls; \
+        }();                                           \
+        return in_use;                                 \
+    }
+
 }  // namespace platform

@@ -99,18 +99,6 @@ bool write_all(const Write& write, int file, const void* bytes, std::size_t leng
     ROW(copy_file, copy_host_file, Placement{error_code_of(errno)}) \
     ROW(make_folders, make_host_folders, errno)
 
-struct SystemCalls {
-    SETUP_POSIX_SYSTEM_CALLS(SETUP_SYSTEM_CALL_MEMBER)
-};
-
-// The table in use; it starts with the system's own functions.
-inline SystemCalls& system_calls() {
-    static SystemCalls in_use = [] {
-        SystemCalls calls;
-        SETUP_POSIX_SYSTEM_CALLS(SETUP_SYSTEM_CALL_REAL)
-        return calls;
-    }();
-    return in_use;
-}
+SETUP_SYSTEM_CALL_TABLE(SETUP_POSIX_SYSTEM_CALLS)
 
 }  // namespace platform

@@ -66,20 +66,6 @@ inline int WINAPI runtime_system(const char* command) {
     ROW(SHGetFolderPathA, ::SHGetFolderPathA, HRESULT_FROM_WIN32(GetLastError()))       \
     ROW(GetProcAddress, ::GetProcAddress, nullptr)
 
-struct SystemCalls {
-    SETUP_WIN32_SYSTEM_CALLS(SETUP_SYSTEM_CALL_MEMBER)
-};
-
-// The table in use; it starts with the system's own functions. It is made
-// at its first use, so the start-up's own steps, which run before the
-// program's other static data is made, may use it.
-inline SystemCalls& system_calls() {
-    static SystemCalls in_use = [] {
-        SystemCalls calls;
-        SETUP_WIN32_SYSTEM_CALLS(SETUP_SYSTEM_CALL_REAL)
-        return calls;
-    }();
-    return in_use;
-}
+SETUP_SYSTEM_CALL_TABLE(SETUP_WIN32_SYSTEM_CALLS)
 
 }  // namespace platform
